@@ -1,0 +1,16 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+
+namespace apartado {
+
+// A failure raised by any layer (database, suite service, conversion). Its
+// what() is the description text exactly as the failing layer gave it; the
+// operations that have a failure path turn it into their error text.
+class Failure : public std::runtime_error {
+ public:
+  explicit Failure(const std::string& description) : std::runtime_error(description) {}
+  std::string Description() const { return what(); }
+};
+
+}  // namespace apartado

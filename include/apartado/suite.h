@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "apartado/database.h"
+#include "apartado/services.h"
+
+// The reference implementations of the suite services, over the suite's own
+// database. A host may install them as they are or replace any of them.
+namespace apartado::suite {
+
+// A message handed to SessionServices::ReportMessage.
+struct ReportedMessage {
+  std::string message;
+  std::int32_t style = 0;
+  std::string title;
+  std::string componentName;
+  std::string errorId;
+};
+
+struct SuiteOptions {
+  // Where the suite database is (see Database::Open).
+  std::string connectionString = "apartado.db";
+  // The operator key the session answers.
+  std::string operatorKey = "ADMIN";
+  // The id of the server the session runs on.
+  std::string serverId;
+  // Whether the session runs away from the central server.
+  bool remote = false;
+  // Receives every reported message, on the thread that reported it. Without
+  // a sink, messages are written to stderr.
+  std::function<void(const ReportedMessage&)> messageSink;
+};
+
+// A factory whose services share one connection per thread to the database.
+std::shared_ptr<ServiceFactory> MakeSuiteFactory(SuiteOptions options);
+
+// Creates the suite schema if it is missing (safe to repeat).
+void CreateSchema(Database& db);
+
+}  // namespace apartado::suite

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "apartado/boolean.h"
+#include "apartado/services.h"
+
+namespace apartado {
+
+// The module state every Apartado object of one thread shares.
+struct ModuleState {
+  // Scratch text in which each statement is built before it runs.
+  std::string SqlText;
+  std::shared_ptr<apartado::SessionServices> SessionServices;
+  std::shared_ptr<apartado::CatalogServices> CatalogServices;
+  // Replaced by a new instance each time an object is constructed.
+  std::shared_ptr<apartado::WarehouseServices> WarehouseServices;
+  std::string CurrentServerId;
+  std::int16_t AmountCalculationMode = 0;
+  Boolean AutomaticLots = kFalse;
+  // Whether the start-up has run on this thread (it runs once, even if it failed).
+  bool StartupRan = false;
+};
+
+// This thread's module state.
+ModuleState& Publico();
+
+// The start-up: creates the three shared services, reads the server id and
+// the two parameters. A failure ends it at that step and propagates.
+void Main();
+
+// Runs Main on this thread unless it already ran.
+void EnsureStarted();
+
+// Discards this thread's module state, as when the library is unloaded from
+// the thread; the next object runs the start-up again.
+void DiscardModuleState();
+
+}  // namespace apartado

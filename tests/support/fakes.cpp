@@ -1,0 +1,337 @@
+#include "support/fakes.h"
+
+#include "apartado/failure.h"
+#include "apartado/number_text.h"
+#include "component/publico.h"
+
+namespace apartado::testing {
+
+std::string ArgText(const std::string& s) { return s; }
+std::string ArgText(double d) { return NumberText(d); }
+
+std::string Call::Text() const {
+  std::string text = operation + "(";
+  for (std::size_t i = 0; i < args.size(); ++i) text += (i ? ", " : "") + args[i];
+  return text + ")";
+}
+
+void Script::Answer(const std::string& operation, Variant value) { answers_[operation] = std::move(value); }
+
+void Script::AnswerAt(const std::string& operation, int n, Variant value) {
+  numbered_[{operation, n}] = std::move(value);
+}
+
+void Script::ThrowAt(const std::string& operation, int n, const std::string& description) {
+  throws_[{operation, n}] = description;
+}
+
+void Script::Lookup(const std::string& table, const std::string& resultColumn, const std::string& value) {
+  lookups_[{table, resultColumn}] = value;
+}
+
+Variant Script::Record(const std::string& operation, std::vector<std::string> args, const Variant& fallback) {
+  const int n = ++counts_[operation];
+  if (operation == "Catalog.LookupValue" && args.size() >= 4) {
+    auto it = lookups_.find({args[0], args[3]});
+    calls_.push_back({operation, std::move(args)});
+    if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
+    if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
+    if (it != lookups_.end()) return Variant::FromText(it->second);
+  } else {
+    calls_.push_back({operation, std::move(args)});
+    if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
+    if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
+  }
+  if (auto a = answers_.find(operation); a != answers_.end()) return a->second;
+  return fallback;
+}
+
+std::vector<std::string> Script::CallTexts(const std::string& prefix) const {
+  std::vector<std::string> texts;
+  for (const Call& c : calls_)
+    if (c.operation.compare(0, prefix.size(), prefix) == 0) texts.push_back(c.Text());
+  return texts;
+}
+
+int Script::Count(const std::string& operation) const {
+  auto it = counts_.find(operation);
+  return it == counts_.end() ? 0 : it->second;
+}
+
+std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& commandText) {
+  statements_.push_back(commandText);
+  script_->Record("Connection.Execute", {commandText}, Variant());
+  const int n = static_cast<int>(statements_.size());
+  if (auto f = failures_.find(n); f != failures_.end()) throw Failure(f->second);
+  for (auto it = queued_.begin(); it != queued_.end(); ++it) {
+    if (commandText.find(it->fragment) != std::string::npos) {
+      auto rs = std::make_unique<TableRecordset>(it->columns, it->rows);
+      queued_.erase(it);
+      return rs;
+    }
+  }
+  for (const Rows& r : always_)
+    if (commandText.find(r.fragment) != std::string::npos) return std::make_unique<TableRecordset>(r.columns, r.rows);
+  return std::make_unique<TableRecordset>();
+}
+
+void FakeConnection::AnswerNext(const std::string& fragment, std::vector<std::string> columns,
+                                std::vector<std::vector<Variant>> rows) {
+  queued_.push_back({fragment, std::move(columns), std::move(rows)});
+}
+
+void FakeConnection::AnswerAlways(const std::string& fragment, std::vector<std::string> columns,
+                                  std::vector<std::vector<Variant>> rows) {
+  always_.push_back({fragment, std::move(columns), std::move(rows)});
+}
+
+void FakeConnection::FailAt(int n, const std::string& description) { failures_[n] = description; }
+
+namespace {
+
+Variant T(std::string s) { return Variant::FromText(std::move(s)); }
+Variant B(Boolean b) { return Variant::FromInteger(b); }
+Variant D(double d) { return Variant::FromDouble(d); }
+std::string N(double d) { return NumberText(d); }
+
+class FakeSession : public SessionServices {
+ public:
+  FakeSession(std::shared_ptr<Script> s, std::shared_ptr<FakeConnection> c) : s_(std::move(s)), c_(std::move(c)) {}
+  Connection& GetConnection() override {
+    s_->Record("Session.GetConnection", {}, Variant());
+    return *c_;
+  }
+  std::string GetOperator() override { return s_->Record("Session.GetOperator", {}, T("OPER")).ToText(); }
+  Variant ReadParameter(const std::string& name, std::int32_t whole, const std::string& kind,
+                        const std::string& defaultText) override {
+    return s_->Record("Session.ReadParameter", {name, std::to_string(whole), kind, defaultText}, T(defaultText));
+  }
+  std::string GetServerId() override { return s_->Record("Session.GetServerId", {}, T("")).ToText(); }
+  Boolean IsRemoteServer() override { return s_->Record("Session.IsRemoteServer", {}, B(kFalse)).ToInteger(); }
+  void ReportMessage(const std::string& message, std::int32_t style, const std::string& title,
+                     const std::optional<Variant>& helpContext, const std::string& componentName,
+                     const std::string& errorId) override {
+    s_->Record("Session.ReportMessage", {message, std::to_string(style), title,
+                                         helpContext ? helpContext->ToText() : "<omitted>", componentName, errorId},
+               Variant());
+    s_->reported.emplace_back(errorId, message);
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+  std::shared_ptr<FakeConnection> c_;
+};
+
+class FakeCatalog : public CatalogServices {
+ public:
+  explicit FakeCatalog(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  std::string LookupValue(const std::string& table, const std::string& keyColumn, const std::string& keyValue,
+                          const std::string& resultColumn, std::int32_t whole, const std::string& keyColumn2,
+                          const std::string& keyValue2, const std::string& excludedStatus) override {
+    return s_->Record("Catalog.LookupValue", {table, keyColumn, keyValue, resultColumn, std::to_string(whole),
+                                              keyColumn2, keyValue2, excludedStatus},
+                      T(""))
+        .ToText();
+  }
+  Date GetCurrentDate() override {
+    return s_->Record("Catalog.GetCurrentDate", {}, Variant::FromDate(MakeDate(2026, 3, 10, 15, 30))).ToDate();
+  }
+  std::string FormatDateForSql(Date date) override {
+    return s_->Record("Catalog.FormatDateForSql", {FormatDateTime(date)}, T(FormatDateTime(date))).ToText();
+  }
+  std::string FormatDateTimeForSql(Date date) override {
+    return s_->Record("Catalog.FormatDateTimeForSql", {FormatDateTime(date)}, T(FormatDateTime(date))).ToText();
+  }
+  Variant GetNextFolio(const std::string& branch, const std::string& kind, std::int32_t width,
+                       std::int32_t flag) override {
+    return s_->Record("Catalog.GetNextFolio", {branch, kind, std::to_string(width), std::to_string(flag)},
+                      T("A0000001"));
+  }
+  Boolean CheckProductSize(const std::string& p, const std::string& s) override {
+    return s_->Record("Catalog.CheckProductSize", {p, s}, B(kTrue)).ToInteger();
+  }
+  Boolean CheckProductColour(const std::string& p, const std::string& c) override {
+    return s_->Record("Catalog.CheckProductColour", {p, c}, B(kTrue)).ToInteger();
+  }
+  Boolean CheckProductSizeColour(const std::string& p, const std::string& s, const std::string& c) override {
+    return s_->Record("Catalog.CheckProductSizeColour", {p, s, c}, B(kTrue)).ToInteger();
+  }
+  double GetUnitFactor(const std::string& p, const std::string& from, const std::string& to) override {
+    return s_->Record("Catalog.GetUnitFactor", {p, from, to}, D(1)).ToDouble();
+  }
+  void CalculateLineAmounts(double& quantity, double& listPrice, double& listPriceAmount, double& discountFactor,
+                            double& discountAmount, double& discountedPrice, double& discountedAmount,
+                            double& globalDiscountFactor, double& globalDiscountAmount, double& taxFactor,
+                            double& taxAmount, double& netPrice, double& netAmount, std::int16_t mode) override {
+    std::vector<double*> refs{&quantity,       &listPrice,           &listPriceAmount,      &discountFactor,
+                              &discountAmount, &discountedPrice,     &discountedAmount,     &globalDiscountFactor,
+                              &globalDiscountAmount, &taxFactor,     &taxAmount,            &netPrice,
+                              &netAmount};
+    std::vector<std::string> args;
+    for (double* r : refs) args.push_back(N(*r));
+    args.push_back(std::to_string(mode));
+    s_->Record("Catalog.CalculateLineAmounts", std::move(args), Variant());
+    if (s_->calculate) s_->calculate(refs, mode);
+  }
+  Boolean AddFollowUpHistory(const std::string& app, const std::string& kind, const std::string& folio,
+                             const std::string& entityKind, const std::string& entityKey, Date date,
+                             const std::string& description) override {
+    return s_->Record("Catalog.AddFollowUpHistory",
+                      {app, kind, folio, entityKind, entityKey, FormatDateTime(date), description}, B(kTrue))
+        .ToInteger();
+  }
+  Boolean NotifyDocument(const std::string& kind, const std::string& folio, const std::string& text) override {
+    return s_->Record("Catalog.NotifyDocument", {kind, folio, text}, B(kTrue)).ToInteger();
+  }
+  std::string GetErrorText() override {
+    return s_->Record("Catalog.GetErrorText", {}, T("catalogue refused")).ToText();
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+class FakeWarehouse : public WarehouseServices {
+ public:
+  explicit FakeWarehouse(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  Boolean HandlesSizes(const std::string& b, const std::string& w) override {
+    return s_->Record("Warehouse.HandlesSizes", {b, w}, B(kFalse)).ToInteger();
+  }
+  Boolean HandlesColours(const std::string& b, const std::string& w) override {
+    return s_->Record("Warehouse.HandlesColours", {b, w}, B(kFalse)).ToInteger();
+  }
+  Boolean HandlesLots(const std::string& b, const std::string& w) override {
+    return s_->Record("Warehouse.HandlesLots", {b, w}, B(kFalse)).ToInteger();
+  }
+  Boolean HandlesSeries(const std::string& b, const std::string& w) override {
+    return s_->Record("Warehouse.HandlesSeries", {b, w}, B(kFalse)).ToInteger();
+  }
+  double GetStock(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
+                  const std::string& c, std::int32_t control, const std::string& extra) override {
+    return s_->Record("Warehouse.GetStock", {b, w, p, sz, c, std::to_string(control), extra}, D(1000)).ToDouble();
+  }
+  double GetCost(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
+                 const std::string& c, double quantity, const std::string& extra) override {
+    return s_->Record("Warehouse.GetCost", {b, w, p, sz, c, N(quantity), extra}, D(0)).ToDouble();
+  }
+  std::string PickAutomaticLot(std::string b, std::string w, std::string p, std::string sz, std::string c,
+                               double q, double q2) override {
+    return s_->Record("Warehouse.PickAutomaticLot", {b, w, p, sz, c, N(q), N(q2)}, T("")).ToText();
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+class FakeTax : public TaxCalculator {
+ public:
+  explicit FakeTax(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  double GetTaxFactor(const std::string& b, const std::string& c, const std::string& p) override {
+    return s_->Record("Tax.GetTaxFactor", {b, c, p}, D(0.16)).ToDouble();
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+class FakeReceivable : public ReceivableDocument {
+ public:
+  FakeReceivable(std::shared_ptr<Script> s, std::shared_ptr<ReceivableHeader> last)
+      : s_(std::move(s)), last_(std::move(last)) {}
+  Boolean GenerateReceivable(ReceivableHeader& h, Boolean f1, Boolean f2) override {
+    *last_ = h;
+    return s_->Record("Receivable.GenerateReceivable", {h.OriginDocument, std::to_string(f1), std::to_string(f2)},
+                      B(kTrue))
+        .ToInteger();
+  }
+  Boolean CancelReceivable(const std::string& kind, const std::string& folio) override {
+    return s_->Record("Receivable.CancelReceivable", {kind, folio}, B(kTrue)).ToInteger();
+  }
+  std::string GetErrorText() override {
+    return s_->Record("Receivable.GetErrorText", {}, T("receivable refused")).ToText();
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+  std::shared_ptr<ReceivableHeader> last_;
+};
+
+class FakeSeries : public SeriesAssignment {
+ public:
+  explicit FakeSeries(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  Boolean AssignSeries(const std::string& kind, const std::string& folio, const std::string& line,
+                       const std::string& p, const std::string& sz, const std::string& c, const std::string& serial,
+                       const std::string& customs, Date customsDate, std::int16_t quantity) override {
+    return s_->Record("Series.AssignSeries",
+                      {kind, folio, line, p, sz, c, serial, customs, FormatDateTime(customsDate),
+                       std::to_string(quantity)},
+                      B(kTrue))
+        .ToInteger();
+  }
+  std::string GetErrorText() override { return s_->Record("Series.GetErrorText", {}, T("series refused")).ToText(); }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+class FakeLot : public LotAssignment {
+ public:
+  explicit FakeLot(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  Boolean AssignLot(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
+                    const std::string& sz, const std::string& c, const std::string& lot, double q1,
+                    double q2) override {
+    return s_->Record("Lot.AssignLot", {kind, folio, line, p, sz, c, lot, N(q1), N(q2)}, B(kTrue)).ToInteger();
+  }
+  std::string GetErrorText() override { return s_->Record("Lot.GetErrorText", {}, T("lot refused")).ToText(); }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+}  // namespace
+
+FakeFactory::FakeFactory()
+    : script(std::make_shared<Script>()),
+      connection(std::make_shared<FakeConnection>(script)),
+      lastReceivable(std::make_shared<ReceivableHeader>()) {}
+
+std::shared_ptr<SessionServices> FakeFactory::CreateSessionServices() {
+  script->Record("Factory.CreateSessionServices", {}, Variant());
+  return std::make_shared<FakeSession>(script, connection);
+}
+std::shared_ptr<CatalogServices> FakeFactory::CreateCatalogServices() {
+  script->Record("Factory.CreateCatalogServices", {}, Variant());
+  return std::make_shared<FakeCatalog>(script);
+}
+std::shared_ptr<WarehouseServices> FakeFactory::CreateWarehouseServices() {
+  script->Record("Factory.CreateWarehouseServices", {}, Variant());
+  return std::make_shared<FakeWarehouse>(script);
+}
+std::unique_ptr<TaxCalculator> FakeFactory::CreateTaxCalculator() {
+  script->Record("Factory.CreateTaxCalculator", {}, Variant());
+  return std::make_unique<FakeTax>(script);
+}
+std::unique_ptr<ReceivableDocument> FakeFactory::CreateReceivableDocument() {
+  script->Record("Factory.CreateReceivableDocument", {}, Variant());
+  return std::make_unique<FakeReceivable>(script, lastReceivable);
+}
+std::unique_ptr<SeriesAssignment> FakeFactory::CreateSeriesAssignment() {
+  script->Record("Factory.CreateSeriesAssignment", {}, Variant());
+  return std::make_unique<FakeSeries>(script);
+}
+std::unique_ptr<LotAssignment> FakeFactory::CreateLotAssignment() {
+  script->Record("Factory.CreateLotAssignment", {}, Variant());
+  return std::make_unique<FakeLot>(script);
+}
+
+FakeSuite::FakeSuite() : factory(std::make_shared<FakeFactory>()) {
+  DiscardModuleState();
+  InstallServiceFactory(factory);
+}
+
+FakeSuite::~FakeSuite() {
+  DiscardModuleState();
+  InstallServiceFactory(nullptr);
+}
+
+}  // namespace apartado::testing
