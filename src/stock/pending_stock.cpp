@@ -1,5 +1,5 @@
-// Placeholder definitions so the library links while the stock and lifecycle
-// operations are being written; each is replaced by its own file.
+// Placeholder definitions so the library links while the stock operations and
+// the whole-layaway walks are being written; each is replaced by its own file.
 #include "apartado/apartado.h"
 #include "apartado/failure.h"
 
@@ -14,8 +14,4 @@ Boolean Apartado::Desapartar_Producto(const std::string&, const std::string&, co
 }
 Boolean Apartado::Apartar(const std::string&) { throw Failure("not built yet"); }
 Variant Apartado::Desapartar(const std::string&) { throw Failure("not built yet"); }
-Boolean Apartado::Cancelar_Apartado(const std::string&) { throw Failure("not built yet"); }
-Boolean Apartado::Genera_Cuenta_x_Cobrar_Apartado(const std::string&) { throw Failure("not built yet"); }
-Boolean Apartado::Finalizar_Apartado(const std::string&) { throw Failure("not built yet"); }
-Boolean Apartado::Crm_Historial_Seguimiento(const std::string&, const std::string&) { throw Failure("not built yet"); }
 }  // namespace apartado
