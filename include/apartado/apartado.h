@@ -58,6 +58,9 @@ class Apartado {
   Boolean Finalizar_Apartado(const std::string& Ap_Folio);
 
  private:
+  // Unit tests reach the private steps through it; nothing in the library defines it.
+  friend struct ApartadoTestAccess;
+
   Boolean Aparta_Producto(const std::string& Sc_Cve_Sucursal, const std::string& Al_Cve_Almacen,
                           const std::string& Pr_Cve_Producto, const std::string& Tl_Cve_Talla,
                           const std::string& Cl_Cve_Color, double Cantidad_Control_1, double Cantidad_Control_2);
