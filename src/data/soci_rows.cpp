@@ -1,0 +1,81 @@
+#include "data/soci_rows.h"
+
+#include <soci/soci.h>
+
+#include <climits>
+#include <ctime>
+
+namespace apartado {
+namespace {
+
+Variant FromWholeNumber(long long value) {
+  if (value >= INT32_MIN && value <= INT32_MAX) return Variant::FromLong(static_cast<std::int32_t>(value));
+  return Variant::FromDouble(static_cast<double>(value));
+}
+
+Variant FromTm(const std::tm& t) {
+  return Variant::FromDate(MakeDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec));
+}
+
+// Removes the first occurrence of prefix and everything before it.
+void DropThrough(std::string& text, const std::string& prefix) {
+  const std::size_t at = text.find(prefix);
+  if (at != std::string::npos) text.erase(0, at + prefix.size());
+}
+
+}  // namespace
+
+Variant ColumnValue(const soci::row& row, std::size_t i) {
+  if (row.get_indicator(i) == soci::i_null) return Variant::MakeNull();
+  switch (row.get_properties(i).get_data_type()) {
+    case soci::dt_string:
+    case soci::dt_xml: return Variant::FromText(row.get<std::string>(i));
+    case soci::dt_integer: return FromWholeNumber(row.get<int>(i));
+    case soci::dt_long_long: return FromWholeNumber(row.get<long long>(i));
+    case soci::dt_unsigned_long_long: {
+      const unsigned long long v = row.get<unsigned long long>(i);
+      return v <= INT32_MAX ? Variant::FromLong(static_cast<std::int32_t>(v)) : Variant::FromDouble(static_cast<double>(v));
+    }
+    case soci::dt_double: return Variant::FromDouble(row.get<double>(i));
+    case soci::dt_date: return FromTm(row.get<std::tm>(i));
+    case soci::dt_blob: break;
+  }
+  return Variant::MakeNull();  // binary columns have no Variant form here
+}
+
+std::vector<std::string> ColumnNames(const soci::row& row) {
+  std::vector<std::string> names;
+  names.reserve(row.size());
+  for (std::size_t i = 0; i < row.size(); ++i) names.push_back(row.get_properties(i).get_name());
+  return names;
+}
+
+void AppendRow(const soci::row& row, std::vector<std::vector<Variant>>& rows) {
+  std::vector<Variant> values;
+  values.reserve(row.size());
+  for (std::size_t i = 0; i < row.size(); ++i) values.push_back(ColumnValue(row, i));
+  rows.push_back(std::move(values));
+}
+
+std::string DatabaseMessage(const soci::soci_error& error) {
+  std::string message = error.get_error_message();
+  if (message.rfind("sqlite3_", 0) == 0) {
+    // "sqlite3_statement_backend::prepare: no such table: x"
+    const std::size_t colon = message.find(": ");
+    if (colon != std::string::npos) message.erase(0, colon + 2);
+    return message;
+  }
+  DropThrough(message, "Cannot establish connection to the database.\n");
+  const std::size_t severity = message.find("ERROR:  ");
+  if (severity != std::string::npos) {
+    DropThrough(message, "ERROR:  ");
+    const std::size_t lineBreak = message.find('\n');
+    if (lineBreak != std::string::npos) message.erase(lineBreak);
+  } else {
+    DropThrough(message, "Fatal error. ");
+  }
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
+}  // namespace apartado

@@ -1,0 +1,157 @@
+#include "data/statement_cache.h"
+
+#include <soci/soci.h>
+
+#include <ctime>
+
+#include "apartado/failure.h"
+#include "data/soci_rows.h"
+#include "data/statement_text.h"
+
+namespace apartado {
+namespace {
+
+// How a parameter is bound: its SOCI type, or NULL.
+enum class BindKind : char { Text = 'T', Whole = 'W', Real = 'R', Date = 'D', Null = 'N' };
+
+BindKind KindOf(const Variant& v) {
+  switch (v.GetKind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null: return BindKind::Null;
+    case Variant::Kind::Boolean:
+    case Variant::Kind::Integer:
+    case Variant::Kind::Long: return BindKind::Whole;
+    case Variant::Kind::Double: return BindKind::Real;
+    case Variant::Kind::Date: return BindKind::Date;
+    case Variant::Kind::Text: return BindKind::Text;
+  }
+  return BindKind::Null;
+}
+
+std::tm ToTm(Date d) {
+  const DateParts p = SplitDate(d);
+  std::tm t{};
+  t.tm_year = p.year - 1900;
+  t.tm_mon = p.month - 1;
+  t.tm_mday = p.day;
+  t.tm_hour = p.hour;
+  t.tm_min = p.minute;
+  t.tm_sec = p.second;
+  t.tm_isdst = -1;
+  return t;
+}
+
+}  // namespace
+
+// The storage a statement's use elements point at: one slot per placeholder
+// occurrence, filled before each execution.
+struct StatementCache::Entry {
+  struct Slot {
+    BindKind Kind = BindKind::Null;
+    std::string Text;
+    long long Whole = 0;
+    double Real = 0;
+    std::tm DateTime{};
+    soci::indicator Indicator = soci::i_ok;
+  };
+
+  std::vector<std::size_t> Params;  // occurrence -> parameter index
+  std::vector<Slot> Slots;          // sized once: the use elements hold addresses into it
+  soci::row Row;
+  std::unique_ptr<soci::statement> Statement;
+
+  void Fill(const std::vector<Variant>& params) {
+    for (std::size_t k = 0; k < Slots.size(); ++k) {
+      const Variant& v = params[Params[k]];
+      Slot& s = Slots[k];
+      switch (s.Kind) {
+        case BindKind::Text: s.Text = v.ToText(); break;
+        case BindKind::Whole:
+          s.Whole = v.GetKind() == Variant::Kind::Boolean ? static_cast<long long>(v.ToBoolean()) : v.ToLong();
+          break;
+        case BindKind::Real: s.Real = v.ToDouble(); break;
+        case BindKind::Date: s.DateTime = ToTm(v.ToDate()); break;
+        case BindKind::Null: break;
+      }
+    }
+  }
+};
+
+StatementCache::StatementCache(soci::session& session) : session_(session) {}
+StatementCache::~StatementCache() = default;
+
+void StatementCache::Clear() { entries_.clear(); }
+
+std::string StatementCache::KeyOf(const std::string& sql, const std::vector<Variant>& params, bool answersRows) {
+  std::string key;
+  key.reserve(params.size() + sql.size() + 2);
+  key += answersRows ? 'Q' : 'C';
+  for (const Variant& v : params) key += static_cast<char>(KindOf(v));
+  key += '\n';
+  key += sql;
+  return key;
+}
+
+StatementCache::Entry& StatementCache::Prepared(const std::string& key, const std::string& sql,
+                                                const std::vector<Variant>& params, bool answersRows) {
+  auto found = entries_.find(key);
+  if (found != entries_.end()) return *found->second;
+
+  NumberedPlaceholders numbered = NumberPlaceholders(sql, params.size());
+  auto entry = std::make_unique<Entry>();
+  entry->Params = std::move(numbered.Params);
+  entry->Slots.resize(entry->Params.size());
+  entry->Statement = std::make_unique<soci::statement>(session_);
+  soci::statement& st = *entry->Statement;
+  for (std::size_t k = 0; k < entry->Slots.size(); ++k) {
+    Entry::Slot& s = entry->Slots[k];
+    s.Kind = KindOf(params[entry->Params[k]]);
+    switch (s.Kind) {
+      case BindKind::Text: st.exchange(soci::use(s.Text, s.Indicator)); break;
+      case BindKind::Whole: st.exchange(soci::use(s.Whole, s.Indicator)); break;
+      case BindKind::Real: st.exchange(soci::use(s.Real, s.Indicator)); break;
+      case BindKind::Date: st.exchange(soci::use(s.DateTime, s.Indicator)); break;
+      case BindKind::Null:
+        s.Indicator = soci::i_null;
+        st.exchange(soci::use(s.Text, s.Indicator));
+        break;
+    }
+  }
+  if (answersRows) st.exchange(soci::into(entry->Row));
+  st.alloc();
+  st.prepare(numbered.Sql);
+  st.define_and_bind();
+  return *entries_.emplace(key, std::move(entry)).first->second;
+}
+
+TableRecordset StatementCache::Query(const std::string& sql, const std::vector<Variant>& params) {
+  std::string key = KeyOf(sql, params, true);
+  try {
+    Entry& entry = Prepared(key, sql, params, true);
+    entry.Fill(params);
+    entry.Statement->execute(false);
+    std::vector<std::vector<Variant>> rows;
+    // A statement answering no columns answers no rows (PostgreSQL would
+    // otherwise hand out empty rows without end).
+    while (entry.Row.size() > 0 && entry.Statement->fetch()) AppendRow(entry.Row, rows);
+    return TableRecordset(ColumnNames(entry.Row), std::move(rows));
+  } catch (const soci::soci_error& e) {
+    entries_.erase(key);
+    throw Failure(DatabaseMessage(e));
+  }
+}
+
+long long StatementCache::Command(const std::string& sql, const std::vector<Variant>& params) {
+  std::string key = KeyOf(sql, params, false);
+  try {
+    Entry& entry = Prepared(key, sql, params, false);
+    entry.Fill(params);
+    entry.Statement->execute(true);
+    return entry.Statement->get_affected_rows();
+  } catch (const soci::soci_error& e) {
+    entries_.erase(key);
+    throw Failure(DatabaseMessage(e));
+  }
+}
+
+}  // namespace apartado

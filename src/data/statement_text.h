@@ -1,0 +1,36 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace apartado {
+
+// Reading statement texts without a parser: only quotes ('...', "...",
+// PostgreSQL's $tag$...$tag$), comments (-- and /* */) and ';' are told
+// apart, which is all the checks below need.
+
+// True when the text holds a ';' outside quotes and comments followed by
+// anything but blanks, comments or more ';': a second statement.
+bool HasSecondStatement(std::string_view text);
+
+// True when the statement answers rows: its first word (after blanks,
+// comments and opening parentheses) is SELECT, WITH, VALUES, TABLE, SHOW,
+// EXPLAIN or PRAGMA.
+bool AnswersRows(std::string_view text);
+
+// The statements of a script, split on the ';' outside quotes and comments,
+// each without its ';'; pieces holding only blanks and comments are left out.
+std::vector<std::string> SplitScript(std::string_view script);
+
+// A statement whose :p1, :p2, ... placeholders were renumbered in order of
+// appearance (:b1, :b2, ...), so that each occurrence is bound on its own:
+// Params[i] is the parameter index (0-based) the i-th occurrence takes.
+struct NumberedPlaceholders {
+  std::string Sql;
+  std::vector<std::size_t> Params;
+};
+// Throws Failure when a placeholder names a parameter beyond paramCount.
+NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramCount);
+
+}  // namespace apartado
