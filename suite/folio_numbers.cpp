@@ -1,0 +1,48 @@
+#include "folio_numbers.h"
+
+#include "apartado/failure.h"
+
+namespace apartado::suite {
+
+std::optional<std::int64_t> TakeFolioNumber(Database& db, const std::string& branch, const std::string& kind) {
+  const std::vector<Variant> keys = {Variant::FromText(branch), Variant::FromText(kind)};
+  const long long advanced = db.Command(
+      "UPDATE Folio SET Fo_Siguiente = Fo_Siguiente + 1 "
+      "WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2 AND COALESCE(Es_Cve_Estado, '') <> 'BA'",
+      keys);
+  if (advanced > 0) {
+    TableRecordset row = db.Query("SELECT Fo_Siguiente FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2",
+                                  keys);
+    return static_cast<std::int64_t>(row.Field("Fo_Siguiente").ToDouble()) - 1;
+  }
+  TableRecordset existing =
+      db.Query("SELECT Es_Cve_Estado FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2", keys);
+  if (!existing.Eof()) return std::nullopt;  // the series exists, so it is withdrawn
+  db.Command(
+      "INSERT INTO Folio (Sc_Cve_Sucursal, Fo_Documento, Fo_Siguiente, Es_Cve_Estado) VALUES (:p1, :p2, 2, 'AC')",
+      keys);
+  return 1;
+}
+
+std::string FolioText(std::int64_t number, std::int32_t width) {
+  std::string digits = std::to_string(number);
+  if (width > 0 && digits.size() < static_cast<std::size_t>(width))
+    digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+  return digits;
+}
+
+bool InTransactionWithRetry(Database& db, const std::function<bool()>& body) {
+  constexpr int kAttempts = 3;
+  for (int attempt = 1;; ++attempt) {
+    try {
+      Transaction transaction(db);
+      if (!body()) return false;  // rolled back by the destructor
+      transaction.Commit();
+      return true;
+    } catch (const Failure&) {
+      if (attempt == kAttempts) throw;
+    }
+  }
+}
+
+}  // namespace apartado::suite

@@ -1,0 +1,44 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The suite's tables described once, so that every backend's DDL carries the
+// same tables and columns (see schema.cpp for the per-backend types).
+namespace apartado::suite {
+
+enum class ColumnKind {
+  Key,     // short text: keys, codes, operator keys
+  Text,    // longer text: descriptions, comments, values
+  Number,  // amounts, quantities, factors (a double)
+  Date,    // date with its time of day
+  Whole,   // small whole numbers: 0/1 flags, days
+  Counter  // 64-bit whole numbers: folio counters
+};
+
+struct ColumnSpec {
+  std::string name;
+  ColumnKind kind;
+  // A literal default in SQL ("'AC'", "0"), or empty for none.
+  std::string defaultValue;
+  bool notNull = false;
+};
+
+struct IndexSpec {
+  std::string name;
+  std::vector<std::string> columns;
+  bool unique = false;
+  // A condition for a partial index ("Es_Cve_Estado <> 'CA'"), or empty.
+  std::string where;
+};
+
+struct TableSpec {
+  std::string name;
+  std::vector<ColumnSpec> columns;
+  std::vector<std::string> primaryKey;
+  std::vector<IndexSpec> indexes;
+};
+
+// Every table of the suite schema, in creation order.
+const std::vector<TableSpec>& SuiteTables();
+
+}  // namespace apartado::suite
