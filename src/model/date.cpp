@@ -80,28 +80,51 @@ static std::string Format(Date d, char separator) {
 std::string FormatDateTime(Date d) { return Format(d, ' '); }
 std::string FormatIsoDateTime(Date d) { return Format(d, 'T'); }
 
+namespace {
+
+// Reads exactly `count` digits at text[pos]; false when any is not a digit.
+bool ReadDigits(const std::string& text, std::size_t pos, std::size_t count, int& value) {
+  if (pos + count > text.size()) return false;
+  value = 0;
+  for (std::size_t i = pos; i < pos + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+}  // namespace
+
 Date ParseDateTime(const std::string& text) {
-  std::size_t b = text.find_first_not_of(' ');
-  std::size_t e = text.find_last_not_of(' ');
+  const std::size_t b = text.find_first_not_of(' ');
+  const std::size_t e = text.find_last_not_of(' ');
   if (b == std::string::npos) Mismatch();
   const std::string t = text.substr(b, e - b + 1);
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, n = 0;
-  if (std::sscanf(t.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &n) != 3 || n != 10) Mismatch();
+  // YYYY-MM-DD, then optionally ' ' or 'T' and HH:MM, then optionally :SS
+  // and a fraction of a second.
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, whole = 0;
+  if (!ReadDigits(t, 0, 4, y) || t.size() < 10 || t[4] != '-' || !ReadDigits(t, 5, 2, mo) || t[7] != '-' ||
+      !ReadDigits(t, 8, 2, d))
+    Mismatch();
   double s = 0;
   if (t.size() > 10) {
-    if (t[10] != ' ' && t[10] != 'T') Mismatch();
-    const std::string time = t.substr(11);
-    int m = 0;
-    if (std::sscanf(time.c_str(), "%2d:%2d%n", &h, &mi, &m) != 2 || m != 5) Mismatch();
-    std::size_t rest = 5;
-    if (time.size() > 5) {
-      if (time[5] != ':') Mismatch();
-      char* end = nullptr;
-      s = std::strtod(time.c_str() + 6, &end);
-      rest = static_cast<std::size_t>(end - time.c_str());
-      if (rest == 6 || s < 0 || s >= 60) Mismatch();
+    if ((t[10] != ' ' && t[10] != 'T') || !ReadDigits(t, 11, 2, h) || t.size() < 16 || t[13] != ':' ||
+        !ReadDigits(t, 14, 2, mi))
+      Mismatch();
+    if (t.size() > 16) {
+      if (t[16] != ':' || !ReadDigits(t, 17, 2, whole)) Mismatch();
+      s = whole;
+      if (t.size() > 19) {
+        int digit = 0;
+        if (t[19] != '.' || t.size() == 20) Mismatch();
+        double scale = 0.1;
+        for (std::size_t i = 20; i < t.size(); ++i, scale /= 10) {
+          if (!ReadDigits(t, i, 1, digit)) Mismatch();
+          s += digit * scale;
+        }
+      }
     }
-    if (rest != time.size() || h > 23 || mi > 59 || h < 0 || mi < 0) Mismatch();
+    if (h > 23 || mi > 59 || whole > 59) Mismatch();
   }
   if (mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo)) Mismatch();
   return MakeDate(y, mo, d, h, mi, s);

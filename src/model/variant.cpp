@@ -30,16 +30,45 @@ bool EqualsNoCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == 0;
 }
 
+// True when t is a decimal number: [+-] digits [. digits] [e [+-] digits],
+// with digits on at least one side of the point. Words such as "inf" and
+// "nan" that the number readers also accept are not numbers here.
+bool IsDecimalNumber(const std::string& t) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    const std::size_t start = i;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
+    return i - start;
+  };
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  std::size_t mantissa = digits();
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == t.size();
+}
+
 // A number held in a text; nullopt when the text holds none.
 std::optional<double> ParseNumber(const std::string& text) {
-  std::string t = Trim(text);
-  if (t.empty()) return std::nullopt;
+  const std::string t = Trim(text);
+  if (!IsDecimalNumber(t)) return std::nullopt;
   const char* first = t.data();
   const char* last = t.data() + t.size();
   if (*first == '+') ++first;
   double value = 0;
   auto [ptr, ec] = std::from_chars(first, last, value);
-  if (ec == std::errc::result_out_of_range) Overflow();
+  if (ec == std::errc::result_out_of_range) {
+    // Too small to hold is zero; too large is an overflow.
+    if (t.find("e-") != std::string::npos || t.find("E-") != std::string::npos) return 0.0;
+    Overflow();
+  }
   if (ec != std::errc() || ptr != last) return std::nullopt;
   return value;
 }
