@@ -1,0 +1,50 @@
+#pragma once
+// The commands of the host. Each answers the program's exit status; bad input
+// is thrown as InputError before anything is written, and a failure raised by
+// the database or the component (apartado::Failure) is left to the caller.
+#include <string>
+#include <vector>
+
+#include "host.h"
+
+namespace apartado::cli {
+
+// init: creates the suite schema if it is missing.
+int InitCommand(Host& host);
+
+// load FILE...: inserts rows given as {"Table": [{"Column": value}, ...]} in
+// one transaction across all files; "-" reads the input stream.
+int LoadCommand(Host& host, const std::vector<std::string>& files);
+
+// capture FILE: captures layaways given as one object, an array of them or
+// JSON Lines.
+int CaptureCommand(Host& host, const std::string& file);
+
+// The operations on a stored layaway, by folio.
+enum class FolioOperation { Reserve, Release, Cancel, Finalize, Receivable };
+// keepStock clears Apartar_Productos before a cancellation: the receivable
+// and the reserved stock are then left alone.
+int FolioOperationCommand(Host& host, FolioOperation operation, const std::string& folio, bool keepStock = false);
+
+struct ProductRelease {
+  std::string branch, warehouse, product, size, colour;
+  double quantity1 = 0;
+  double quantity2 = 0;
+  std::string series;
+};
+// release-product: Desapartar_Producto.
+int ReleaseProductCommand(Host& host, const ProductRelease& release);
+
+// show FOLIO: the stored rows of a layaway.
+int ShowCommand(Host& host, const std::string& folio);
+
+struct StockFilter {
+  std::string branch, warehouse, product;  // empty: any
+};
+// stock: the stock rows, available and reserved.
+int StockCommand(Host& host, const StockFilter& filter);
+
+// demo: a fresh demo database and a layaway's life, narrated.
+int DemoCommand(Host& host);
+
+}  // namespace apartado::cli

@@ -1,0 +1,258 @@
+#include "host.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <exception>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <thread>
+
+#include "apartado/failure.h"
+#include "apartado/services.h"
+#include "commands.h"
+#include "output.h"
+
+namespace apartado::cli {
+
+void MessageLog::Add(const suite::ReportedMessage& message) {
+  std::lock_guard lock(mutex_);
+  messages_.push_back(message);
+}
+
+std::vector<suite::ReportedMessage> MessageLog::Take() {
+  std::lock_guard lock(mutex_);
+  std::vector<suite::ReportedMessage> taken;
+  taken.swap(messages_);
+  return taken;
+}
+
+void Host::InstallSuite(const std::string& connectionString) {
+  suite::SuiteOptions suiteOptions;
+  suiteOptions.connectionString = connectionString;
+  suiteOptions.operatorKey = options.operatorKey;
+  suiteOptions.serverId = options.serverId;
+  suiteOptions.remote = options.remote;
+  suiteOptions.messageSink = [this](const suite::ReportedMessage& message) { messages.Add(message); };
+  InstallServiceFactory(suite::MakeSuiteFactory(std::move(suiteOptions)));
+  installed_ = true;
+}
+
+Host::~Host() {
+  if (installed_) InstallServiceFactory(nullptr);
+}
+
+namespace {
+
+std::string FromEnvironment(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : fallback;
+}
+
+const char* const kFooter = R"(Environment:
+  APARTADO_DB, APARTADO_OPERATOR, APARTADO_SERVER_ID   used when --db, --operator, --server-id are not given
+
+Exit status:
+  0  every operation answered True
+  1  an operation answered False or failed; its error text goes to stderr exactly as the component holds it
+  2  bad usage or bad input (nothing was written); the message names what is wrong
+
+Start with `apartado demo`: it builds a small demo database and walks a layaway through its life.
+`apartado COMMAND --help` describes each command.)";
+
+// Ends the help of every command.
+const char* const kCommandFooter = R"(Global options, before or after the command: --db CONN, --operator KEY, --server-id ID, --remote,
+--json (see apartado --help). Exit status: 0 True, 1 False (the error text goes to stderr), 2 bad usage.)";
+
+const char* const kLayawayShape = R"(A layaway object:
+  {"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
+                  "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"},
+                  "Cliente": {"Cl_Cve_Cliente": "C001"}, "Vendedor": {"Vn_Cve_Vendedor": "V01"},
+                  "Ap_Condicion_Venta": "CONTADO", "Ap_Fecha_Entrega": "2026-03-10T15:30:00"},
+   "Detalles": [{"Producto": {"Pr_Cve_Producto": "P100"}, "Ap_Cantidad_1": 2, "Ap_Unidad_1": "PZA",
+                 "Ap_Precio_Lista": 100}],
+   "Apartar_Productos": true}
+Field names are those of the records tApEncabezado and tApDetalle, nested as in them; dates are
+ISO 8601 text. Unknown fields, wrong types and malformed JSON are refused before anything is written.
+Per layaway: Nuevo, Encabezado (the given fields over the object's), Apartar_Productos when given, then
+per line Detalle and Add_Apartado_Detalle. A line Detalle refused is not added. Results per line: Ap_ID,
+ok, error, the messages reported and the completed Detalle (with --json). Exit 1 when a line was refused.
+
+)";
+
+struct Choices {
+  HostOptions options;
+  std::vector<std::string> files;
+  std::string file;
+  std::string folio;
+  bool keepStock = false;
+  ProductRelease release;
+  StockFilter filter;
+};
+
+// Runs fn on a thread of its own and hands back its result or its exception.
+int RunOnOwnThread(const std::function<int()>& fn) {
+  int status = kExitRefused;
+  std::exception_ptr raised;
+  std::thread worker([&] {
+    try {
+      status = fn();
+    } catch (...) {
+      raised = std::current_exception();
+    }
+  });
+  worker.join();
+  if (raised) std::rethrow_exception(raised);
+  return status;
+}
+
+int Dispatch(const std::string& command, Choices& c, Host& host) {
+  if (command == "init") return InitCommand(host);
+  if (command == "load") return LoadCommand(host, c.files);
+  if (command == "capture") return CaptureCommand(host, c.file);
+  if (command == "reserve") return FolioOperationCommand(host, FolioOperation::Reserve, c.folio);
+  if (command == "release") return FolioOperationCommand(host, FolioOperation::Release, c.folio);
+  if (command == "cancel") return FolioOperationCommand(host, FolioOperation::Cancel, c.folio, c.keepStock);
+  if (command == "finalize") return FolioOperationCommand(host, FolioOperation::Finalize, c.folio);
+  if (command == "receivable") return FolioOperationCommand(host, FolioOperation::Receivable, c.folio);
+  if (command == "release-product") return ReleaseProductCommand(host, c.release);
+  if (command == "show") return ShowCommand(host, c.folio);
+  if (command == "stock") return StockCommand(host, c.filter);
+  if (command == "demo") return DemoCommand(host);
+  throw InputError("unknown command: " + command);
+}
+
+void AddFolio(CLI::App* sub, Choices& c, const std::string& what) {
+  sub->add_option("FOLIO", c.folio, what)->required();
+}
+
+}  // namespace
+
+int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err, std::istream& in) {
+  Choices c;
+  CLI::App app{"apartado: the layaway host. A layaway sets goods aside for a customer: their quantity moves from\n"
+               "the available stock to the reserved stock until the layaway is released or cancelled.",
+               "apartado"};
+  app.fallthrough();  // global options may follow the command
+  app.require_subcommand(1);
+  app.get_formatter()->column_width(24);
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  app.get_formatter()->label("Subcommands", "Commands");
+
+  std::string db, operatorKey, serverId;
+  CLI::Option* dbOption =
+      app.add_option("--db", db, "database: a path or sqlite:PATH, postgresql://..., odbc:...\n(default ./apartado.db)")
+          ->type_name("CONN");
+  CLI::Option* operatorOption =
+      app.add_option("--operator", operatorKey, "operator key the session answers (default ADMIN)")->type_name("KEY");
+  CLI::Option* serverOption =
+      app.add_option("--server-id", serverId, "id of the server this session runs on (default empty)")
+          ->type_name("ID");
+  app.add_flag("--remote", c.options.remote, "the session does not run on the central server");
+  app.add_flag("--json", c.options.json, "print one JSON object on stdout instead of text");
+
+  app.add_subcommand("demo",
+                     "a fresh demo database (./apartado-demo.db unless --db given) and one layaway\n"
+                     "captured, reserved, billed, finalized and cancelled, step by step with the stock");
+  app.add_subcommand("init", "create the suite schema in the database if it is missing (safe to repeat)");
+
+  CLI::App* load = app.add_subcommand("load", "insert catalogue and stock rows from JSON files, in one transaction");
+  load->add_option("FILE", c.files, "JSON {\"Table\": [{\"Column\": value, ...}, ...], ...}; - reads stdin")
+      ->required();
+  load->footer(
+      "Example: {\"Sucursal\": [{\"Sc_Cve_Sucursal\": \"01\", \"Sc_Descripcion\": \"Centro\"}]}\n"
+      "Text columns take strings, numeric columns numbers (true/false as 1/0), date columns ISO 8601 text,\n"
+      "any column null. An unknown table or column, a wrong type or a duplicate key is refused naming the\n"
+      "file, table, row and column; nothing of any file is written then.\n\n" +
+      std::string(kCommandFooter));
+
+  CLI::App* capture = app.add_subcommand("capture", "capture layaways from JSON: one object, an array or JSON Lines");
+  capture->add_option("FILE", c.file, "the layaways; - reads stdin")->required();
+  capture->footer(std::string(kLayawayShape) + kCommandFooter);
+
+  AddFolio(app.add_subcommand("reserve", "Apartar: reserve the stock of every stored line of a layaway"), c,
+           "the layaway's folio");
+  AddFolio(app.add_subcommand("release", "Desapartar: release the reserved stock of every line of a layaway"), c,
+           "the layaway's folio");
+
+  CLI::App* releaseProduct = app.add_subcommand(
+      "release-product", "Desapartar_Producto: give reserved stock of one product back to available");
+  releaseProduct->add_option("SUCURSAL", c.release.branch, "branch key")->required();
+  releaseProduct->add_option("ALMACEN", c.release.warehouse, "warehouse key")->required();
+  releaseProduct->add_option("PRODUCTO", c.release.product, "product key")->required();
+  releaseProduct->add_option("TALLA", c.release.size, "size key (00 where sizes are not kept)")->required();
+  releaseProduct->add_option("COLOR", c.release.colour, "colour key (00 where colours are not kept)")->required();
+  releaseProduct->add_option("CANTIDAD1", c.release.quantity1, "quantity in control unit 1 (for a kit, kits)")
+      ->required();
+  releaseProduct->add_option("CANTIDAD2", c.release.quantity2, "quantity in control unit 2")->required();
+  releaseProduct->add_option("SERIES", c.release.series, "serial numbers (accepted, not used)");
+
+  CLI::App* cancel = app.add_subcommand(
+      "cancel", "Cancelar_Apartado: cancel a layaway (receivable cancelled, stock released,\nrows marked CA)");
+  AddFolio(cancel, c, "the layaway's folio");
+  cancel->add_flag("--keep-stock", c.keepStock,
+                   "Apartar_Productos False: leave the receivable and the reserved stock alone");
+  AddFolio(app.add_subcommand("finalize", "Finalizar_Apartado: record the layaway in the customer's follow-up history"),
+           c, "the layaway's folio");
+  AddFolio(app.add_subcommand("receivable",
+                              "Genera_Cuenta_x_Cobrar_Apartado: turn a layaway into an account receivable"),
+           c, "the layaway's folio");
+  AddFolio(app.add_subcommand("show", "the stored rows of a layaway, every column"), c, "the layaway's folio");
+
+  CLI::App* stock = app.add_subcommand("stock", "stock rows (Existencia and Existencia_Kit), available and reserved");
+  stock->add_option("--sucursal", c.filter.branch, "only this branch")->type_name("S");
+  stock->add_option("--almacen", c.filter.warehouse, "only this warehouse")->type_name("A");
+  stock->add_option("--producto", c.filter.product, "only this product")->type_name("P");
+
+
+  const std::map<std::string, std::string> groups = {
+      {"demo", "Start here"},          {"init", "Set up"},
+      {"load", "Set up"},              {"capture", "Capture"},
+      {"show", "Look"},                {"stock", "Look"}};
+  for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
+    if (sub->get_footer().empty()) sub->footer(kCommandFooter);
+    auto group = groups.find(sub->get_name());
+    sub->group(group == groups.end() ? "Operations on a stored layaway" : group->second);
+  }
+  app.footer(kFooter);
+  if (argc <= 1) {
+    out << app.help();
+    return kExitBadInput;
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e, out, err);
+    return code == 0 ? kExitOk : kExitBadInput;
+  }
+
+  c.options.connectionGiven = dbOption->count() > 0;
+  c.options.connectionString = c.options.connectionGiven ? db : FromEnvironment("APARTADO_DB", "apartado.db");
+  c.options.operatorKey = operatorOption->count() > 0 ? operatorKey : FromEnvironment("APARTADO_OPERATOR", "ADMIN");
+  c.options.serverId = serverOption->count() > 0 ? serverId : FromEnvironment("APARTADO_SERVER_ID", "");
+  const std::string command = app.get_subcommands().at(0)->get_name();
+
+  Host host(c.options, out, err, in);
+  try {
+    return RunOnOwnThread([&] { return Dispatch(command, c, host); });
+  } catch (const InputError& e) {
+    err << "apartado " << command << ": " << e.what() << "\n";
+    return kExitBadInput;
+  } catch (const std::exception& e) {
+    // A failure the database or a service raised outside any operation's
+    // failure path: the command did not complete.
+    if (host.options.json) PrintJson(out, OperationJson(false, e.what()));
+    err << e.what() << "\n";
+    return kExitRefused;
+  }
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in) {
+  std::vector<const char*> argv{"apartado"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  return Run(static_cast<int>(argv.size()), argv.data(), out, err, in);
+}
+
+}  // namespace apartado::cli

@@ -1,0 +1,66 @@
+#include <ostream>
+
+#include "apartado/apartado.h"
+#include "apartado/number_text.h"
+#include "commands.h"
+#include "output.h"
+
+namespace apartado::cli {
+namespace {
+
+// Prints an operation's answer: on False the component's error text goes to
+// stderr exactly as the object holds it, then a newline.
+int Report(Host& host, const std::string& call, bool ok, const std::string& error, const std::string& meaning) {
+  for (const suite::ReportedMessage& m : host.messages.Take()) host.err << m.title << ":\n" << m.message << "\n";
+  if (host.options.json) {
+    PrintJson(host.out, OperationJson(ok, error));
+  } else {
+    host.out << call << " answered " << (ok ? "True" : "False") << (ok ? ": " + meaning : std::string()) << "\n";
+  }
+  if (!ok) host.err << error << "\n";
+  return ok ? kExitOk : kExitRefused;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+int FolioOperationCommand(Host& host, FolioOperation operation, const std::string& folio, bool keepStock) {
+  host.InstallSuite(host.options.connectionString);
+  Apartado object;
+  if (keepStock) object.Apartar_Productos(kFalse);
+  const std::string argument = "(" + Quoted(folio) + ")";
+  switch (operation) {
+    case FolioOperation::Reserve:
+      return Report(host, "Apartar" + argument, IsTrue(object.Apartar(folio)), object.Error(),
+                    "the stock of every line of the layaway is reserved.");
+    case FolioOperation::Release:
+      return Report(host, "Desapartar" + argument, IsTrue(object.Desapartar(folio).ToBoolean()), object.Error(),
+                    "the reserved stock of every line of the layaway is available again.");
+    case FolioOperation::Cancel:
+      return Report(host, "Cancelar_Apartado" + argument, IsTrue(object.Cancelar_Apartado(folio)), object.Error(),
+                    keepStock ? "the layaway is cancelled; its receivable and stock were left alone."
+                              : "the layaway is cancelled, its receivable cancelled and its stock released.");
+    case FolioOperation::Finalize:
+      return Report(host, "Finalizar_Apartado" + argument, IsTrue(object.Finalizar_Apartado(folio)), object.Error(),
+                    "the layaway is recorded in the customer's follow-up history.");
+    case FolioOperation::Receivable:
+      return Report(host, "Genera_Cuenta_x_Cobrar_Apartado" + argument,
+                    IsTrue(object.Genera_Cuenta_x_Cobrar_Apartado(folio)), object.Error(),
+                    "an accounts-receivable document was generated for the layaway.");
+  }
+  return kExitBadInput;
+}
+
+int ReleaseProductCommand(Host& host, const ProductRelease& r) {
+  host.InstallSuite(host.options.connectionString);
+  Apartado object;
+  const bool ok = IsTrue(object.Desapartar_Producto(r.branch, r.warehouse, r.product, r.size, r.colour, r.quantity1,
+                                                    r.quantity2, r.series));
+  const std::string call = "Desapartar_Producto(" + Quoted(r.branch) + ", " + Quoted(r.warehouse) + ", " +
+                           Quoted(r.product) + ", " + Quoted(r.size) + ", " + Quoted(r.colour) + ", " +
+                           NumberText(r.quantity1) + ", " + NumberText(r.quantity2) + ", " + Quoted(r.series) + ")";
+  return Report(host, call, ok, object.Error(), "the quantity is available again.");
+}
+
+}  // namespace apartado::cli

@@ -1,0 +1,36 @@
+#pragma once
+// The host's own queries, with bound parameters: table descriptions for
+// load, the rows of a layaway, stock rows.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apartado/database.h"
+#include "commands.h"
+
+namespace apartado::cli {
+
+// What a column accepts, from its declared type.
+enum class ColumnKind { Text, Integer, Number, DateTime, Any };
+
+struct ColumnInfo {
+  std::string name;  // as the database spells it
+  ColumnKind kind = ColumnKind::Any;
+};
+
+// The columns of a table, found regardless of letter case; nullopt when the
+// database has no such table.
+std::optional<std::vector<ColumnInfo>> DescribeTable(Database& db, const std::string& table);
+
+// The kind of a declared type such as "VARCHAR(10)", "REAL", "DATETIME",
+// "character varying", "timestamp without time zone".
+ColumnKind KindOfDeclaredType(const std::string& declaredType);
+
+// Every column of the rows of Apartado for the folio, ordered by Ap_ID.
+TableRecordset LayawayRows(Database& db, const std::string& folio);
+
+// Every column of the rows of Existencia or Existencia_Kit that match the
+// filter, ordered by their keys.
+TableRecordset StockRows(Database& db, const std::string& table, const StockFilter& filter);
+
+}  // namespace apartado::cli

@@ -1,0 +1,23 @@
+#pragma once
+// The layaway records as JSON: field names as in the records, nested records
+// as nested objects, dates as ISO 8601 text ("2026-03-10T15:30:00"), the
+// opaque UserDef as its text.
+#include <string>
+
+#include "apartado/records.h"
+#include "output.h"
+
+namespace apartado::cli {
+
+// Every field of the record, in record order.
+Json EncabezadoToJson(const tApEncabezado& record);
+Json DetalleToJson(const tApDetalle& record);
+
+// Copies the fields present in value onto record; fields not present keep
+// their values. Throws InputError naming the field (its path from the
+// record, prefixed with prefix) when value is not an object, a field is
+// unknown, or a value has the wrong type; record may then be half changed.
+void OverlayEncabezado(const Json& value, tApEncabezado& record, const std::string& prefix = "");
+void OverlayDetalle(const Json& value, tApDetalle& record, const std::string& prefix = "");
+
+}  // namespace apartado::cli
