@@ -195,18 +195,5 @@ TEST(WholeLayaway, DesapartarAlwaysAnswersABoolean) {
   }
 }
 
-TEST(WholeLayaway, RowsAreWalkedAgainOnEveryCall) {
-  Bench b;
-  b.suite.connection().AnswerAlways("FROM Apartado", kLineColumns,
-                                    {LineRow("P1", Number(1), Number(1)), LineRow("P2", Number(1), Number(1))});
-  AnswerProduct(b.suite.connection(), "P1", "01");
-  AnswerProduct(b.suite.connection(), "P2", "04");
-  EXPECT_EQ(b.object.Apartar("F1"), kTrue);
-  EXPECT_EQ(b.object.Apartar("F1"), kTrue);
-  EXPECT_EQ(b.StatementsNaming("UPDATE Existencia SET").size(), 2u);
-  EXPECT_EQ(b.StatementsNaming("UPDATE Existencia_Kit SET").size(), 2u);
-  EXPECT_EQ(b.suite.script().Count("Warehouse.GetStock"), 8);
-}
-
 }  // namespace
 }  // namespace apartado
