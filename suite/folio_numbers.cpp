@@ -1,27 +1,40 @@
 #include "folio_numbers.h"
 
 #include "apartado/failure.h"
+#include "suite_texts.h"
 
 namespace apartado::suite {
 
 std::optional<std::int64_t> TakeFolioNumber(Database& db, const std::string& branch, const std::string& kind) {
   const std::vector<Variant> keys = {Variant::FromText(branch), Variant::FromText(kind)};
-  const long long advanced = db.Command(
-      "UPDATE Folio SET Fo_Siguiente = Fo_Siguiente + 1 "
-      "WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2 AND COALESCE(Es_Cve_Estado, '') <> 'BA'",
-      keys);
-  if (advanced > 0) {
-    TableRecordset row = db.Query("SELECT Fo_Siguiente FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2",
-                                  keys);
-    return static_cast<std::int64_t>(row.Field("Fo_Siguiente").ToDouble()) - 1;
+  // On PostgreSQL each statement sees the rows committed before it, so a
+  // series that another caller creates between the update and the test
+  // below shows up only there: the update is then tried again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const long long advanced = db.Command(
+        "UPDATE Folio SET Fo_Siguiente = Fo_Siguiente + 1 "
+        "WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2 AND COALESCE(Es_Cve_Estado, '') <> 'BA'",
+        keys);
+    if (advanced > 0) {
+      TableRecordset row = db.Query(
+          "SELECT Fo_Siguiente FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2", keys);
+      return static_cast<std::int64_t>(row.Field("Fo_Siguiente").ToDouble()) - 1;
+    }
+    TableRecordset existing =
+        db.Query("SELECT Es_Cve_Estado FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2", keys);
+    if (existing.Eof()) {
+      // A second caller creating the same series breaks the key, and its
+      // transaction is run again (InTransactionWithRetry).
+      db.Command(
+          "INSERT INTO Folio (Sc_Cve_Sucursal, Fo_Documento, Fo_Siguiente, Es_Cve_Estado) "
+          "VALUES (:p1, :p2, 2, 'AC')",
+          keys);
+      return 1;
+    }
+    const Variant status = existing.Field("Es_Cve_Estado");
+    if (!status.IsNull() && status.ToText() == "BA") return std::nullopt;
   }
-  TableRecordset existing =
-      db.Query("SELECT Es_Cve_Estado FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2", keys);
-  if (!existing.Eof()) return std::nullopt;  // the series exists, so it is withdrawn
-  db.Command(
-      "INSERT INTO Folio (Sc_Cve_Sucursal, Fo_Documento, Fo_Siguiente, Es_Cve_Estado) VALUES (:p1, :p2, 2, 'AC')",
-      keys);
-  return 1;
+  throw Failure(texts::FolioSeriesUnreadable(kind, branch));
 }
 
 std::string FolioText(std::int64_t number, std::int32_t width) {

@@ -20,6 +20,10 @@ inline std::string FolioKindMissing() { return "Debe indicar el tipo de document
 inline std::string FolioSeriesWithdrawn(const std::string& kind, const std::string& branch) {
   return "La serie de folios del documento: " + kind + ", de la sucursal: " + branch + ", está dada de baja";
 }
+// Thrown (a Failure) when a series row keeps changing under the caller.
+inline std::string FolioSeriesUnreadable(const std::string& kind, const std::string& branch) {
+  return "La serie de folios del documento: " + kind + ", de la sucursal: " + branch + ", no pudo leerse";
+}
 inline std::string DocumentFolioMissing() { return "Debe indicar el folio del documento"; }
 inline std::string DocumentKindUnknown(const std::string& kind) {
   return "El tipo de documento: " + kind + ", no es conocido";
