@@ -65,7 +65,7 @@ LayawayInput CheckLayaway(const InputValue& input, const std::string& name, int 
         try {
           OverlayDetalle(line, scratch);
         } catch (const InputError& e) {
-          refuse("line " + std::to_string(lineNumber) + ": " + e.what());
+          throw InputError(layaway.where + ", line " + std::to_string(lineNumber) + ": " + e.what());
         }
         layaway.lines.push_back(line);
       }

@@ -18,9 +18,32 @@ namespace {
 
 struct PendingRow {
   std::string where;  // "FILE: table T, row N"
+  std::string table;
   std::string sql;
   std::vector<Variant> params;
+  // The row's primary key, when it gives every key column.
+  std::vector<std::string> keyColumns;
+  std::vector<Variant> keyValues;
 };
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+// ", column A" or ", columns A, B": the key columns a duplicate names.
+std::string KeyColumnsText(const PendingRow& row) {
+  return (row.keyColumns.size() == 1 ? ", column " : ", columns ") + Joined(row.keyColumns);
+}
+
+std::string KeyText(const PendingRow& row) {
+  std::string text;
+  for (std::size_t i = 0; i < row.keyColumns.size(); ++i) {
+    text += (i ? ", " : "") + row.keyColumns[i] + " = " + row.keyValues[i].ToText();
+  }
+  return text;
+}
 
 std::string Lower(std::string text) {
   for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -104,6 +127,7 @@ class RowChecker {
       int number = 0;
       for (const Json& row : table.value()) {
         rows.push_back(Prepare(table.key(), columns, row, where + ", row " + std::to_string(++number)));
+        RefuseRepeatedKey(rows.back());
       }
       Count(counts, table.key(), number);
     }
@@ -119,11 +143,24 @@ class RowChecker {
     return tables_.emplace(Lower(table), std::move(*columns)).first->second;
   }
 
+  // Two rows of the input with one key: the database would refuse the
+  // second, and by then its own message may not name the columns.
+  void RefuseRepeatedKey(const PendingRow& row) {
+    if (row.keyColumns.empty()) return;
+    std::string key = Lower(row.table);
+    for (const Variant& value : row.keyValues) key += '\x1f' + value.ToText();
+    auto [seen, added] = keys_.emplace(key, row.where);
+    if (!added) {
+      throw InputError(row.where + KeyColumnsText(row) + ": duplicate key (" + KeyText(row) + "), as in " + seen->second);
+    }
+  }
+
   static PendingRow Prepare(const std::string& table, const std::vector<ColumnInfo>& columns, const Json& row,
                             const std::string& where) {
     if (!row.is_object()) throw InputError(where + ": expected an object {\"Column\": value, ...}");
     if (row.empty()) throw InputError(where + ": no columns given");
-    PendingRow pending{where, "INSERT INTO " + table + " (", {}};
+    PendingRow pending{where, table, "INSERT INTO " + table + " (", {}, {}, {}};
+    std::size_t keysGiven = 0;
     std::string placeholders;
     for (auto cell = row.begin(); cell != row.end(); ++cell) {
       const std::string cellWhere = where + ", column " + cell.key();
@@ -131,14 +168,24 @@ class RowChecker {
                                  [&](const ColumnInfo& c) { return Lower(c.name) == Lower(cell.key()); });
       if (column == columns.end()) throw InputError(cellWhere + ": no such column");
       pending.params.push_back(ColumnValue(cell.value(), column->kind, cellWhere));
+      if (column->key) {
+        pending.keyColumns.push_back(cell.key());  // as the input spells it
+        pending.keyValues.push_back(pending.params.back());
+        ++keysGiven;
+      }
       if (pending.params.size() > 1) {
         pending.sql += ", ";
         placeholders += ", ";
       }
-      pending.sql += column->name;
+      pending.sql += cell.key();
       placeholders += ":p" + std::to_string(pending.params.size());
     }
     pending.sql += ") VALUES (" + placeholders + ")";
+    const auto keyCount = std::count_if(columns.begin(), columns.end(), [](const ColumnInfo& c) { return c.key; });
+    if (keysGiven == 0 || keysGiven != static_cast<std::size_t>(keyCount)) {
+      pending.keyColumns.clear();
+      pending.keyValues.clear();
+    }
     return pending;
   }
 
@@ -154,6 +201,7 @@ class RowChecker {
 
   Database& db_;
   std::map<std::string, std::vector<ColumnInfo>> tables_;
+  std::map<std::string, std::string> keys_;  // table and key values -> the row that gave them
 };
 
 }  // namespace
@@ -164,16 +212,30 @@ std::vector<std::pair<std::string, int>> LoadDocuments(Database& db, const std::
   RowChecker checker(db);
   for (const NamedDocument& doc : documents) checker.Add(doc, rows, counts);
 
-  Transaction transaction(db);  // rolled back unless every row goes in
-  for (const PendingRow& row : rows) {
-    try {
-      db.Command(row.sql, row.params);
-    } catch (const Failure& refused) {
-      throw InputError(row.where + ": " + refused.what());
+  const PendingRow* failed = nullptr;
+  std::string refusal;
+  {
+    Transaction transaction(db);  // rolled back unless every row goes in
+    for (const PendingRow& row : rows) {
+      try {
+        db.Command(row.sql, row.params);
+      } catch (const Failure& refused) {
+        failed = &row;
+        refusal = refused.what();
+        break;
+      }
+    }
+    if (!failed) {
+      transaction.Commit();
+      return counts;
     }
   }
-  transaction.Commit();
-  return counts;
+  // Rolled back: a stored row with the same key makes it a duplicate.
+  if (!failed->keyColumns.empty() && RowExists(db, failed->table, failed->keyColumns, failed->keyValues)) {
+    throw InputError(failed->where + KeyColumnsText(*failed) + ": duplicate key (" + KeyText(*failed) +
+                     "), already stored: " + refusal);
+  }
+  throw InputError(failed->where + ": " + refusal);
 }
 
 int LoadCommand(Host& host, const std::vector<std::string>& files) {

@@ -29,27 +29,39 @@ int FolioOperationCommand(Host& host, FolioOperation operation, const std::strin
   host.InstallSuite(host.options.connectionString);
   Apartado object;
   if (keepStock) object.Apartar_Productos(kFalse);
-  const std::string argument = "(" + Quoted(folio) + ")";
+  // The answer first: Error() must be read after the call.
+  std::string call;
+  std::string meaning;
+  bool ok = false;
   switch (operation) {
     case FolioOperation::Reserve:
-      return Report(host, "Apartar" + argument, IsTrue(object.Apartar(folio)), object.Error(),
-                    "the stock of every line of the layaway is reserved.");
+      call = "Apartar";
+      meaning = "the stock of every line of the layaway is reserved.";
+      ok = IsTrue(object.Apartar(folio));
+      break;
     case FolioOperation::Release:
-      return Report(host, "Desapartar" + argument, IsTrue(object.Desapartar(folio).ToBoolean()), object.Error(),
-                    "the reserved stock of every line of the layaway is available again.");
+      call = "Desapartar";
+      meaning = "the reserved stock of every line of the layaway is available again.";
+      ok = IsTrue(object.Desapartar(folio).ToBoolean());
+      break;
     case FolioOperation::Cancel:
-      return Report(host, "Cancelar_Apartado" + argument, IsTrue(object.Cancelar_Apartado(folio)), object.Error(),
-                    keepStock ? "the layaway is cancelled; its receivable and stock were left alone."
-                              : "the layaway is cancelled, its receivable cancelled and its stock released.");
+      call = "Cancelar_Apartado";
+      meaning = keepStock ? "the layaway is cancelled; its receivable and stock were left alone."
+                          : "the layaway is cancelled, its receivable cancelled and its stock released.";
+      ok = IsTrue(object.Cancelar_Apartado(folio));
+      break;
     case FolioOperation::Finalize:
-      return Report(host, "Finalizar_Apartado" + argument, IsTrue(object.Finalizar_Apartado(folio)), object.Error(),
-                    "the layaway is recorded in the customer's follow-up history.");
+      call = "Finalizar_Apartado";
+      meaning = "the layaway is recorded in the customer's follow-up history.";
+      ok = IsTrue(object.Finalizar_Apartado(folio));
+      break;
     case FolioOperation::Receivable:
-      return Report(host, "Genera_Cuenta_x_Cobrar_Apartado" + argument,
-                    IsTrue(object.Genera_Cuenta_x_Cobrar_Apartado(folio)), object.Error(),
-                    "an accounts-receivable document was generated for the layaway.");
+      call = "Genera_Cuenta_x_Cobrar_Apartado";
+      meaning = "an accounts-receivable document was generated for the layaway.";
+      ok = IsTrue(object.Genera_Cuenta_x_Cobrar_Apartado(folio));
+      break;
   }
-  return kExitBadInput;
+  return Report(host, call + "(" + Quoted(folio) + ")", ok, object.Error(), meaning);
 }
 
 int ReleaseProductCommand(Host& host, const ProductRelease& r) {
