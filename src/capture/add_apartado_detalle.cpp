@@ -118,8 +118,8 @@ Boolean Apartado::ValidateLine() {
   }
   if (!Exists("Almacen", "Al_Cve_Almacen", Line.Ap_Almacen_Inventario, "Al_Descripcion", "Sc_Cve_Sucursal",
               Line.Ap_Sucursal_Inventario)) {
-    ErrorText = "El almacén de inventario: " + Line.Ap_Almacen_Inventario + ", de la sucursal: " +
-                Line.Ap_Sucursal_Inventario + ", no existe o esta dado de baja";
+    ErrorText = "El almacén de inventario: " + Line.Ap_Almacen_Inventario +
+                ", de la sucursal: " + Line.Ap_Sucursal_Inventario + ", no existe o esta dado de baja";
     return kFalse;
   }
   const std::string& product = Line.Producto.Pr_Cve_Producto;

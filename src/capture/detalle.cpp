@@ -87,8 +87,10 @@ void Apartado::ApplyDetalle(const tApDetalle& value) {
     Line.Ap_Cantidad_Control_1 = Multiply(Line.Ap_Cantidad_1, factor);
   }
   // Otherwise the cost quantity is the second control quantity the host gave.
-  if (Line.Ap_Unidad_Costo == Line.Ap_Unidad_Control_1) Line.Ap_Cantidad_Costo = Line.Ap_Cantidad_Control_1;
-  else Line.Ap_Cantidad_Costo = Line.Ap_Cantidad_Control_2;
+  if (Line.Ap_Unidad_Costo == Line.Ap_Unidad_Control_1)
+    Line.Ap_Cantidad_Costo = Line.Ap_Cantidad_Control_1;
+  else
+    Line.Ap_Cantidad_Costo = Line.Ap_Cantidad_Control_2;
 
   // The cost is that of the header's warehouse, not the inventory one.
   Line.Ap_Costo = warehouse.GetCost(Header.Sucursal.Sc_Cve_Sucursal, Header.Almacen.Al_Cve_Almacen, product,

@@ -138,10 +138,9 @@ Boolean Apartado::Inserta_Apartado() {
     if (type == "02" && IsNonZero(HandlesLots)) {
       if (IsNonZero(m.AutomaticLots) && Line.Lote.Lt_Cve_Lote.empty()) {
         // Chosen for the header's warehouse and the sale quantity.
-        Line.Lote.Lt_Cve_Lote =
-            m.WarehouseServices->PickAutomaticLot(Header.Sucursal.Sc_Cve_Sucursal, Header.Almacen.Al_Cve_Almacen,
-                                                  product, Line.Tl_Cve_Talla, Line.Cl_Cve_Color,
-                                                  Line.Ap_Cantidad_1, Line.Ap_Cantidad_Control_2);
+        Line.Lote.Lt_Cve_Lote = m.WarehouseServices->PickAutomaticLot(
+            Header.Sucursal.Sc_Cve_Sucursal, Header.Almacen.Al_Cve_Almacen, product, Line.Tl_Cve_Talla,
+            Line.Cl_Cve_Color, Line.Ap_Cantidad_1, Line.Ap_Cantidad_Control_2);
       }
       if (Line.Lote.Lt_Cve_Lote.empty()) {
         ErrorText.assign(kInsertTag).append(kCrLf).append("Debe especificar los lotes a descargar");

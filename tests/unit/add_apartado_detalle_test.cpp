@@ -118,23 +118,21 @@ const Refusal kRefusals[] = {
        s.Lookup("Sucursal", "Sc_Servidor_Id", "S2");
      },
      "Esta operación solo puede realizarse en el servidor con id: S2\r\nel id del servidor actual es: S1"},
-    {"Currency", [](CaptureTest&, testing::Script& s, tApEncabezado&,
-                    tApDetalle&) { s.Lookup("Moneda", "Mn_Descripcion", ""); },
+    {"Currency",
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Moneda", "Mn_Descripcion", ""); },
      "La moneda: MXN, no existe o está dada de baja"},
     {"RateZero", [](CaptureTest&, testing::Script&, tApEncabezado& h, tApDetalle&) { h.Ap_Tipo_Cambio = 0; },
      "El tipo de cambio: 0, no es válido"},
     {"RateNegative", [](CaptureTest&, testing::Script&, tApEncabezado& h, tApDetalle&) { h.Ap_Tipo_Cambio = -17.25; },
      "El tipo de cambio: -17.25, no es válido"},
     {"Warehouse",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Lookup("Almacen", "Al_Descripcion", "");
-     },
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Almacen", "Al_Descripcion", ""); },
      "El almacén: W1, de la sucursal: S1, no existe o esta dado de baja"},
-    {"Seller", [](CaptureTest&, testing::Script& s, tApEncabezado&,
-                  tApDetalle&) { s.Lookup("Vendedor", "Vn_Descripcion", ""); },
+    {"Seller",
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Vendedor", "Vn_Descripcion", ""); },
      "El vendedor: V1, no existe o esta dado de baja"},
-    {"Customer", [](CaptureTest&, testing::Script& s, tApEncabezado&,
-                    tApDetalle&) { s.Lookup("Cliente", "Cl_Descripcion", ""); },
+    {"Customer",
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Cliente", "Cl_Descripcion", ""); },
      "El cliente: C1, no existe o esta dado de baja"},
     {"SaleCondition",
      [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
@@ -142,9 +140,7 @@ const Refusal kRefusals[] = {
      },
      "La condición de venta: CONT, no existe o está dada de baja"},
     {"EmptyFolio",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Answer("Catalog.GetNextFolio", Variant());
-     },
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Answer("Catalog.GetNextFolio", Variant()); },
      "Error al intentar obtener el folio de la apartado!"},
     {"InventoryWarehouse",
      [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle& d) {
@@ -154,8 +150,8 @@ const Refusal kRefusals[] = {
        MissingLookUp(s, 12);
      },
      "El almacén de inventario: W9, de la sucursal: S9, no existe o esta dado de baja"},
-    {"Product", [](CaptureTest&, testing::Script& s, tApEncabezado&,
-                   tApDetalle&) { s.Lookup("Producto", "Pr_Descripcion", ""); },
+    {"Product",
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Producto", "Pr_Descripcion", ""); },
      "El producto: P1, no existe o esta dado de baja"},
     {"Size",
      [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
@@ -163,8 +159,8 @@ const Refusal kRefusals[] = {
        s.Lookup("Talla", "Tl_Descripcion", "");
      },
      "La talla: T1, no existe o está dada de baja"},
-    {"Colour", [](CaptureTest&, testing::Script& s, tApEncabezado&,
-                  tApDetalle&) { s.Lookup("Color", "Cl_Descripcion", ""); },
+    {"Colour",
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Color", "Cl_Descripcion", ""); },
      "El color: 00, no existe o esta dado de baja"},
     {"SizeColourRelation",
      [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
@@ -185,8 +181,8 @@ const Refusal kRefusals[] = {
        s.Answer("Catalog.CheckProductColour", Flag(kFalse));
      },
      "No se encuentra la relación producto/color: P1/R1"},
-    {"Unit", [](CaptureTest&, testing::Script& s, tApEncabezado&,
-                tApDetalle&) { s.Lookup("Unidad", "Un_Descripcion", ""); },
+    {"Unit",
+     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Unidad", "Un_Descripcion", ""); },
      "La unidad: PZA, no existe o está dada de baja"},
     {"ZeroQuantities",
      [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle& d) {
@@ -276,7 +272,7 @@ TEST_F(AddTest, HeaderRefusalLeavesTheLayawayWithoutFolio) {
 
 TEST_F(AddTest, EmptyFolioKeepsCounterAndAuditMoment) {
   script().AnswerAt("Catalog.GetCurrentDate", 2, Variant::FromDate(MakeDate(2026, 1, 2, 3, 4, 5)));
-  Begin();  // first GetCurrentDate
+  Begin();                              // first GetCurrentDate
   ASSERT_EQ(Add(SampleLine()), kTrue);  // second: the audit moment
   ASSERT_EQ(Add(SampleLine()), kTrue);
   object->Nuevo();

@@ -25,16 +25,16 @@ inline Variant Txt(std::string s) { return Variant::FromText(std::move(s)); }
 
 // Product P1: type 01, sold and kept in PZA (control 2 in KG, cost in PZA).
 inline void ScriptCatalogue(testing::Script& s, testing::FakeConnection& c) {
-  for (const auto& [table, column] : std::vector<std::pair<std::string, std::string>>{
-           {"Moneda", "Mn_Descripcion"},
-           {"Almacen", "Al_Descripcion"},
-           {"Vendedor", "Vn_Descripcion"},
-           {"Cliente", "Cl_Descripcion"},
-           {"Condicion_Venta", "Cv_Descripcion"},
-           {"Producto", "Pr_Descripcion"},
-           {"Talla", "Tl_Descripcion"},
-           {"Color", "Cl_Descripcion"},
-           {"Unidad", "Un_Descripcion"}})
+  for (const auto& [table, column] :
+       std::vector<std::pair<std::string, std::string>>{{"Moneda", "Mn_Descripcion"},
+                                                        {"Almacen", "Al_Descripcion"},
+                                                        {"Vendedor", "Vn_Descripcion"},
+                                                        {"Cliente", "Cl_Descripcion"},
+                                                        {"Condicion_Venta", "Cv_Descripcion"},
+                                                        {"Producto", "Pr_Descripcion"},
+                                                        {"Talla", "Tl_Descripcion"},
+                                                        {"Color", "Cl_Descripcion"},
+                                                        {"Unidad", "Un_Descripcion"}})
     s.Lookup(table, column, "descripcion");
   s.Lookup("Producto", "Pr_Tipo_Producto", "01");
   s.Lookup("Producto", "Pr_Tipo_Costeo", "PEPS");

@@ -133,8 +133,8 @@ TEST_F(DetalleTest, WarehouseWithoutSizesOrColoursUsesZeroZero) {
     Boolean sizes, colours;
     std::string size, colour;
   };
-  for (const Case& c : {Case{0, 0, "00", "00"}, Case{-1, 0, "T1", "00"}, Case{0, 1, "00", "R1"},
-                        Case{-1, -1, "T1", "R1"}}) {
+  for (const Case& c :
+       {Case{0, 0, "00", "00"}, Case{-1, 0, "T1", "00"}, Case{0, 1, "00", "R1"}, Case{-1, -1, "T1", "R1"}}) {
     script().Answer("Warehouse.HandlesSizes", Flag(c.sizes));
     script().Answer("Warehouse.HandlesColours", Flag(c.colours));
     Begin();
@@ -261,10 +261,10 @@ TEST_F(DetalleTest, AFailingReportIsReportedOnceMoreAndNeverReachesTheCaller) {
   line.Ap_Cantidad_Control_1 = 1;
   script().ThrowAt("Session.ReportMessage", 1, "sin pantalla");
   EXPECT_NO_THROW(object->Detalle(line));
-  EXPECT_EQ(script().CallTexts("Session.ReportMessage"),
-            (std::vector<std::string>{ReportText("EL PARAMETRO Ap_Cantidad_Control_1, ES DE SOLO LECTURA!",
-                                                 "ERR-ID:7500001"),
-                                      ReportText("sin pantalla", "ERR-ID:7500003")}));
+  EXPECT_EQ(
+      script().CallTexts("Session.ReportMessage"),
+      (std::vector<std::string>{ReportText("EL PARAMETRO Ap_Cantidad_Control_1, ES DE SOLO LECTURA!", "ERR-ID:7500001"),
+                                ReportText("sin pantalla", "ERR-ID:7500003")}));
 
   script().ThrowAt("Session.ReportMessage", 3, "sin pantalla");
   script().ThrowAt("Session.ReportMessage", 4, "sin registro");

@@ -91,10 +91,9 @@ TEST_F(InsertTest, WritesEveryColumnInOrder) {
   EXPECT_EQ(Inserts()[0], expected);
   EXPECT_EQ(Publico().SqlText, expected);
   EXPECT_EQ(script().CallTexts("Catalog.FormatDateForSql"),
-            (std::vector<std::string>{"Catalog.FormatDateForSql(2026-03-10 09:05:07)",
-                                      "Catalog.FormatDateForSql(2026-04-01 00:00:00)",
-                                      "Catalog.FormatDateForSql(2027-01-31 00:00:00)",
-                                      "Catalog.FormatDateForSql(2025-12-01 00:00:00)"}));
+            (std::vector<std::string>{
+                "Catalog.FormatDateForSql(2026-03-10 09:05:07)", "Catalog.FormatDateForSql(2026-04-01 00:00:00)",
+                "Catalog.FormatDateForSql(2027-01-31 00:00:00)", "Catalog.FormatDateForSql(2025-12-01 00:00:00)"}));
 }
 
 TEST_F(InsertTest, TextsAreWrittenAsHeldAndTheDateFormIsTheCatalogues) {
