@@ -14,8 +14,16 @@ enum class Backend { SQLite, PostgreSQL, ODBC };
 //
 // Connection strings: a plain path or "sqlite:PATH" (":memory:" for a private
 // in-memory database), "postgresql://..." (a libpq URI), "odbc:..." (an ODBC
-// connection string). SQLite connections get WAL mode, a busy timeout,
-// foreign keys and a GETDATE() function answering the local date and time.
+// connection string). SQLite connections get WAL mode, a 10-second busy
+// timeout, foreign keys and a GETDATE() function answering the local date
+// and time as text 'YYYY-MM-DD HH:MM:SS'; PostgreSQL connections report only
+// warnings and errors (the suite schema creates getdate() there).
+//
+// Values read: text as Text, whole numbers as Long (Double beyond 32 bits),
+// floating and NUMERIC columns as Double, DATE/DATETIME (SQLite) and
+// timestamp (PostgreSQL) columns as Date, NULL as the null Variant. SQLite
+// answers expression columns (SUM(...), GETDATE()) and TIMESTAMP-declared
+// columns as text, which converts on use; PostgreSQL booleans read as 1 / 0.
 //
 // Not thread-safe: one Database per thread.
 class Database {
@@ -29,18 +37,29 @@ class Database {
   Backend GetBackend() const;
 
   // The text-statement path: executes a statement exactly as written (one
-  // statement only), as the component's own statements are sent.
+  // statement only), as the component's own statements are sent. Owned by
+  // this Database.
   Connection& GetConnection();
 
   // Bound-parameter access for code that owns its SQL. Placeholders are
-  // written :p1, :p2, ... and take params in order; an Empty or Null Variant
-  // binds NULL. Prepared statements are kept and reused per SQL text.
+  // written :p1, :p2, ... (:pN takes params[N-1]; one may appear several
+  // times). Text binds as text, Boolean/Integer/Long as a whole number (True
+  // as -1), Double as a real, Date as a timestamp to the second, Empty and
+  // Null as NULL. Prepared statements are kept and reused per SQL text.
+  // Throws Failure with the database's message, or when a placeholder has no
+  // parameter.
   TableRecordset Query(const std::string& sql, const std::vector<Variant>& params = {});
   // Runs a statement that answers no rows; returns the number of rows changed.
   long long Command(const std::string& sql, const std::vector<Variant>& params = {});
-  // Runs a script of several statements separated by ';' (schema creation).
+  // Runs a script of several statements separated by ';' (schema creation):
+  // natively on SQLite and PostgreSQL (a $$-quoted body may hold ';'), one
+  // statement at a time on ODBC. Stops at the first statement refused and
+  // throws Failure with the database's message.
   void RunScript(const std::string& script);
 
+  // Transactions: on SQLite Begin takes the write lock at once (BEGIN
+  // IMMEDIATE), so that a transaction that reads and then writes cannot fail
+  // on another writer halfway. Throw Failure with the database's message.
   void Begin();
   void Commit();
   void Rollback();

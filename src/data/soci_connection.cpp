@@ -20,10 +20,7 @@ std::unique_ptr<Recordset> SociConnection::Execute(const std::string& commandTex
     }
     soci::row row;
     soci::statement st = (session_.prepare << commandText, soci::into(row));
-    st.execute(false);
-    std::vector<std::vector<Variant>> rows;
-    while (row.size() > 0 && st.fetch()) AppendRow(row, rows);
-    return std::make_unique<TableRecordset>(ColumnNames(row), std::move(rows));
+    return std::make_unique<TableRecordset>(ReadAll(st, row));
   } catch (const soci::soci_error& e) {
     throw Failure(DatabaseMessage(e));
   }

@@ -50,11 +50,19 @@ std::vector<std::string> ColumnNames(const soci::row& row) {
   return names;
 }
 
-void AppendRow(const soci::row& row, std::vector<std::vector<Variant>>& rows) {
-  std::vector<Variant> values;
-  values.reserve(row.size());
-  for (std::size_t i = 0; i < row.size(); ++i) values.push_back(ColumnValue(row, i));
-  rows.push_back(std::move(values));
+TableRecordset ReadAll(soci::statement& statement, soci::row& row) {
+  std::vector<std::vector<Variant>> rows;
+  // With data exchange the first row arrives with the execution: without it
+  // SQLite would not run a statement that answers no rows at all.
+  if (statement.execute(true) && row.size() > 0) {
+    do {
+      std::vector<Variant> values;
+      values.reserve(row.size());
+      for (std::size_t i = 0; i < row.size(); ++i) values.push_back(ColumnValue(row, i));
+      rows.push_back(std::move(values));
+    } while (statement.fetch());
+  }
+  return TableRecordset(ColumnNames(row), std::move(rows));
 }
 
 std::string DatabaseMessage(const soci::soci_error& error) {

@@ -9,6 +9,7 @@
 namespace soci {
 class row;
 class soci_error;
+class statement;
 }  // namespace soci
 
 namespace apartado {
@@ -23,8 +24,11 @@ Variant ColumnValue(const soci::row& row, std::size_t i);
 // The column names of a fetched row, as the database gave them.
 std::vector<std::string> ColumnNames(const soci::row& row);
 
-// Appends the values of a fetched row to rows.
-void AppendRow(const soci::row& row, std::vector<std::vector<Variant>>& rows);
+// Executes a statement whose results go into row and reads every row it
+// answers. The statement runs even when it answers nothing (an INSERT); a
+// statement answering no columns answers no rows (PostgreSQL would otherwise
+// hand out empty rows without end).
+TableRecordset ReadAll(soci::statement& statement, soci::row& row);
 
 // The database's own message inside a SOCI error: without SOCI's prefixes
 // ("sqlite3_statement_backend::prepare: ", "Cannot execute query. Fatal

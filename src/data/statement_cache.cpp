@@ -129,12 +129,7 @@ TableRecordset StatementCache::Query(const std::string& sql, const std::vector<V
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
-    entry.Statement->execute(false);
-    std::vector<std::vector<Variant>> rows;
-    // A statement answering no columns answers no rows (PostgreSQL would
-    // otherwise hand out empty rows without end).
-    while (entry.Row.size() > 0 && entry.Statement->fetch()) AppendRow(entry.Row, rows);
-    return TableRecordset(ColumnNames(entry.Row), std::move(rows));
+    return ReadAll(*entry.Statement, entry.Row);
   } catch (const soci::soci_error& e) {
     entries_.erase(key);
     throw Failure(DatabaseMessage(e));

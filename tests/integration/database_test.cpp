@@ -217,6 +217,38 @@ TEST_P(DatabaseTest, PreparedStatementsAreReusedWithNewParameters) {
   EXPECT_EQ(Db().Query(either, {Variant::FromText("A1"), Variant::FromLong(2)}).Field("N").ToLong(), 2);
 }
 
+TEST_P(DatabaseTest, QueryOverAStatementAnsweringNoRowsStillRunsIt) {
+  const TableRecordset none =
+      Db().Query("INSERT INTO Prueba (Pr_Cve_Producto) VALUES (:p1)", {Variant::FromText("A1")});
+  EXPECT_TRUE(none.Eof());
+  EXPECT_TRUE(none.Columns().empty());
+  EXPECT_EQ(Count(), 1);
+}
+
+TEST_P(DatabaseTest, UnquotedColonWordInATextIsTakenAsAPlaceholder) {
+  // Nothing is bound to it: SQLite reads NULL, PostgreSQL refuses the text.
+  Execute("INSERT INTO Prueba (Pr_Cve_Producto, Pr_Descripcion) VALUES ('A1', 'x')");
+  const std::string text = "UPDATE Prueba SET Pr_Descripcion = :nada";
+  if (IsPostgres()) {
+    EXPECT_EQ(FailureOf(text), "there is no parameter $1");
+  } else {
+    EXPECT_EQ(FailureOf(text), "");
+    EXPECT_TRUE(Execute("SELECT Pr_Descripcion FROM Prueba")->Field("Pr_Descripcion").IsNull());
+  }
+}
+
+TEST_P(DatabaseTest, PostgresCastsAndBooleansPassThrough) {
+  if (!IsPostgres()) GTEST_SKIP() << "PostgreSQL syntax";
+  // "::" is a cast, not a placeholder, on both paths.
+  auto rs = Execute("SELECT '5'::integer AS Cinco, true AS Si, false AS No, 2.50::numeric(8,2) AS Monto");
+  EXPECT_EQ(rs->Field("Cinco"), Variant::FromLong(5));
+  EXPECT_EQ(rs->Field("Si").ToBoolean(), kTrue);
+  EXPECT_EQ(rs->Field("No").ToBoolean(), kFalse);
+  EXPECT_EQ(rs->Field("Monto"), Variant::FromDouble(2.5));
+  EXPECT_EQ(Db().Query("SELECT CAST(:p1 AS integer) + '1'::integer AS x", {Variant::FromText("4")}).Field("x"),
+            Variant::FromLong(5));
+}
+
 TEST_P(DatabaseTest, PlaceholderWithoutParameterIsRefused) {
   try {
     Db().Query("SELECT * FROM Prueba WHERE Pr_Cve_Producto = :p2", {Variant::FromText("A1")});
