@@ -44,8 +44,8 @@ std::vector<Variant> Texts(std::initializer_list<std::string> values) {
 // Es_Cve_Estado equals it. The whole number is not used.
 std::string SuiteCatalogServices::LookupValue(const std::string& table, const std::string& keyColumn,
                                               const std::string& keyValue, const std::string& resultColumn,
-                                              std::int32_t, const std::string& keyColumn2,
-                                              const std::string& keyValue2, const std::string& excludedStatus) {
+                                              std::int32_t, const std::string& keyColumn2, const std::string& keyValue2,
+                                              const std::string& excludedStatus) {
   std::string sql = "SELECT " + RequireIdentifier(resultColumn);
   if (!excludedStatus.empty()) sql += ", Es_Cve_Estado";
   sql += " FROM " + RequireIdentifier(table) + " WHERE " + RequireIdentifier(keyColumn) + " = :p1";
@@ -68,8 +68,7 @@ Date SuiteCatalogServices::GetCurrentDate() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  return MakeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                  local.tm_sec);
+  return MakeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 // Both forms keep the time of day: every backend reads 'YYYY-MM-DD HH:MM:SS'

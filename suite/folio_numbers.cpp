@@ -16,8 +16,8 @@ std::optional<std::int64_t> TakeFolioNumber(Database& db, const std::string& bra
         "WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2 AND COALESCE(Es_Cve_Estado, '') <> 'BA'",
         keys);
     if (advanced > 0) {
-      TableRecordset row = db.Query(
-          "SELECT Fo_Siguiente FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2", keys);
+      TableRecordset row =
+          db.Query("SELECT Fo_Siguiente FROM Folio WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2", keys);
       return static_cast<std::int64_t>(row.Field("Fo_Siguiente").ToDouble()) - 1;
     }
     TableRecordset existing =

@@ -24,14 +24,23 @@ void CalculateLineAmounts(LineAmounts& a, int mode) {
 }
 
 void SuiteCatalogServices::CalculateLineAmounts(double& quantity, double& listPrice, double& listPriceAmount,
-                                                double& discountFactor, double& discountAmount,
-                                                double& discountedPrice, double& discountedAmount,
-                                                double& globalDiscountFactor, double& globalDiscountAmount,
-                                                double& taxFactor, double& taxAmount, double& netPrice,
-                                                double& netAmount, std::int16_t mode) {
-  LineAmounts a{quantity,         listPrice,           listPriceAmount, discountFactor, discountAmount,
-                discountedPrice,  discountedAmount,    globalDiscountFactor, globalDiscountAmount,
-                taxFactor,        taxAmount,           netPrice,        netAmount};
+                                                double& discountFactor, double& discountAmount, double& discountedPrice,
+                                                double& discountedAmount, double& globalDiscountFactor,
+                                                double& globalDiscountAmount, double& taxFactor, double& taxAmount,
+                                                double& netPrice, double& netAmount, std::int16_t mode) {
+  LineAmounts a{quantity,
+                listPrice,
+                listPriceAmount,
+                discountFactor,
+                discountAmount,
+                discountedPrice,
+                discountedAmount,
+                globalDiscountFactor,
+                globalDiscountAmount,
+                taxFactor,
+                taxAmount,
+                netPrice,
+                netAmount};
   suite::CalculateLineAmounts(a, mode);  // throws before anything is written back
   listPrice = a.listPrice;
   listPriceAmount = a.listPriceAmount;

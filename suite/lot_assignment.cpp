@@ -28,9 +28,12 @@ Boolean SuiteLotAssignment::AssignLot(const std::string& documentKind, const std
                                       const std::string& colour, const std::string& lot, double quantity1,
                                       double quantity2) {
   errorText_.clear();
-  if (folio.empty()) errorText_ = texts::DocumentFolioMissing();
-  else if (lot.empty()) errorText_ = texts::LotMissing();
-  else if (quantity1 < 0) errorText_ = texts::LotQuantityNegative(quantity1);
+  if (folio.empty())
+    errorText_ = texts::DocumentFolioMissing();
+  else if (lot.empty())
+    errorText_ = texts::LotMissing();
+  else if (quantity1 < 0)
+    errorText_ = texts::LotQuantityNegative(quantity1);
   if (!errorText_.empty()) return kFalse;
 
   const std::string keys = texts::Keys(product, size, colour);
@@ -54,9 +57,9 @@ Boolean SuiteLotAssignment::AssignLot(const std::string& documentKind, const std
   // free quantity is tested and drawn at once, whatever other callers do.
   Transaction transaction(Db());
   for (const LotRow& row : rows) {
-    const std::vector<Variant> lotKeys = {Variant::FromText(row.branch),  Variant::FromText(row.warehouse),
-                                          Variant::FromText(product),     Variant::FromText(size),
-                                          Variant::FromText(colour),      Variant::FromText(lot)};
+    const std::vector<Variant> lotKeys = {Variant::FromText(row.branch), Variant::FromText(row.warehouse),
+                                          Variant::FromText(product),    Variant::FromText(size),
+                                          Variant::FromText(colour),     Variant::FromText(lot)};
     std::vector<Variant> params = lotKeys;
     params.push_back(Variant::FromDouble(quantity1));
     if (Db().Command("UPDATE Lote SET Lt_Cantidad = Lt_Cantidad - :p7 WHERE Sc_Cve_Sucursal = :p1 AND "
@@ -77,9 +80,9 @@ Boolean SuiteLotAssignment::AssignLot(const std::string& documentKind, const std
     transaction.Commit();
     return kTrue;
   }
-  const double largest =
-      std::max_element(rows.begin(), rows.end(), [](const LotRow& a, const LotRow& b) { return a.free < b.free; })
-          ->free;
+  const double largest = std::max_element(rows.begin(), rows.end(), [](const LotRow& a, const LotRow& b) {
+                           return a.free < b.free;
+                         })->free;
   errorText_ = texts::LotShort(lot, keys, largest, quantity1);
   return kFalse;
 }

@@ -67,12 +67,11 @@ bool SuiteReceivableDocument::InsertReceivable(ReceivableHeader& header) {
       "VALUES (:p1, :p2, :p3, :p4, :p5, :p6, :p7, :p8, :p9, :p10, :p11, :p12, :p13, :p14, 0, :p14, 'AC', :p15, "
       "GETDATE())",
       {Variant::FromText(branch), Variant::FromText(folio), Variant::FromText(header.OriginTable),
-       Variant::FromText(header.OriginDocument), Variant::FromText(header.Reference),
-       Variant::FromText(header.Comment), Variant::FromText(FormatDateTime(header.DocumentDate)),
-       Variant::FromText(FormatDateTime(header.DueDate)), Variant::FromText(header.Customer.Key),
-       Variant::FromText(header.Currency.CurrencyKey), Variant::FromDouble(header.ExchangeRate),
-       Variant::FromDouble(header.Subtotal1), Variant::FromDouble(header.Tax1), Variant::FromDouble(header.Total1),
-       Variant::FromText(Options().operatorKey)});
+       Variant::FromText(header.OriginDocument), Variant::FromText(header.Reference), Variant::FromText(header.Comment),
+       Variant::FromText(FormatDateTime(header.DocumentDate)), Variant::FromText(FormatDateTime(header.DueDate)),
+       Variant::FromText(header.Customer.Key), Variant::FromText(header.Currency.CurrencyKey),
+       Variant::FromDouble(header.ExchangeRate), Variant::FromDouble(header.Subtotal1),
+       Variant::FromDouble(header.Tax1), Variant::FromDouble(header.Total1), Variant::FromText(Options().operatorKey)});
   header.Member1 = folio;
   return true;
 }

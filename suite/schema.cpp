@@ -14,31 +14,47 @@ std::string TypeName(Backend backend, ColumnKind kind) {
     case Backend::SQLite:
       switch (kind) {
         case ColumnKind::Key:
-        case ColumnKind::Text: return "TEXT";
-        case ColumnKind::Number: return "REAL";
-        case ColumnKind::Date: return "DATETIME";
-        case ColumnKind::Whole: return "INTEGER";
-        case ColumnKind::Counter: return "BIGINT";
+        case ColumnKind::Text:
+          return "TEXT";
+        case ColumnKind::Number:
+          return "REAL";
+        case ColumnKind::Date:
+          return "DATETIME";
+        case ColumnKind::Whole:
+          return "INTEGER";
+        case ColumnKind::Counter:
+          return "BIGINT";
       }
       break;
     case Backend::PostgreSQL:
       switch (kind) {
         case ColumnKind::Key:
-        case ColumnKind::Text: return "VARCHAR";
-        case ColumnKind::Number: return "DOUBLE PRECISION";
-        case ColumnKind::Date: return "TIMESTAMP(0)";
-        case ColumnKind::Whole: return "INTEGER";
-        case ColumnKind::Counter: return "BIGINT";
+        case ColumnKind::Text:
+          return "VARCHAR";
+        case ColumnKind::Number:
+          return "DOUBLE PRECISION";
+        case ColumnKind::Date:
+          return "TIMESTAMP(0)";
+        case ColumnKind::Whole:
+          return "INTEGER";
+        case ColumnKind::Counter:
+          return "BIGINT";
       }
       break;
     case Backend::ODBC:  // SQL Server
       switch (kind) {
-        case ColumnKind::Key: return "VARCHAR(60)";
-        case ColumnKind::Text: return "VARCHAR(255)";
-        case ColumnKind::Number: return "FLOAT";
-        case ColumnKind::Date: return "DATETIME2(0)";
-        case ColumnKind::Whole: return "INT";
-        case ColumnKind::Counter: return "BIGINT";
+        case ColumnKind::Key:
+          return "VARCHAR(60)";
+        case ColumnKind::Text:
+          return "VARCHAR(255)";
+        case ColumnKind::Number:
+          return "FLOAT";
+        case ColumnKind::Date:
+          return "DATETIME2(0)";
+        case ColumnKind::Whole:
+          return "INT";
+        case ColumnKind::Counter:
+          return "BIGINT";
       }
       break;
   }
@@ -70,8 +86,7 @@ void WriteTable(std::ostream& out, Backend backend, const TableSpec& table) {
   for (const IndexSpec& index : table.indexes) {
     const std::string create = std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ");
     if (backend == Backend::ODBC) {
-      out << "IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'" << index.name << "') " << create
-          << index.name;
+      out << "IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'" << index.name << "') " << create << index.name;
     } else {
       out << create << "IF NOT EXISTS " << index.name;
     }

@@ -14,11 +14,10 @@ ColumnSpec PK(std::string name) { return {std::move(name), ColumnKind::Key, "", 
 ColumnSpec Status() { return {"Es_Cve_Estado", ColumnKind::Key, "'AC'", false}; }
 
 std::vector<ColumnSpec> FiveKeys() {
-  return {PK("Sc_Cve_Sucursal"), PK("Al_Cve_Almacen"), PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"),
-          PK("Cl_Cve_Color")};
+  return {PK("Sc_Cve_Sucursal"), PK("Al_Cve_Almacen"), PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"), PK("Cl_Cve_Color")};
 }
-const std::vector<std::string> kFiveKeyNames = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto",
-                                                "Tl_Cve_Talla", "Cl_Cve_Color"};
+const std::vector<std::string> kFiveKeyNames = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla",
+                                                "Cl_Cve_Color"};
 
 std::vector<ColumnSpec> Join(std::vector<ColumnSpec> a, const std::vector<ColumnSpec>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -36,8 +35,10 @@ TableSpec Catalogue(const std::string& table, const std::string& key, const std:
 
 std::vector<TableSpec> BuildTables() {
   std::vector<TableSpec> t;
-  t.push_back({"Sucursal", {PK("Sc_Cve_Sucursal"), T("Sc_Descripcion"), K("Sc_Servidor_Id"), Status()},
-               {"Sc_Cve_Sucursal"}, {}});
+  t.push_back({"Sucursal",
+               {PK("Sc_Cve_Sucursal"), T("Sc_Descripcion"), K("Sc_Servidor_Id"), Status()},
+               {"Sc_Cve_Sucursal"},
+               {}});
   t.push_back({"Almacen",
                {PK("Sc_Cve_Sucursal"), PK("Al_Cve_Almacen"), T("Al_Descripcion"), W("Al_Maneja_Tallas"),
                 W("Al_Maneja_Colores"), W("Al_Maneja_Lotes"), W("Al_Maneja_Series"), Status()},
@@ -60,16 +61,25 @@ std::vector<TableSpec> BuildTables() {
   t.push_back(Catalogue("Talla", "Tl_Cve_Talla", "Tl_Descripcion"));
   t.push_back(Catalogue("Color", "Cl_Cve_Color", "Cl_Descripcion"));
   t.push_back(Catalogue("Unidad", "Un_Cve_Unidad", "Un_Descripcion"));
-  t.push_back({"Producto_Talla", {PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"), Status()},
-               {"Pr_Cve_Producto", "Tl_Cve_Talla"}, {}});
-  t.push_back({"Producto_Color", {PK("Pr_Cve_Producto"), PK("Cl_Cve_Color"), Status()},
-               {"Pr_Cve_Producto", "Cl_Cve_Color"}, {}});
-  t.push_back({"Producto_Talla_Color", {PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"), PK("Cl_Cve_Color"), Status()},
-               {"Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color"}, {}});
+  t.push_back({"Producto_Talla",
+               {PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"), Status()},
+               {"Pr_Cve_Producto", "Tl_Cve_Talla"},
+               {}});
+  t.push_back({"Producto_Color",
+               {PK("Pr_Cve_Producto"), PK("Cl_Cve_Color"), Status()},
+               {"Pr_Cve_Producto", "Cl_Cve_Color"},
+               {}});
+  t.push_back({"Producto_Talla_Color",
+               {PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"), PK("Cl_Cve_Color"), Status()},
+               {"Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color"},
+               {}});
   // A row with an empty product key holds the factor for every product.
   t.push_back({"Unidad_Conversion",
-               {{"Pr_Cve_Producto", ColumnKind::Key, "''", true}, PK("Un_Cve_Unidad_Origen"),
-                PK("Un_Cve_Unidad_Destino"), N("Uc_Factor"), Status()},
+               {{"Pr_Cve_Producto", ColumnKind::Key, "''", true},
+                PK("Un_Cve_Unidad_Origen"),
+                PK("Un_Cve_Unidad_Destino"),
+                N("Uc_Factor"),
+                Status()},
                {"Pr_Cve_Producto", "Un_Cve_Unidad_Origen", "Un_Cve_Unidad_Destino"},
                {}});
   t.push_back({"Existencia",
@@ -78,11 +88,11 @@ std::vector<TableSpec> BuildTables() {
                                  N("Ex_Costo_Promedio"), K("Oper_Ult_Modif"), D("Fecha_Ult_Modif")}),
                kFiveKeyNames,
                {}});
-  t.push_back({"Existencia_Kit",
-               Join(FiveKeys(), {N("Ek_Cantidad"), N("Ek_Cantidad_Apartado"), K("Oper_Ult_Modif"),
-                                 D("Fecha_Ult_Modif")}),
-               kFiveKeyNames,
-               {}});
+  t.push_back(
+      {"Existencia_Kit",
+       Join(FiveKeys(), {N("Ek_Cantidad"), N("Ek_Cantidad_Apartado"), K("Oper_Ult_Modif"), D("Fecha_Ult_Modif")}),
+       kFiveKeyNames,
+       {}});
   // Lt_Cantidad: the quantity of the lot still free, in control unit 1.
   t.push_back({"Lote",
                Join(FiveKeys(), {PK("Lt_Cve_Lote"), D("Lt_Fecha_Caducidad"), N("Lt_Cantidad"), T("Lt_Pedimento"),
@@ -108,32 +118,88 @@ std::vector<TableSpec> BuildTables() {
   t.push_back({"Parametro", {PK("Pa_Nombre"), T("Pa_Valor"), Status()}, {"Pa_Nombre"}, {}});
   // Fo_Siguiente: the next number the series hands out.
   t.push_back({"Folio",
-               {PK("Sc_Cve_Sucursal"), PK("Fo_Documento"), {"Fo_Siguiente", ColumnKind::Counter, "1", true},
-                Status()},
+               {PK("Sc_Cve_Sucursal"), PK("Fo_Documento"), {"Fo_Siguiente", ColumnKind::Counter, "1", true}, Status()},
                {"Sc_Cve_Sucursal", "Fo_Documento"},
                {}});
-  std::vector<ColumnSpec> apartado = {
-      PK("Ap_Folio"), PK("Ap_ID"), K("Ap_Tabla"), K("Ap_Documento"), T("Ap_Referencia"), D("Ap_Fecha"),
-      D("Ap_Fecha_Entrega"), T("Ap_Comentario"), K("Sc_Cve_Sucursal"), K("Al_Cve_Almacen"),
-      K("Ap_Sucursal_Inventario"), K("Ap_Almacen_Inventario"), K("Cl_Cve_Cliente"), K("Vn_Cve_Vendedor"),
-      K("Ap_Condicion_Venta"), K("Pr_Cve_Producto"), K("Cl_Cve_Color"), K("Tl_Cve_Talla"), T("Ap_Concepto"),
-      K("Ap_Descuento_Global_Cuenta_Contable"), N("Ap_Descuento_Global_Factor"), N("Ap_Descuento_Global_Importe"),
-      N("Ap_Cantidad_1"), K("Ap_Unidad_1"), N("Ap_Cantidad_Control_1"), K("Ap_Unidad_Control_1"),
-      N("Ap_Cantidad_Control_2"), K("Ap_Unidad_Control_2"), N("Ap_Cantidad_Costo"), K("Ap_Unidad_Costo"),
-      N("Ap_Costo"), N("Ap_Costo_Importe"), K("Pr_Folio"), N("Ap_Precio_Lista"), N("Ap_Precio_Lista_Importe"),
-      N("Ap_Descuento_Factor"), N("Ap_Descuento_Importe"), N("Ap_Precio_Descontado"),
-      N("Ap_Precio_Descontado_Importe"), N("Ap_Impuesto_Factor"), N("Ap_Impuesto_Importe"), N("Ap_Precio_Neto"),
-      N("Ap_Precio_Neto_Importe"), K("Lt_Cve_Lote"), D("Lt_Fecha_Caducidad"), T("Lt_Pedimento"),
-      D("Lt_Fecha_Pedimento"), K("Mn_Cve_Moneda"), N("Ap_Tipo_Cambio"), K("Oper_Alta"), D("Fecha_Alta"),
-      K("Oper_Ult_Modif"), D("Fecha_Ult_Modif"),
-      // Not written by the insertion: a new row is active ('AC'), never null.
-      {"Es_Cve_Estado", ColumnKind::Key, "'AC'", true}, K("Oper_Baja"), D("Fecha_Baja")};
+  std::vector<ColumnSpec> apartado = {PK("Ap_Folio"),
+                                      PK("Ap_ID"),
+                                      K("Ap_Tabla"),
+                                      K("Ap_Documento"),
+                                      T("Ap_Referencia"),
+                                      D("Ap_Fecha"),
+                                      D("Ap_Fecha_Entrega"),
+                                      T("Ap_Comentario"),
+                                      K("Sc_Cve_Sucursal"),
+                                      K("Al_Cve_Almacen"),
+                                      K("Ap_Sucursal_Inventario"),
+                                      K("Ap_Almacen_Inventario"),
+                                      K("Cl_Cve_Cliente"),
+                                      K("Vn_Cve_Vendedor"),
+                                      K("Ap_Condicion_Venta"),
+                                      K("Pr_Cve_Producto"),
+                                      K("Cl_Cve_Color"),
+                                      K("Tl_Cve_Talla"),
+                                      T("Ap_Concepto"),
+                                      K("Ap_Descuento_Global_Cuenta_Contable"),
+                                      N("Ap_Descuento_Global_Factor"),
+                                      N("Ap_Descuento_Global_Importe"),
+                                      N("Ap_Cantidad_1"),
+                                      K("Ap_Unidad_1"),
+                                      N("Ap_Cantidad_Control_1"),
+                                      K("Ap_Unidad_Control_1"),
+                                      N("Ap_Cantidad_Control_2"),
+                                      K("Ap_Unidad_Control_2"),
+                                      N("Ap_Cantidad_Costo"),
+                                      K("Ap_Unidad_Costo"),
+                                      N("Ap_Costo"),
+                                      N("Ap_Costo_Importe"),
+                                      K("Pr_Folio"),
+                                      N("Ap_Precio_Lista"),
+                                      N("Ap_Precio_Lista_Importe"),
+                                      N("Ap_Descuento_Factor"),
+                                      N("Ap_Descuento_Importe"),
+                                      N("Ap_Precio_Descontado"),
+                                      N("Ap_Precio_Descontado_Importe"),
+                                      N("Ap_Impuesto_Factor"),
+                                      N("Ap_Impuesto_Importe"),
+                                      N("Ap_Precio_Neto"),
+                                      N("Ap_Precio_Neto_Importe"),
+                                      K("Lt_Cve_Lote"),
+                                      D("Lt_Fecha_Caducidad"),
+                                      T("Lt_Pedimento"),
+                                      D("Lt_Fecha_Pedimento"),
+                                      K("Mn_Cve_Moneda"),
+                                      N("Ap_Tipo_Cambio"),
+                                      K("Oper_Alta"),
+                                      D("Fecha_Alta"),
+                                      K("Oper_Ult_Modif"),
+                                      D("Fecha_Ult_Modif"),
+                                      // Not written by the insertion: a new row is active ('AC'), never null.
+                                      {"Es_Cve_Estado", ColumnKind::Key, "'AC'", true},
+                                      K("Oper_Baja"),
+                                      D("Fecha_Baja")};
   t.push_back({"Apartado", apartado, {"Ap_Folio", "Ap_ID"}, {}});
   t.push_back({"Cuenta_X_Cobrar",
-               {PK("Sc_Cve_Sucursal"), PK("Cxc_Folio"), K("Cxc_Tabla"), K("Cxc_Documento"), T("Cxc_Referencia"),
-                T("Cxc_Comentario"), D("Cxc_Fecha"), D("Cxc_Fecha_Vencimiento"), K("Cl_Cve_Cliente"),
-                K("Mn_Cve_Moneda"), N("Cxc_Tipo_Cambio"), N("Cxc_Subtotal"), N("Cxc_Impuesto"), N("Cxc_Total"),
-                N("Cxc_Abonos"), N("Cxc_Saldo"), Status(), K("Oper_Alta"), D("Fecha_Alta"), K("Oper_Baja"),
+               {PK("Sc_Cve_Sucursal"),
+                PK("Cxc_Folio"),
+                K("Cxc_Tabla"),
+                K("Cxc_Documento"),
+                T("Cxc_Referencia"),
+                T("Cxc_Comentario"),
+                D("Cxc_Fecha"),
+                D("Cxc_Fecha_Vencimiento"),
+                K("Cl_Cve_Cliente"),
+                K("Mn_Cve_Moneda"),
+                N("Cxc_Tipo_Cambio"),
+                N("Cxc_Subtotal"),
+                N("Cxc_Impuesto"),
+                N("Cxc_Total"),
+                N("Cxc_Abonos"),
+                N("Cxc_Saldo"),
+                Status(),
+                K("Oper_Alta"),
+                D("Fecha_Alta"),
+                K("Oper_Baja"),
                 D("Fecha_Baja")},
                {"Sc_Cve_Sucursal", "Cxc_Folio"},
                {{"IX_Cuenta_X_Cobrar_Documento", {"Cxc_Tabla", "Cxc_Documento"}, false, ""},

@@ -15,9 +15,12 @@ Boolean SuiteSeriesAssignment::AssignSeries(const std::string& documentKind, con
                                             const std::string& serial, const std::string&, Date,
                                             std::int16_t quantity) {
   errorText_.clear();
-  if (folio.empty()) errorText_ = texts::DocumentFolioMissing();
-  else if (serial.empty()) errorText_ = texts::SerialMissing();
-  else if (quantity != 1) errorText_ = texts::SerialQuantity(quantity);
+  if (folio.empty())
+    errorText_ = texts::DocumentFolioMissing();
+  else if (serial.empty())
+    errorText_ = texts::SerialMissing();
+  else if (quantity != 1)
+    errorText_ = texts::SerialQuantity(quantity);
   if (!errorText_.empty()) return kFalse;
 
   const std::vector<Variant> unit = {Variant::FromText(product), Variant::FromText(size), Variant::FromText(colour),
@@ -38,8 +41,8 @@ Boolean SuiteSeriesAssignment::AssignSeries(const std::string& documentKind, con
   if (row.Eof()) {
     errorText_ = texts::SerialUnknown(serial, texts::Keys(product, size, colour));
   } else {
-    errorText_ = texts::SerialAssigned(serial, row.Field("Sr_Tipo_Documento").ToText(),
-                                       row.Field("Sr_Folio").ToText(), row.Field("Sr_ID").ToText());
+    errorText_ = texts::SerialAssigned(serial, row.Field("Sr_Tipo_Documento").ToText(), row.Field("Sr_Folio").ToText(),
+                                       row.Field("Sr_ID").ToText());
   }
   return kFalse;
 }

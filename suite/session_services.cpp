@@ -14,9 +14,9 @@ std::string SuiteSessionServices::GetOperator() { return Options().operatorKey; 
 // configured.
 Variant SuiteSessionServices::ReadParameter(const std::string& name, std::int32_t, const std::string&,
                                             const std::string& defaultText) {
-  TableRecordset rows = Db().Query(
-      "SELECT Pa_Valor FROM Parametro WHERE Pa_Nombre = :p1 AND COALESCE(Es_Cve_Estado, '') <> 'BA'",
-      {Variant::FromText(name)});
+  TableRecordset rows =
+      Db().Query("SELECT Pa_Valor FROM Parametro WHERE Pa_Nombre = :p1 AND COALESCE(Es_Cve_Estado, '') <> 'BA'",
+                 {Variant::FromText(name)});
   if (!rows.Eof()) {
     const Variant value = rows.Field("Pa_Valor");
     if (!value.IsNull() && !value.IsEmpty()) return Variant::FromText(value.ToText());

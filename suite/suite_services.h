@@ -44,11 +44,10 @@ class SuiteCatalogServices final : public CatalogServices, private ServiceBase {
                             double& discountAmount, double& discountedPrice, double& discountedAmount,
                             double& globalDiscountFactor, double& globalDiscountAmount, double& taxFactor,
                             double& taxAmount, double& netPrice, double& netAmount, std::int16_t mode) override;
-  Boolean AddFollowUpHistory(const std::string& application, const std::string& documentKind,
-                             const std::string& folio, const std::string& entityKind, const std::string& entityKey,
-                             Date date, const std::string& description) override;
-  Boolean NotifyDocument(const std::string& documentKind, const std::string& folio,
-                         const std::string& text) override;
+  Boolean AddFollowUpHistory(const std::string& application, const std::string& documentKind, const std::string& folio,
+                             const std::string& entityKind, const std::string& entityKey, Date date,
+                             const std::string& description) override;
+  Boolean NotifyDocument(const std::string& documentKind, const std::string& folio, const std::string& text) override;
   std::string GetErrorText() override { return errorText_; }
 
  private:
@@ -84,8 +83,7 @@ class SuiteTaxCalculator final : public TaxCalculator, private ServiceBase {
 
 class SuiteReceivableDocument final : public ReceivableDocument, private ServiceBase {
  public:
-  explicit SuiteReceivableDocument(std::shared_ptr<const SuiteContext> context)
-      : ServiceBase(std::move(context)) {}
+  explicit SuiteReceivableDocument(std::shared_ptr<const SuiteContext> context) : ServiceBase(std::move(context)) {}
   Boolean GenerateReceivable(ReceivableHeader& header, Boolean flag1, Boolean flag2) override;
   Boolean CancelReceivable(const std::string& documentKind, const std::string& folio) override;
   std::string GetErrorText() override { return errorText_; }

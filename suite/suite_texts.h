@@ -13,9 +13,7 @@ inline std::string Keys(const std::string& product, const std::string& size, con
 }
 
 // Catalogue service.
-inline std::string BadIdentifier(const std::string& name) {
-  return "Nombre de tabla o columna no válido: " + name;
-}
+inline std::string BadIdentifier(const std::string& name) { return "Nombre de tabla o columna no válido: " + name; }
 inline std::string FolioKindMissing() { return "Debe indicar el tipo de documento del folio"; }
 inline std::string FolioSeriesWithdrawn(const std::string& kind, const std::string& branch) {
   return "La serie de folios del documento: " + kind + ", de la sucursal: " + branch + ", está dada de baja";
@@ -31,9 +29,7 @@ inline std::string DocumentKindUnknown(const std::string& kind) {
 inline std::string EntityKindUnknown(const std::string& kind) {
   return "El tipo de entidad: " + kind + ", no está programado";
 }
-inline std::string CustomerUnknown(const std::string& customer) {
-  return "El cliente: " + customer + ", no existe";
-}
+inline std::string CustomerUnknown(const std::string& customer) { return "El cliente: " + customer + ", no existe"; }
 inline std::string AmountModeUnknown(int mode) {
   return "Modo de cálculo de importes no programado: " + std::to_string(mode);
 }
@@ -42,9 +38,7 @@ inline std::string TaxFactorInvalid(double factor) {
 }
 
 // Warehouse service.
-inline std::string ControlUnitInvalid(int control) {
-  return "Unidad de control no válida: " + std::to_string(control);
-}
+inline std::string ControlUnitInvalid(int control) { return "Unidad de control no válida: " + std::to_string(control); }
 
 // Receivable document.
 inline std::string ReceivableOriginMissing() {

@@ -8,8 +8,8 @@ namespace {
 
 std::vector<Variant> FiveKeys(const std::string& branch, const std::string& warehouse, const std::string& product,
                               const std::string& size, const std::string& colour) {
-  return {Variant::FromText(branch), Variant::FromText(warehouse), Variant::FromText(product),
-          Variant::FromText(size), Variant::FromText(colour)};
+  return {Variant::FromText(branch), Variant::FromText(warehouse), Variant::FromText(product), Variant::FromText(size),
+          Variant::FromText(colour)};
 }
 
 const char* const kFiveKeysWhere =
@@ -30,8 +30,7 @@ double FirstNumber(TableRecordset rows, const std::string& column) {
 Boolean SuiteWarehouseServices::WarehouseFlag(const char* column, const std::string& branch,
                                               const std::string& warehouse) {
   const double value = FirstNumber(
-      Db().Query(std::string("SELECT ") + column +
-                     " FROM Almacen WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2",
+      Db().Query(std::string("SELECT ") + column + " FROM Almacen WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2",
                  {Variant::FromText(branch), Variant::FromText(warehouse)}),
       column);
   return ToBoolean(value != 0);
@@ -54,8 +53,8 @@ Boolean SuiteWarehouseServices::HandlesSeries(const std::string& branch, const s
 // (product type "04") Ek_Cantidad of its kit row, whichever control is asked.
 // No row answers 0. A control other than 1 or 2 throws Failure.
 double SuiteWarehouseServices::GetStock(const std::string& branch, const std::string& warehouse,
-                                        const std::string& product, const std::string& size,
-                                        const std::string& colour, std::int32_t control, const std::string&) {
+                                        const std::string& product, const std::string& size, const std::string& colour,
+                                        std::int32_t control, const std::string&) {
   if (control != 1 && control != 2) throw Failure(texts::ControlUnitInvalid(control));
   const std::vector<Variant> keys = FiveKeys(branch, warehouse, product, size, colour);
   TableRecordset type =
@@ -70,8 +69,8 @@ double SuiteWarehouseServices::GetStock(const std::string& branch, const std::st
 // Ex_Costo_Promedio of the stock row when above 0, else the product's
 // Pr_Costo, else 0. The quantity does not change the unit cost.
 double SuiteWarehouseServices::GetCost(const std::string& branch, const std::string& warehouse,
-                                       const std::string& product, const std::string& size,
-                                       const std::string& colour, double, const std::string&) {
+                                       const std::string& product, const std::string& size, const std::string& colour,
+                                       double, const std::string&) {
   const double average =
       FirstNumber(Db().Query(std::string("SELECT Ex_Costo_Promedio FROM Existencia") + kFiveKeysWhere,
                              FiveKeys(branch, warehouse, product, size, colour)),
@@ -86,15 +85,14 @@ double SuiteWarehouseServices::GetCost(const std::string& branch, const std::str
 // quantity, with the earliest expiry (lots without expiry last, ties by lot
 // key); "" when none. The second quantity is not used.
 std::string SuiteWarehouseServices::PickAutomaticLot(std::string branch, std::string warehouse, std::string product,
-                                                     std::string size, std::string colour, double quantity,
-                                                     double) {
+                                                     std::string size, std::string colour, double quantity, double) {
   std::vector<Variant> params = FiveKeys(branch, warehouse, product, size, colour);
   params.push_back(Variant::FromDouble(quantity));
-  TableRecordset lots = Db().Query(
-      std::string("SELECT Lt_Cve_Lote FROM Lote") + kFiveKeysWhere +
-          " AND Lt_Cantidad >= :p6 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "
-          "ORDER BY CASE WHEN Lt_Fecha_Caducidad IS NULL THEN 1 ELSE 0 END, Lt_Fecha_Caducidad, Lt_Cve_Lote",
-      params);
+  TableRecordset lots =
+      Db().Query(std::string("SELECT Lt_Cve_Lote FROM Lote") + kFiveKeysWhere +
+                     " AND Lt_Cantidad >= :p6 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "
+                     "ORDER BY CASE WHEN Lt_Fecha_Caducidad IS NULL THEN 1 ELSE 0 END, Lt_Fecha_Caducidad, Lt_Cve_Lote",
+                 params);
   return lots.Eof() ? "" : lots.Field("Lt_Cve_Lote").ToText();
 }
 

@@ -22,10 +22,17 @@ class SuiteSeriesTest : public SuiteTest {
     series_ = Factory().CreateSeriesAssignment();
   }
   void Serial(const char* serial, const char* folio, const char* status) {
-    Insert("Serie", {{"Sc_Cve_Sucursal", T("01")}, {"Al_Cve_Almacen", T("A1")}, {"Pr_Cve_Producto", T("P3")},
-                     {"Tl_Cve_Talla", T("00")}, {"Cl_Cve_Color", T("00")}, {"Sr_Cve_Serie", T(serial)},
-                     {"Sr_Pedimento", T("PED-1")}, {"Sr_Tipo_Documento", T(*folio ? "APARTADO" : "")},
-                     {"Sr_Folio", T(folio)}, {"Sr_ID", T(*folio ? "0003" : "")}, {"Es_Cve_Estado", T(status)}});
+    Insert("Serie", {{"Sc_Cve_Sucursal", T("01")},
+                     {"Al_Cve_Almacen", T("A1")},
+                     {"Pr_Cve_Producto", T("P3")},
+                     {"Tl_Cve_Talla", T("00")},
+                     {"Cl_Cve_Color", T("00")},
+                     {"Sr_Cve_Serie", T(serial)},
+                     {"Sr_Pedimento", T("PED-1")},
+                     {"Sr_Tipo_Documento", T(*folio ? "APARTADO" : "")},
+                     {"Sr_Folio", T(folio)},
+                     {"Sr_ID", T(*folio ? "0003" : "")},
+                     {"Es_Cve_Estado", T(status)}});
   }
   Boolean Assign(const std::string& folio, const std::string& colour, const std::string& serial,
                  std::int16_t quantity) {
@@ -42,7 +49,8 @@ TEST_P(SuiteSeriesTest, AFreeSerialIsRecordedAgainstTheDocumentLineOnce) {
   EXPECT_EQ(row.Field("Sr_ID").ToText(), "0001");
   EXPECT_EQ(row.Field("Sr_Pedimento").ToText(), "PED-1");  // the unit's own customs data stay
   EXPECT_EQ(Assign("F2", "00", "S1", 1), kFalse);
-  EXPECT_EQ(series_->GetErrorText(), "El número de serie: S1, ya está asignado al documento: APARTADO F1, partida: 0001");
+  EXPECT_EQ(series_->GetErrorText(),
+            "El número de serie: S1, ya está asignado al documento: APARTADO F1, partida: 0001");
 }
 
 TEST_P(SuiteSeriesTest, RefusalsNameTheSerialAndChangeNothing) {
@@ -79,17 +87,21 @@ class SuiteLotTest : public SuiteTest {
     lots_ = Factory().CreateLotAssignment();
   }
   void Lot(const char* branch, const char* lot, double free, const char* status) {
-    Insert("Lote", {{"Sc_Cve_Sucursal", T(branch)}, {"Al_Cve_Almacen", T("A1")}, {"Pr_Cve_Producto", T("P2")},
-                    {"Tl_Cve_Talla", T("00")}, {"Cl_Cve_Color", T("00")}, {"Lt_Cve_Lote", T(lot)},
-                    {"Lt_Cantidad", N(free)}, {"Es_Cve_Estado", T(status)}});
+    Insert("Lote", {{"Sc_Cve_Sucursal", T(branch)},
+                    {"Al_Cve_Almacen", T("A1")},
+                    {"Pr_Cve_Producto", T("P2")},
+                    {"Tl_Cve_Talla", T("00")},
+                    {"Cl_Cve_Color", T("00")},
+                    {"Lt_Cve_Lote", T(lot)},
+                    {"Lt_Cantidad", N(free)},
+                    {"Es_Cve_Estado", T(status)}});
   }
   double Free(const char* branch, const char* lot = "L1") {
     return Scalar("SELECT Lt_Cantidad AS V FROM Lote WHERE Sc_Cve_Sucursal = :p1 AND Lt_Cve_Lote = :p2",
                   {T(branch), T(lot)})
         .ToDouble();
   }
-  Boolean Assign(const std::string& folio, const std::string& line, const std::string& lot, double q1,
-                 double q2 = 0) {
+  Boolean Assign(const std::string& folio, const std::string& line, const std::string& lot, double q1, double q2 = 0) {
     return lots_->AssignLot("APARTADO", folio, line, "P2", "00", "00", lot, q1, q2);
   }
   std::unique_ptr<LotAssignment> lots_;

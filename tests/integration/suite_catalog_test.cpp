@@ -95,8 +95,10 @@ TEST_P(SuiteCatalogTest, LookupValueMatchesKeysAndHonoursTheExcludedStatus) {
   Insert("Moneda", {{"Mn_Cve_Moneda", T("USD")}, {"Mn_Descripcion", T("Dólar")}, {"Es_Cve_Estado", T("BA")}});
   Insert("Almacen", {{"Sc_Cve_Sucursal", T("01")}, {"Al_Cve_Almacen", T("A1")}, {"Al_Descripcion", T("Uno")}});
   Insert("Almacen", {{"Sc_Cve_Sucursal", T("02")}, {"Al_Cve_Almacen", T("A1")}, {"Al_Descripcion", T("Otro")}});
-  Insert("Cliente", {{"Cl_Cve_Cliente", T("C1")}, {"Cl_Dias_Credito", Variant::FromLong(30)},
-                     {"Cl_Limite_Credito", N(1500.5)}, {"Cl_Tipo_Cuenta", Variant::MakeNull()}});
+  Insert("Cliente", {{"Cl_Cve_Cliente", T("C1")},
+                     {"Cl_Dias_Credito", Variant::FromLong(30)},
+                     {"Cl_Limite_Credito", N(1500.5)},
+                     {"Cl_Tipo_Cuenta", Variant::MakeNull()}});
   Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}, {"Ap_Fecha", T("2026-05-02 10:20:30")}});
   struct Case {
     std::string table, key, value, result, key2, value2, excluded, expected;
@@ -175,8 +177,10 @@ TEST_P(SuiteCatalogTest, ProductRelationsComeFromTheirTablesWithoutWithdrawnRows
 
 TEST_P(SuiteCatalogTest, UnitFactorPrefersTheProductsOwnRowThenTheSharedOneElseZero) {
   auto conversion = [&](const char* product, const char* from, const char* to, double factor, const char* status) {
-    Insert("Unidad_Conversion", {{"Pr_Cve_Producto", T(product)}, {"Un_Cve_Unidad_Origen", T(from)},
-                                 {"Un_Cve_Unidad_Destino", T(to)}, {"Uc_Factor", N(factor)},
+    Insert("Unidad_Conversion", {{"Pr_Cve_Producto", T(product)},
+                                 {"Un_Cve_Unidad_Origen", T(from)},
+                                 {"Un_Cve_Unidad_Destino", T(to)},
+                                 {"Uc_Factor", N(factor)},
                                  {"Es_Cve_Estado", T(status)}});
   };
   conversion("P1", "CAJ", "PZA", 12, "AC");

@@ -40,7 +40,8 @@ TEST_P(SuiteFolioTest, EachBranchAndKindCountsFromOneInItsOwnSeries) {
 }
 
 TEST_P(SuiteFolioTest, AnExistingSeriesGoesOnFromItsNextNumberAndWidthPads) {
-  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")}, {"Fo_Documento", T("APARTADO")},
+  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")},
+                   {"Fo_Documento", T("APARTADO")},
                    {"Fo_Siguiente", Variant::FromDouble(12345678901.0)}});
   EXPECT_EQ(Next("01", "APARTADO", 10), "12345678901");  // wider than asked: every digit kept
   EXPECT_EQ(Next("01", "APARTADO", 14), "00012345678902");
@@ -48,11 +49,14 @@ TEST_P(SuiteFolioTest, AnExistingSeriesGoesOnFromItsNextNumberAndWidthPads) {
 }
 
 TEST_P(SuiteFolioTest, AWithdrawnSeriesAnswersEmptyAndSaysWhy) {
-  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")}, {"Fo_Documento", T("APARTADO")},
-                   {"Fo_Siguiente", Variant::FromLong(5)}, {"Es_Cve_Estado", T("BA")}});
+  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")},
+                   {"Fo_Documento", T("APARTADO")},
+                   {"Fo_Siguiente", Variant::FromLong(5)},
+                   {"Es_Cve_Estado", T("BA")}});
   const Variant folio = catalog_->GetNextFolio("01", "APARTADO", 10, -1);
   EXPECT_TRUE(folio.IsEmpty());
-  EXPECT_EQ(catalog_->GetErrorText(), "La serie de folios del documento: APARTADO, de la sucursal: 01, está dada de baja");
+  EXPECT_EQ(catalog_->GetErrorText(),
+            "La serie de folios del documento: APARTADO, de la sucursal: 01, está dada de baja");
   EXPECT_EQ(Scalar("SELECT Fo_Siguiente AS V FROM Folio").ToDouble(), 5);
   EXPECT_TRUE(catalog_->GetNextFolio("01", "", 10, -1).IsEmpty());
   EXPECT_EQ(catalog_->GetErrorText(), "Debe indicar el tipo de documento del folio");
@@ -95,8 +99,7 @@ TEST_P(SuiteFolioTest, FoliosStayUniqueUnderConcurrentThreadsAndProcesses) {
     threads.emplace_back([&, t] {
       try {
         auto catalog = suite::MakeSuiteFactory(Options())->CreateCatalogServices();
-        for (int i = 0; i < kEach; ++i)
-          taken[t].push_back(catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText());
+        for (int i = 0; i < kEach; ++i) taken[t].push_back(catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText());
       } catch (const std::exception& e) {
         taken[t].push_back(std::string("failure: ") + e.what());
       }

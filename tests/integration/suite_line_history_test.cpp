@@ -33,13 +33,17 @@ suite::LineAmounts Given(double quantity, double listPrice, double discount, dou
 
 const AmountsCase kAmounts[] = {
     // 2 x 100, 10 % off, 5 % global, 16 % tax: 200 - 20 = 180; global 9; tax 171 * .16.
-    {"before tax", 1, Given(2, 100, 0.1, 0.05, 0.16),
+    {"before tax",
+     1,
+     Given(2, 100, 0.1, 0.05, 0.16),
      {2, 100, 200, 0.1, 20, 90, 180, 0.05, 9, 0.16, 27.36, 99.18, 198.36}},
     {"no discounts", 1, Given(3, 10, 0, 0, 0), {3, 10, 30, 0, 0, 10, 30, 0, 0, 0, 0, 10, 30}},
     {"zero quantity", 1, Given(0, 50, 0.2, 0.1, 0.16), {0, 50, 0, 0.2, 0, 40, 0, 0.1, 0, 0.16, 0, 41.76, 0}},
     // 116 with 16 % tax included is 100 before tax.
     {"tax included", 2, Given(2, 116, 0, 0, 0.16), {2, 100, 200, 0, 0, 100, 200, 0, 0, 0.16, 32, 116, 232}},
-    {"tax included, discounted", 2, Given(1, 232, 0.5, 0, 0.16),
+    {"tax included, discounted",
+     2,
+     Given(1, 232, 0.5, 0, 0.16),
      {1, 200, 200, 0.5, 100, 100, 100, 0, 0, 0.16, 16, 116, 116}},
 };
 
@@ -48,12 +52,32 @@ TEST(SuiteLineAmounts, FollowTheFormulaOfEachMode) {
     suite::LineAmounts a = c.given;
     suite::CalculateLineAmounts(a, c.mode);
     const suite::LineAmounts& e = c.expected;
-    const double got[] = {a.quantity, a.listPrice, a.listPriceAmount, a.discountFactor, a.discountAmount,
-                          a.discountedPrice, a.discountedAmount, a.globalDiscountFactor, a.globalDiscountAmount,
-                          a.taxFactor, a.taxAmount, a.netPrice, a.netAmount};
-    const double want[] = {e.quantity, e.listPrice, e.listPriceAmount, e.discountFactor, e.discountAmount,
-                           e.discountedPrice, e.discountedAmount, e.globalDiscountFactor, e.globalDiscountAmount,
-                           e.taxFactor, e.taxAmount, e.netPrice, e.netAmount};
+    const double got[] = {a.quantity,
+                          a.listPrice,
+                          a.listPriceAmount,
+                          a.discountFactor,
+                          a.discountAmount,
+                          a.discountedPrice,
+                          a.discountedAmount,
+                          a.globalDiscountFactor,
+                          a.globalDiscountAmount,
+                          a.taxFactor,
+                          a.taxAmount,
+                          a.netPrice,
+                          a.netAmount};
+    const double want[] = {e.quantity,
+                           e.listPrice,
+                           e.listPriceAmount,
+                           e.discountFactor,
+                           e.discountAmount,
+                           e.discountedPrice,
+                           e.discountedAmount,
+                           e.globalDiscountFactor,
+                           e.globalDiscountAmount,
+                           e.taxFactor,
+                           e.taxAmount,
+                           e.netPrice,
+                           e.netAmount};
     for (int i = 0; i < 13; ++i) EXPECT_NEAR(got[i], want[i], 1e-9) << c.name << ", member " << i;
   }
 }
@@ -100,9 +124,9 @@ TEST_P(SuiteHistoryTest, CalculateLineAmountsFillsTheThirteenMembersInOrder) {
 
 TEST_P(SuiteHistoryTest, FollowUpEntryKeepsItsSevenValuesAndTheMomentWritten) {
   const Date dated = MakeDate(2026, 5, 2, 9, 15, 0);
-  ASSERT_EQ(catalog_->AddFollowUpHistory("CRM", "APARTADO", "0000000001", "CLIENTE", "C1", dated,
-                                         "Registro de apartado"),
-            kTrue);
+  ASSERT_EQ(
+      catalog_->AddFollowUpHistory("CRM", "APARTADO", "0000000001", "CLIENTE", "C1", dated, "Registro de apartado"),
+      kTrue);
   EXPECT_EQ(catalog_->GetErrorText(), "");
   TableRecordset row = Db().Query("SELECT * FROM Historial_Seguimiento");
   ASSERT_FALSE(row.Eof());
@@ -143,7 +167,8 @@ TEST_P(SuiteHistoryTest, NoticesAreStoredForKnownDocumentsOnly) {
   EXPECT_EQ(catalog_->GetErrorText(), "El tipo de documento: apartado, no es conocido");
   EXPECT_EQ(catalog_->NotifyDocument("", "0000000007", ""), kFalse);
   EXPECT_EQ(catalog_->GetErrorText(), "El tipo de documento: , no es conocido");
-  TableRecordset rows = Db().Query("SELECT Nd_Tipo_Documento, Nd_Folio, Nd_Texto, Oper_Alta FROM Notificacion_Documento");
+  TableRecordset rows =
+      Db().Query("SELECT Nd_Tipo_Documento, Nd_Folio, Nd_Texto, Oper_Alta FROM Notificacion_Documento");
   ASSERT_FALSE(rows.Eof());
   EXPECT_EQ(rows.Field("Nd_Tipo_Documento").ToText(), "APARTADO");
   EXPECT_EQ(rows.Field("Nd_Folio").ToText(), "0000000007");

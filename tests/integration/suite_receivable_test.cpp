@@ -102,8 +102,10 @@ TEST_P(SuiteReceivableTest, RefusalsWriteNothingAndSayWhy) {
 }
 
 TEST_P(SuiteReceivableTest, AWithdrawnReceivableSeriesRefuses) {
-  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")}, {"Fo_Documento", T("CUENTA_X_COBRAR")},
-                   {"Fo_Siguiente", Variant::FromLong(1)}, {"Es_Cve_Estado", T("BA")}});
+  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")},
+                   {"Fo_Documento", T("CUENTA_X_COBRAR")},
+                   {"Fo_Siguiente", Variant::FromLong(1)},
+                   {"Es_Cve_Estado", T("BA")}});
   EXPECT_EQ(Generate(Header("F1")), kFalse);
   EXPECT_EQ(receivable_->GetErrorText(),
             "La serie de folios del documento: CUENTA_X_COBRAR, de la sucursal: 01, está dada de baja");
@@ -152,8 +154,7 @@ TEST_P(SuiteReceivableTest, ConcurrentCallersGetOneReceivablePerDocument) {
         ReceivableHeader h = Header("F1");
         if (receivable->GenerateReceivable(h, kFalse, kTrue) == kTrue) {
           ++created;
-        } else if (receivable->GetErrorText() ==
-                   "Ya existe una cuenta por cobrar activa del documento: APARTADO F1") {
+        } else if (receivable->GetErrorText() == "Ya existe una cuenta por cobrar activa del documento: APARTADO F1") {
           ++refused;
         }
       } catch (...) {

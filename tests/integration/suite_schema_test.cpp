@@ -19,8 +19,8 @@ class SuiteSchemaTest : public SuiteTest {};
 const std::map<std::string, std::vector<std::string>> kRequiredColumns = {
     {"Sucursal", {"Sc_Cve_Sucursal", "Sc_Descripcion", "Sc_Servidor_Id", "Es_Cve_Estado"}},
     {"Almacen",
-     {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Al_Descripcion", "Al_Maneja_Tallas", "Al_Maneja_Colores",
-      "Al_Maneja_Lotes", "Al_Maneja_Series", "Es_Cve_Estado"}},
+     {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Al_Descripcion", "Al_Maneja_Tallas", "Al_Maneja_Colores", "Al_Maneja_Lotes",
+      "Al_Maneja_Series", "Es_Cve_Estado"}},
     {"Moneda", {"Mn_Cve_Moneda", "Mn_Descripcion", "Es_Cve_Estado"}},
     {"Vendedor", {"Vn_Cve_Vendedor", "Vn_Descripcion", "Es_Cve_Estado"}},
     {"Cliente",
@@ -38,9 +38,9 @@ const std::map<std::string, std::vector<std::string>> kRequiredColumns = {
     {"Producto_Talla_Color", {"Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color"}},
     {"Unidad_Conversion", {"Pr_Cve_Producto", "Un_Cve_Unidad_Origen", "Un_Cve_Unidad_Destino", "Uc_Factor"}},
     {"Existencia",
-     {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color",
-      "Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1",
-      "Ex_Cantidad_Apartado_Control_2", "Ex_Costo_Promedio", "Oper_Ult_Modif", "Fecha_Ult_Modif"}},
+     {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color", "Ex_Cantidad_Control_1",
+      "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2", "Ex_Costo_Promedio",
+      "Oper_Ult_Modif", "Fecha_Ult_Modif"}},
     {"Existencia_Kit",
      {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color", "Ek_Cantidad",
       "Ek_Cantidad_Apartado", "Oper_Ult_Modif", "Fecha_Ult_Modif"}},
@@ -48,8 +48,8 @@ const std::map<std::string, std::vector<std::string>> kRequiredColumns = {
      {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color", "Lt_Cve_Lote",
       "Lt_Fecha_Caducidad", "Lt_Cantidad"}},
     {"Lote_Asignacion",
-     {"La_Tipo_Documento", "La_Folio", "La_ID", "Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto",
-      "Tl_Cve_Talla", "Cl_Cve_Color", "Lt_Cve_Lote", "La_Cantidad_1", "La_Cantidad_2"}},
+     {"La_Tipo_Documento", "La_Folio", "La_ID", "Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla",
+      "Cl_Cve_Color", "Lt_Cve_Lote", "La_Cantidad_1", "La_Cantidad_2"}},
     {"Serie",
      {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color", "Sr_Cve_Serie",
       "Sr_Pedimento", "Sr_FechaPedimento", "Sr_Tipo_Documento", "Sr_Folio", "Sr_ID"}},
@@ -57,8 +57,8 @@ const std::map<std::string, std::vector<std::string>> kRequiredColumns = {
     {"Folio", {"Sc_Cve_Sucursal", "Fo_Documento", "Fo_Siguiente", "Es_Cve_Estado"}},
     {"Cuenta_X_Cobrar",
      {"Cxc_Folio", "Cxc_Tabla", "Cxc_Documento", "Cxc_Fecha", "Cxc_Fecha_Vencimiento", "Sc_Cve_Sucursal",
-      "Cl_Cve_Cliente", "Mn_Cve_Moneda", "Cxc_Tipo_Cambio", "Cxc_Subtotal", "Cxc_Impuesto", "Cxc_Total",
-      "Cxc_Abonos", "Cxc_Saldo", "Es_Cve_Estado"}},
+      "Cl_Cve_Cliente", "Mn_Cve_Moneda", "Cxc_Tipo_Cambio", "Cxc_Subtotal", "Cxc_Impuesto", "Cxc_Total", "Cxc_Abonos",
+      "Cxc_Saldo", "Es_Cve_Estado"}},
     {"Historial_Seguimiento",
      {"Hs_Aplicacion", "Hs_Tipo_Documento", "Hs_Folio", "Hs_Tipo_Entidad", "Hs_Cve_Entidad", "Hs_Fecha",
       "Hs_Descripcion", "Fecha_Alta"}},
@@ -67,18 +67,62 @@ const std::map<std::string, std::vector<std::string>> kRequiredColumns = {
 
 // The columns the layaway insertion writes, in its order, and the three it
 // leaves to their defaults.
-const std::vector<std::string> kApartadoColumns = {
-    "Ap_Folio", "Ap_ID", "Ap_Tabla", "Ap_Documento", "Ap_Referencia", "Ap_Fecha", "Ap_Fecha_Entrega",
-    "Ap_Comentario", "Sc_Cve_Sucursal", "Al_Cve_Almacen", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario",
-    "Cl_Cve_Cliente", "Vn_Cve_Vendedor", "Ap_Condicion_Venta", "Pr_Cve_Producto", "Cl_Cve_Color", "Tl_Cve_Talla",
-    "Ap_Concepto", "Ap_Descuento_Global_Cuenta_Contable", "Ap_Descuento_Global_Factor",
-    "Ap_Descuento_Global_Importe", "Ap_Cantidad_1", "Ap_Unidad_1", "Ap_Cantidad_Control_1", "Ap_Unidad_Control_1",
-    "Ap_Cantidad_Control_2", "Ap_Unidad_Control_2", "Ap_Cantidad_Costo", "Ap_Unidad_Costo", "Ap_Costo",
-    "Ap_Costo_Importe", "Pr_Folio", "Ap_Precio_Lista", "Ap_Precio_Lista_Importe", "Ap_Descuento_Factor",
-    "Ap_Descuento_Importe", "Ap_Precio_Descontado", "Ap_Precio_Descontado_Importe", "Ap_Impuesto_Factor",
-    "Ap_Impuesto_Importe", "Ap_Precio_Neto", "Ap_Precio_Neto_Importe", "Lt_Cve_Lote", "Lt_Fecha_Caducidad",
-    "Lt_Pedimento", "Lt_Fecha_Pedimento", "Mn_Cve_Moneda", "Ap_Tipo_Cambio", "Oper_Alta", "Fecha_Alta",
-    "Oper_Ult_Modif", "Fecha_Ult_Modif", "Es_Cve_Estado", "Oper_Baja", "Fecha_Baja"};
+const std::vector<std::string> kApartadoColumns = {"Ap_Folio",
+                                                   "Ap_ID",
+                                                   "Ap_Tabla",
+                                                   "Ap_Documento",
+                                                   "Ap_Referencia",
+                                                   "Ap_Fecha",
+                                                   "Ap_Fecha_Entrega",
+                                                   "Ap_Comentario",
+                                                   "Sc_Cve_Sucursal",
+                                                   "Al_Cve_Almacen",
+                                                   "Ap_Sucursal_Inventario",
+                                                   "Ap_Almacen_Inventario",
+                                                   "Cl_Cve_Cliente",
+                                                   "Vn_Cve_Vendedor",
+                                                   "Ap_Condicion_Venta",
+                                                   "Pr_Cve_Producto",
+                                                   "Cl_Cve_Color",
+                                                   "Tl_Cve_Talla",
+                                                   "Ap_Concepto",
+                                                   "Ap_Descuento_Global_Cuenta_Contable",
+                                                   "Ap_Descuento_Global_Factor",
+                                                   "Ap_Descuento_Global_Importe",
+                                                   "Ap_Cantidad_1",
+                                                   "Ap_Unidad_1",
+                                                   "Ap_Cantidad_Control_1",
+                                                   "Ap_Unidad_Control_1",
+                                                   "Ap_Cantidad_Control_2",
+                                                   "Ap_Unidad_Control_2",
+                                                   "Ap_Cantidad_Costo",
+                                                   "Ap_Unidad_Costo",
+                                                   "Ap_Costo",
+                                                   "Ap_Costo_Importe",
+                                                   "Pr_Folio",
+                                                   "Ap_Precio_Lista",
+                                                   "Ap_Precio_Lista_Importe",
+                                                   "Ap_Descuento_Factor",
+                                                   "Ap_Descuento_Importe",
+                                                   "Ap_Precio_Descontado",
+                                                   "Ap_Precio_Descontado_Importe",
+                                                   "Ap_Impuesto_Factor",
+                                                   "Ap_Impuesto_Importe",
+                                                   "Ap_Precio_Neto",
+                                                   "Ap_Precio_Neto_Importe",
+                                                   "Lt_Cve_Lote",
+                                                   "Lt_Fecha_Caducidad",
+                                                   "Lt_Pedimento",
+                                                   "Lt_Fecha_Pedimento",
+                                                   "Mn_Cve_Moneda",
+                                                   "Ap_Tipo_Cambio",
+                                                   "Oper_Alta",
+                                                   "Fecha_Alta",
+                                                   "Oper_Ult_Modif",
+                                                   "Fecha_Ult_Modif",
+                                                   "Es_Cve_Estado",
+                                                   "Oper_Baja",
+                                                   "Fecha_Baja"};
 
 std::string Joined(const std::vector<std::string>& names) {
   std::string text;
@@ -105,8 +149,9 @@ TEST_P(SuiteSchemaTest, CreatingAgainKeepsTablesAndRows) {
 TEST_P(SuiteSchemaTest, NewLayawayRowIsActiveAndItsStatusNeverNull) {
   Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}});
   EXPECT_EQ(Scalar("SELECT Es_Cve_Estado AS V FROM Apartado").ToText(), "AC");
-  EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0002")}, {"Es_Cve_Estado", Variant::MakeNull()}}),
-               Failure);
+  EXPECT_THROW(
+      Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0002")}, {"Es_Cve_Estado", Variant::MakeNull()}}),
+      Failure);
   // (Ap_Folio, Ap_ID) is the key.
   EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}}), Failure);
 }
@@ -124,12 +169,18 @@ TEST_P(SuiteSchemaTest, DatesKeepTheTimeOfDayAndAmountsTheirFraction) {
 }
 
 TEST_P(SuiteSchemaTest, OneActiveReceivablePerDocument) {
-  Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")}, {"Cxc_Folio", T("1")}, {"Cxc_Tabla", T("APARTADO")},
-                             {"Cxc_Documento", T("F1")}, {"Es_Cve_Estado", T("CA")}});
-  Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")}, {"Cxc_Folio", T("2")}, {"Cxc_Tabla", T("APARTADO")},
-                             {"Cxc_Documento", T("F1")}});
-  EXPECT_THROW(Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")}, {"Cxc_Folio", T("3")},
-                                          {"Cxc_Tabla", T("APARTADO")}, {"Cxc_Documento", T("F1")}}),
+  Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")},
+                             {"Cxc_Folio", T("1")},
+                             {"Cxc_Tabla", T("APARTADO")},
+                             {"Cxc_Documento", T("F1")},
+                             {"Es_Cve_Estado", T("CA")}});
+  Insert(
+      "Cuenta_X_Cobrar",
+      {{"Sc_Cve_Sucursal", T("01")}, {"Cxc_Folio", T("2")}, {"Cxc_Tabla", T("APARTADO")}, {"Cxc_Documento", T("F1")}});
+  EXPECT_THROW(Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")},
+                                          {"Cxc_Folio", T("3")},
+                                          {"Cxc_Tabla", T("APARTADO")},
+                                          {"Cxc_Documento", T("F1")}}),
                Failure);
 }
 

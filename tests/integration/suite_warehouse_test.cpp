@@ -17,18 +17,31 @@ class SuiteWarehouseTest : public SuiteTest {
     warehouse_ = Factory().CreateWarehouseServices();
   }
   void Stock(const char* product, const char* size, double control1, double control2, double average) {
-    Insert("Existencia", {{"Sc_Cve_Sucursal", T("01")}, {"Al_Cve_Almacen", T("A1")}, {"Pr_Cve_Producto", T(product)},
-                          {"Tl_Cve_Talla", T(size)}, {"Cl_Cve_Color", T("00")}, {"Ex_Cantidad_Control_1", N(control1)},
-                          {"Ex_Cantidad_Control_2", N(control2)}, {"Ex_Costo_Promedio", N(average)}});
+    Insert("Existencia", {{"Sc_Cve_Sucursal", T("01")},
+                          {"Al_Cve_Almacen", T("A1")},
+                          {"Pr_Cve_Producto", T(product)},
+                          {"Tl_Cve_Talla", T(size)},
+                          {"Cl_Cve_Color", T("00")},
+                          {"Ex_Cantidad_Control_1", N(control1)},
+                          {"Ex_Cantidad_Control_2", N(control2)},
+                          {"Ex_Costo_Promedio", N(average)}});
   }
   void Product(const char* product, const char* type, const Variant& cost, double tax = 0) {
-    Insert("Producto", {{"Pr_Cve_Producto", T(product)}, {"Pr_Tipo_Producto", T(type)}, {"Pr_Costo", cost},
+    Insert("Producto", {{"Pr_Cve_Producto", T(product)},
+                        {"Pr_Tipo_Producto", T(type)},
+                        {"Pr_Costo", cost},
                         {"Pr_Tasa_Impuesto", N(tax)}});
   }
   void Lot(const char* lot, const Variant& expiry, double free, const char* status = "AC") {
-    Insert("Lote", {{"Sc_Cve_Sucursal", T("01")}, {"Al_Cve_Almacen", T("A1")}, {"Pr_Cve_Producto", T("P2")},
-                    {"Tl_Cve_Talla", T("00")}, {"Cl_Cve_Color", T("00")}, {"Lt_Cve_Lote", T(lot)},
-                    {"Lt_Fecha_Caducidad", expiry}, {"Lt_Cantidad", N(free)}, {"Es_Cve_Estado", T(status)}});
+    Insert("Lote", {{"Sc_Cve_Sucursal", T("01")},
+                    {"Al_Cve_Almacen", T("A1")},
+                    {"Pr_Cve_Producto", T("P2")},
+                    {"Tl_Cve_Talla", T("00")},
+                    {"Cl_Cve_Color", T("00")},
+                    {"Lt_Cve_Lote", T(lot)},
+                    {"Lt_Fecha_Caducidad", expiry},
+                    {"Lt_Cantidad", N(free)},
+                    {"Es_Cve_Estado", T(status)}});
   }
   double StockOf(const char* product, const char* size, int control) {
     return warehouse_->GetStock("01", "A1", product, size, "00", control, "");
@@ -37,8 +50,11 @@ class SuiteWarehouseTest : public SuiteTest {
 };
 
 TEST_P(SuiteWarehouseTest, CapabilitiesComeFromTheWarehouseRow) {
-  Insert("Almacen", {{"Sc_Cve_Sucursal", T("01")}, {"Al_Cve_Almacen", T("A1")}, {"Al_Maneja_Tallas", Variant::FromLong(1)},
-                     {"Al_Maneja_Colores", Variant::FromLong(0)}, {"Al_Maneja_Lotes", Variant::FromLong(1)},
+  Insert("Almacen", {{"Sc_Cve_Sucursal", T("01")},
+                     {"Al_Cve_Almacen", T("A1")},
+                     {"Al_Maneja_Tallas", Variant::FromLong(1)},
+                     {"Al_Maneja_Colores", Variant::FromLong(0)},
+                     {"Al_Maneja_Lotes", Variant::FromLong(1)},
                      {"Al_Maneja_Series", Variant::MakeNull()}});
   EXPECT_EQ(warehouse_->HandlesSizes("01", "A1"), kTrue);
   EXPECT_EQ(warehouse_->HandlesColours("01", "A1"), kFalse);
@@ -54,8 +70,12 @@ TEST_P(SuiteWarehouseTest, StockIsTheAvailableQuantityOfTheControlUnitOrOfTheKit
   Product("K1", "04", N(0));
   Stock("P1", "T1", 10.5, 3, 0);
   Stock("K1", "00", 99, 99, 0);  // a kit's plain row is not its stock
-  Insert("Existencia_Kit", {{"Sc_Cve_Sucursal", T("01")}, {"Al_Cve_Almacen", T("A1")}, {"Pr_Cve_Producto", T("K1")},
-                            {"Tl_Cve_Talla", T("00")}, {"Cl_Cve_Color", T("00")}, {"Ek_Cantidad", N(4)}});
+  Insert("Existencia_Kit", {{"Sc_Cve_Sucursal", T("01")},
+                            {"Al_Cve_Almacen", T("A1")},
+                            {"Pr_Cve_Producto", T("K1")},
+                            {"Tl_Cve_Talla", T("00")},
+                            {"Cl_Cve_Color", T("00")},
+                            {"Ek_Cantidad", N(4)}});
   EXPECT_EQ(StockOf("P1", "T1", 1), 10.5);
   EXPECT_EQ(StockOf("P1", "T1", 2), 3);
   EXPECT_EQ(StockOf("P1", "T2", 1), 0);  // no row
