@@ -141,7 +141,8 @@ Json LinesJson(const LayawayResult& result) {
   Json lines = Json::array();
   for (const LineResult& line : result.lines) {
     Json messages = Json::array();
-    for (const auto& m : line.messages) messages.push_back({{"id", m.errorId}, {"title", m.title}, {"text", m.message}});
+    for (const auto& m : line.messages)
+      messages.push_back({{"id", m.errorId}, {"title", m.title}, {"text", m.message}});
     lines.push_back({{"Ap_ID", line.detalle.Ap_ID},
                      {"ok", line.ok},
                      {"error", line.error},
@@ -162,7 +163,8 @@ void PrintText(Host& host, const std::vector<LayawayResult>& results) {
       rows.push_back({d.Ap_ID.empty() ? "-" : d.Ap_ID, d.Producto.Pr_Cve_Producto, NumberText(d.Ap_Cantidad_1),
                       d.Ap_Unidad_1, NumberText(d.Ap_Precio_Neto_Importe), line.ok ? "stored" : "refused"});
     }
-    if (!rows.empty()) PrintTable(host.out, {"Ap_ID", "product", "quantity", "unit", "net amount", "result"}, rows, "  ");
+    if (!rows.empty())
+      PrintTable(host.out, {"Ap_ID", "product", "quantity", "unit", "net amount", "result"}, rows, "  ");
   }
 }
 
@@ -173,7 +175,8 @@ void ReportRefusals(Host& host, const std::vector<LayawayInput>& inputs, const s
     if (r.ok) continue;
     if (r.lines.empty()) host.err << inputs[i].where << " failed:\n" << r.error << "\n";
     for (std::size_t n = 0; n < r.lines.size(); ++n) {
-      if (!r.lines[n].ok) host.err << inputs[i].where << ", line " << n + 1 << " refused:\n" << r.lines[n].error << "\n";
+      if (!r.lines[n].ok)
+        host.err << inputs[i].where << ", line " << n + 1 << " refused:\n" << r.lines[n].error << "\n";
     }
   }
 }

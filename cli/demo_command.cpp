@@ -88,9 +88,7 @@ class Narrator {
   std::string last_;
 };
 
-std::string Call(const std::string& operation, const std::string& folio) {
-  return operation + "(\"" + folio + "\")";
-}
+std::string Call(const std::string& operation, const std::string& folio) { return operation + "(\"" + folio + "\")"; }
 
 // Nuevo, Encabezado, then Detalle and Add_Apartado_Detalle per line. Answers
 // the folio, or "" after a refusal (already reported).
@@ -174,10 +172,10 @@ int DemoCommand(Host& host) {
   }
   const std::string receivables =
       "SELECT * FROM Cuenta_X_Cobrar WHERE Cxc_Tabla = 'APARTADO' AND Cxc_Documento = :p1 ORDER BY Cxc_Folio";
-  const std::vector<std::string> receivableColumns = {"Cxc_Folio", "Cxc_Fecha_Vencimiento", "Cxc_Subtotal",
-                                                      "Cxc_Impuesto", "Cxc_Total", "Cxc_Saldo", "Es_Cve_Estado"};
-  const std::vector<std::string> receivableHeaders = {"receivable", "due", "subtotal", "tax", "total", "balance",
-                                                      "status"};
+  const std::vector<std::string> receivableColumns = {
+      "Cxc_Folio", "Cxc_Fecha_Vencimiento", "Cxc_Subtotal", "Cxc_Impuesto", "Cxc_Total", "Cxc_Saldo", "Es_Cve_Estado"};
+  const std::vector<std::string> receivableHeaders = {"receivable", "due",     "subtotal", "tax",
+                                                      "total",      "balance", "status"};
   say.Rows(receivables, folio, receivableColumns, receivableHeaders);
   say.Stock("after");
 
@@ -220,7 +218,8 @@ int DemoCommand(Host& host) {
   host.out << "\nThe demo database is " << connection << ". Look around:\n"
            << "  apartado --db " << connection << " show " << folio << "\n"
            << "  apartado --db " << connection << " stock\n"
-           << "  apartado --db " << connection << " capture my-layaway.json   (apartado capture --help shows the shape)\n";
+           << "  apartado --db " << connection
+           << " capture my-layaway.json   (apartado capture --help shows the shape)\n";
   return kExitOk;
 }
 

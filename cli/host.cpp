@@ -1,7 +1,6 @@
 #include "host.h"
 
 #include <CLI/CLI.hpp>
-
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -62,7 +61,8 @@ Start with `apartado demo`: it builds a small demo database and walks a layaway 
 `apartado COMMAND --help` describes each command.)";
 
 // Ends the help of every command.
-const char* const kCommandFooter = R"(Global options, before or after the command: --db CONN, --operator KEY, --server-id ID, --remote,
+const char* const kCommandFooter =
+    R"(Global options, before or after the command: --db CONN, --operator KEY, --server-id ID, --remote,
 --json (see apartado --help). Exit status: 0 True, 1 False (the error text goes to stderr), 2 bad usage.)";
 
 const char* const kLayawayShape = R"(A layaway object:
@@ -131,9 +131,10 @@ void AddFolio(CLI::App* sub, Choices& c, const std::string& what) {
 
 int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err, std::istream& in) {
   Choices c;
-  CLI::App app{"apartado: the layaway host. A layaway sets goods aside for a customer: their quantity moves from\n"
-               "the available stock to the reserved stock until the layaway is released or cancelled.",
-               "apartado"};
+  CLI::App app{
+      "apartado: the layaway host. A layaway sets goods aside for a customer: their quantity moves from\n"
+      "the available stock to the reserved stock until the layaway is released or cancelled.",
+      "apartado"};
   app.fallthrough();  // global options may follow the command
   app.require_subcommand(1);
   app.get_formatter()->column_width(24);
@@ -147,8 +148,7 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   CLI::Option* operatorOption =
       app.add_option("--operator", operatorKey, "operator key the session answers (default ADMIN)")->type_name("KEY");
   CLI::Option* serverOption =
-      app.add_option("--server-id", serverId, "id of the server this session runs on (default empty)")
-          ->type_name("ID");
+      app.add_option("--server-id", serverId, "id of the server this session runs on (default empty)")->type_name("ID");
   app.add_flag("--remote", c.options.remote, "the session does not run on the central server");
   app.add_flag("--json", c.options.json, "print one JSON object on stdout instead of text");
 
@@ -195,9 +195,9 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
                    "Apartar_Productos False: leave the receivable and the reserved stock alone");
   AddFolio(app.add_subcommand("finalize", "Finalizar_Apartado: record the layaway in the customer's follow-up history"),
            c, "the layaway's folio");
-  AddFolio(app.add_subcommand("receivable",
-                              "Genera_Cuenta_x_Cobrar_Apartado: turn a layaway into an account receivable"),
-           c, "the layaway's folio");
+  AddFolio(
+      app.add_subcommand("receivable", "Genera_Cuenta_x_Cobrar_Apartado: turn a layaway into an account receivable"), c,
+      "the layaway's folio");
   AddFolio(app.add_subcommand("show", "the stored rows of a layaway, every column"), c, "the layaway's folio");
 
   CLI::App* stock = app.add_subcommand("stock", "stock rows (Existencia and Existencia_Kit), available and reserved");
@@ -205,11 +205,8 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   stock->add_option("--almacen", c.filter.warehouse, "only this warehouse")->type_name("A");
   stock->add_option("--producto", c.filter.product, "only this product")->type_name("P");
 
-
-  const std::map<std::string, std::string> groups = {
-      {"demo", "Start here"},          {"init", "Set up"},
-      {"load", "Set up"},              {"capture", "Capture"},
-      {"show", "Look"},                {"stock", "Look"}};
+  const std::map<std::string, std::string> groups = {{"demo", "Start here"}, {"init", "Set up"}, {"load", "Set up"},
+                                                     {"capture", "Capture"}, {"show", "Look"},   {"stock", "Look"}};
   for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
     if (sub->get_footer().empty()) sub->footer(kCommandFooter);
     auto group = groups.find(sub->get_name());

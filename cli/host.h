@@ -12,8 +12,8 @@
 namespace apartado::cli {
 
 // Exit statuses of the program.
-inline constexpr int kExitOk = 0;       // every operation answered True
-inline constexpr int kExitRefused = 1;  // an operation answered False or failed
+inline constexpr int kExitOk = 0;        // every operation answered True
+inline constexpr int kExitRefused = 1;   // an operation answered False or failed
 inline constexpr int kExitBadInput = 2;  // bad usage or bad input; nothing was written
 
 // Bad usage or bad input, found before anything is written. The message names

@@ -151,7 +151,8 @@ class RowChecker {
     for (const Variant& value : row.keyValues) key += '\x1f' + value.ToText();
     auto [seen, added] = keys_.emplace(key, row.where);
     if (!added) {
-      throw InputError(row.where + KeyColumnsText(row) + ": duplicate key (" + KeyText(row) + "), as in " + seen->second);
+      throw InputError(row.where + KeyColumnsText(row) + ": duplicate key (" + KeyText(row) + "), as in " +
+                       seen->second);
     }
   }
 

@@ -91,7 +91,8 @@ void PrintTable(std::ostream& out, const std::vector<std::string>& headers,
   for (const auto& row : rows) line(row);
 }
 
-std::vector<std::vector<std::string>> SelectedCells(const TableRecordset& rows, const std::vector<std::string>& columns) {
+std::vector<std::vector<std::string>> SelectedCells(const TableRecordset& rows,
+                                                    const std::vector<std::string>& columns) {
   std::vector<std::vector<std::string>> cells;
   for (const std::vector<Variant>& row : rows.Rows()) {
     std::vector<std::string> line;

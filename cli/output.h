@@ -1,10 +1,9 @@
 #pragma once
 // How the host writes what it found: JSON objects and plain text tables.
 #include <iosfwd>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "apartado/recordset.h"
 #include "apartado/variant.h"
@@ -37,7 +36,8 @@ void PrintTable(std::ostream& out, const std::vector<std::string>& headers,
 
 // The named columns of every row as display texts ("" for a column the rows
 // lack); names match regardless of letter case.
-std::vector<std::vector<std::string>> SelectedCells(const TableRecordset& rows, const std::vector<std::string>& columns);
+std::vector<std::vector<std::string>> SelectedCells(const TableRecordset& rows,
+                                                    const std::vector<std::string>& columns);
 
 // Prints every column of every row as "Column  value", one row after another
 // (a layaway row has too many columns for one line).

@@ -20,7 +20,8 @@ std::set<std::string> ServerKeyColumns(Database& db, const std::vector<Variant>&
       "SELECT kcu.column_name AS name FROM information_schema.table_constraints tc "
       "JOIN information_schema.key_column_usage kcu ON kcu.constraint_name = tc.constraint_name "
       "AND kcu.table_schema = tc.table_schema AND kcu.table_name = tc.table_name "
-      "WHERE tc.constraint_type = 'PRIMARY KEY' AND lower(tc.table_name) = lower(:p1)" + schema,
+      "WHERE tc.constraint_type = 'PRIMARY KEY' AND lower(tc.table_name) = lower(:p1)" +
+          schema,
       table);
   std::set<std::string> keys;
   for (; !rows.Eof(); rows.MoveNext()) keys.insert(Upper(rows.Field("name").ToText()));
@@ -30,6 +31,7 @@ std::set<std::string> ServerKeyColumns(Database& db, const std::vector<Variant>&
 // The columns of the suite's tables that the host shows, as the schema
 // spells them.
 const std::vector<std::string>& KnownColumns() {
+  // clang-format off
   static const std::vector<std::string> names = {
       "Ap_Folio", "Ap_ID", "Ap_Tabla", "Ap_Documento", "Ap_Referencia", "Ap_Fecha", "Ap_Fecha_Entrega",
       "Ap_Comentario", "Sc_Cve_Sucursal", "Al_Cve_Almacen", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario",
@@ -44,6 +46,7 @@ const std::vector<std::string>& KnownColumns() {
       "Fecha_Alta", "Oper_Ult_Modif", "Fecha_Ult_Modif", "Es_Cve_Estado", "Oper_Baja", "Fecha_Baja",
       "Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1",
       "Ex_Cantidad_Apartado_Control_2", "Ex_Costo_Promedio", "Ek_Cantidad", "Ek_Cantidad_Apartado"};
+  // clang-format on
   return names;
 }
 
@@ -114,7 +117,8 @@ std::optional<std::vector<ColumnInfo>> DescribeTable(Database& db, const std::st
 }
 
 TableRecordset LayawayRows(Database& db, const std::string& folio) {
-  return WithSchemaNames(db.Query("SELECT * FROM Apartado WHERE Ap_Folio = :p1 ORDER BY Ap_ID", {Variant::FromText(folio)}));
+  return WithSchemaNames(
+      db.Query("SELECT * FROM Apartado WHERE Ap_Folio = :p1 ORDER BY Ap_ID", {Variant::FromText(folio)}));
 }
 
 TableRecordset StockRows(Database& db, const std::string& table, const StockFilter& filter) {

@@ -27,11 +27,11 @@ void PrintStockTables(std::ostream& out, Database& db, const StockFilter& filter
     return;
   }
   if (!plain.Rows().empty()) {
-    PrintTable(out,
-               Concat(kKeyHeaders, {"available-1", "available-2", "reserved-1", "reserved-2"}),
-               SelectedCells(plain, Concat(kKeys, {"Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2",
-                                           "Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2"})),
-               indent);
+    PrintTable(
+        out, Concat(kKeyHeaders, {"available-1", "available-2", "reserved-1", "reserved-2"}),
+        SelectedCells(plain, Concat(kKeys, {"Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2",
+                                            "Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2"})),
+        indent);
   }
   if (!kits.Rows().empty()) {
     if (!plain.Rows().empty()) out << "\n";

@@ -15,31 +15,36 @@ namespace {
 // One list of fields per record serves both directions: a visitor is called
 // with each field's name and member, in record order. Dates are plain doubles
 // in the records, so they go through their own member function.
-template <class V> void Fields(V& v, tApZona& r) {
+template <class V>
+void Fields(V& v, tApZona& r) {
   v("Zn_Cve_Zona", r.Zn_Cve_Zona);
   v("Zn_Centro_Costo", r.Zn_Centro_Costo);
   v("Zn_Cuenta_Contable", r.Zn_Cuenta_Contable);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApSucursal& r) {
+template <class V>
+void Fields(V& v, tApSucursal& r) {
   v("Sc_Cve_Sucursal", r.Sc_Cve_Sucursal);
   v("Sc_Centro_Costo", r.Sc_Centro_Costo);
   v("Sc_Cuenta_Contable", r.Sc_Cuenta_Contable);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApAlmacen& r) {
+template <class V>
+void Fields(V& v, tApAlmacen& r) {
   v("Sc_Cve_Sucursal", r.Sc_Cve_Sucursal);
   v("Al_Cve_Almacen", r.Al_Cve_Almacen);
   v("Al_Centro_Costo", r.Al_Centro_Costo);
   v("Al_Cuenta_Contable", r.Al_Cuenta_Contable);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApProveedor& r) {
+template <class V>
+void Fields(V& v, tApProveedor& r) {
   v("Pv_Cve_Proveedor", r.Pv_Cve_Proveedor);
   v("Pv_Cuenta_Contable", r.Pv_Cuenta_Contable);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApProducto& r) {
+template <class V>
+void Fields(V& v, tApProducto& r) {
   v("Pr_Cve_Producto", r.Pr_Cve_Producto);
   v("Pr_Cuenta_Contable", r.Pr_Cuenta_Contable);
   v("Pr_Unidad_Control_1", r.Pr_Unidad_Control_1);
@@ -58,19 +63,22 @@ template <class V> void Fields(V& v, tApProducto& r) {
   v("Proveedor", r.Proveedor);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApSegmento& r) {
+template <class V>
+void Fields(V& v, tApSegmento& r) {
   v("Sg_Cve_Segmento", r.Sg_Cve_Segmento);
   v("Sg_Centro_Costo", r.Sg_Centro_Costo);
   v("Sg_Cuenta_Contable", r.Sg_Cuenta_Contable);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApRuta& r) {
+template <class V>
+void Fields(V& v, tApRuta& r) {
   v("Rt_Cve_Ruta", r.Rt_Cve_Ruta);
   v("Rt_Centro_Costo", r.Rt_Centro_Costo);
   v("Rt_Cuenta_Contable", r.Rt_Cuenta_Contable);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApGrupo_Comercial& r) {
+template <class V>
+void Fields(V& v, tApGrupo_Comercial& r) {
   v("Gc_Cve_Grupo_Comercial", r.Gc_Cve_Grupo_Comercial);
   v("Gc_Centro_Costo", r.Gc_Centro_Costo);
   v("Gc_Cuenta_Contable", r.Gc_Cuenta_Contable);
@@ -79,7 +87,8 @@ template <class V> void Fields(V& v, tApGrupo_Comercial& r) {
   v("Gc_Dias_Bloqueo", r.Gc_Dias_Bloqueo);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApCadena_Comercial& r) {
+template <class V>
+void Fields(V& v, tApCadena_Comercial& r) {
   v("Cc_Cve_Cadena_Comercia", r.Cc_Cve_Cadena_Comercia);
   v("Cc_Centro_Costo", r.Cc_Centro_Costo);
   v("Cc_Cuenta_Contable", r.Cc_Cuenta_Contable);
@@ -88,12 +97,14 @@ template <class V> void Fields(V& v, tApCadena_Comercial& r) {
   v("Cc_Dias_Bloqueo", r.Cc_Dias_Bloqueo);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApVendedor& r) {
+template <class V>
+void Fields(V& v, tApVendedor& r) {
   v("Vn_Cve_Vendedor", r.Vn_Cve_Vendedor);
   v("Vn_Centro_Costo", r.Vn_Centro_Costo);
   v("Vn_Cuenta_Contable", r.Vn_Cuenta_Contable);
 }
-template <class V> void Fields(V& v, tApCliente& r) {
+template <class V>
+void Fields(V& v, tApCliente& r) {
   v("Cl_Cve_Cliente", r.Cl_Cve_Cliente);
   v("Cl_Cve_Maestro", r.Cl_Cve_Maestro);
   v("Cl_Centro_Costo", r.Cl_Centro_Costo);
@@ -108,20 +119,23 @@ template <class V> void Fields(V& v, tApCliente& r) {
   v("Cadena_Comercial", r.Cadena_Comercial);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApSerie& r) {
+template <class V>
+void Fields(V& v, tApSerie& r) {
   v("Sr_Cve_Serie", r.Sr_Cve_Serie);
   v("Sr_Pedimento", r.Sr_Pedimento);
   v.Date("Sr_FechaPedimento", r.Sr_FechaPedimento);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApLote& r) {
+template <class V>
+void Fields(V& v, tApLote& r) {
   v("Lt_Cve_Lote", r.Lt_Cve_Lote);
   v.Date("Lt_Fecha_Caducidad", r.Lt_Fecha_Caducidad);
   v("Lt_Pedimento", r.Lt_Pedimento);
   v.Date("Lt_Fecha_Pedimento", r.Lt_Fecha_Pedimento);
   v("UserDef", r.UserDef);
 }
-template <class V> void Fields(V& v, tApEncabezado& r) {
+template <class V>
+void Fields(V& v, tApEncabezado& r) {
   v("Ap_Folio", r.Ap_Folio);
   v.Date("Ap_Fecha", r.Ap_Fecha);
   v.Date("Ap_Fecha_Entrega", r.Ap_Fecha_Entrega);
@@ -142,7 +156,8 @@ template <class V> void Fields(V& v, tApEncabezado& r) {
   v("Ap_Sin_Cargo", r.Ap_Sin_Cargo);
   v("Ap_Condicion_Venta", r.Ap_Condicion_Venta);
 }
-template <class V> void Fields(V& v, tApDetalle& r) {
+template <class V>
+void Fields(V& v, tApDetalle& r) {
   v("Ap_ID", r.Ap_ID);
   v("Ap_Sucursal_Inventario", r.Ap_Sucursal_Inventario);
   v("Ap_Almacen_Inventario", r.Ap_Almacen_Inventario);
@@ -185,7 +200,8 @@ class Writer {
   void operator()(const char* name, std::int16_t& value) { out_[name] = value; }
   void operator()(const char* name, UserDef& value) { out_[name] = value.Data; }
   void Date(const char* name, apartado::Date& value) { out_[name] = FormatIsoDateTime(value); }
-  template <class Record> void operator()(const char* name, Record& record) {
+  template <class Record>
+  void operator()(const char* name, Record& record) {
     Json nested = Json::object();
     Writer writer(nested);
     Fields(writer, record);
@@ -251,7 +267,8 @@ class Reader {
       }
     }
   }
-  template <class Record> void operator()(const char* name, Record& record) {
+  template <class Record>
+  void operator()(const char* name, Record& record) {
     if (const Json* j = Take(name)) {
       Reader nested(*j, path_ + name + ".");
       Fields(nested, record);
@@ -280,7 +297,8 @@ class Reader {
   std::set<std::string> known_;
 };
 
-template <class Record> Json ToJson(const Record& record) {
+template <class Record>
+Json ToJson(const Record& record) {
   Record copy = record;
   Json out = Json::object();
   Writer writer(out);
@@ -288,7 +306,8 @@ template <class Record> Json ToJson(const Record& record) {
   return out;
 }
 
-template <class Record> void Overlay(const Json& value, Record& record, const std::string& prefix) {
+template <class Record>
+void Overlay(const Json& value, Record& record, const std::string& prefix) {
   Reader reader(value, prefix);
   Fields(reader, record);
   reader.RefuseUnknown();

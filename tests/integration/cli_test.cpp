@@ -2,15 +2,13 @@
 // database, checking exit statuses, output shapes, exact error texts and
 // what was (or was not) written.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "demo_catalogue.h"
 #include "host.h"
@@ -133,7 +131,8 @@ TEST_P(CliTest, BadLoadInputIsRefusedNamingTheProblemAndWritesNothing) {
        "table Monedas: no such table"},
       {"column", R"({"Moneda": [{"Mn_Cve_Moneda": "USD"}, {"Mn_Cve_Moneda": "EUR", "Mn_Simbolo": "E"}]})",
        "table Moneda, row 2, column Mn_Simbolo: no such column"},
-      {"type", R"({"Moneda": [{"Mn_Cve_Moneda": "USD"}], "Cliente": [{"Cl_Cve_Cliente": "C1", "Cl_Dias_Credito": "30"}]})",
+      {"type",
+       R"({"Moneda": [{"Mn_Cve_Moneda": "USD"}], "Cliente": [{"Cl_Cve_Cliente": "C1", "Cl_Dias_Credito": "30"}]})",
        "table Cliente, row 1, column Cl_Dias_Credito: expected a whole number, not text \"30\""},
       {"key type", R"({"Moneda": [{"Mn_Cve_Moneda": 840}]})",
        "table Moneda, row 1, column Mn_Cve_Moneda: expected text, not the number 840"},
@@ -179,7 +178,8 @@ TEST_P(CliTest, BadCaptureInputIsRefusedBeforeAnythingIsWritten) {
        ": layaway 2, line 2: unknown field \"Ap_Cantidad\""},
       {"nested type", Layaway({Line("P100", 1, {{"Producto", {{"Pr_Cve_Producto", 100}}}})}).dump(),
        ": layaway 1, line 1: field \"Producto.Pr_Cve_Producto\" must be text, not the number 100"},
-      {"header date", [] {
+      {"header date",
+       [] {
          json l = Layaway({Line("P100", 1)});
          l["Encabezado"]["Ap_Fecha_Entrega"] = "10/03/2026";
          return l.dump();
@@ -202,7 +202,10 @@ TEST_P(CliTest, BadCaptureInputIsRefusedBeforeAnythingIsWritten) {
 
 TEST_P(CliTest, CaptureStoresTheLinesAndReservesTheirStock) {
   Prepare();
-  CliResult text = Cli({"capture", File("one.json", Layaway({Line("P100", 4), Line("L300", 2, {{"Lote", {{"Lt_Cve_Lote", "B-2026-01"}}}})}).dump())});
+  CliResult text =
+      Cli({"capture",
+           File("one.json",
+                Layaway({Line("P100", 4), Line("L300", 2, {{"Lote", {{"Lt_Cve_Lote", "B-2026-01"}}}})}).dump())});
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_NE(text.out.find("Layaway 1: folio 0000000001"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("0002   L300"), std::string::npos) << text.out;
@@ -250,9 +253,10 @@ TEST_P(CliTest, RefusedLinesCarryTheComponentsTextsExactly) {
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[1]["ok"], false);
   EXPECT_EQ(lines[1]["error"], readOnly);
-  EXPECT_EQ(lines[1]["messages"], json::array({{{"id", "ERR-ID:7500001"},
-                                                {"title", "ApartadosQZL.dll - Property Let Detalle()"},
-                                                {"text", readOnly}}}));
+  EXPECT_EQ(
+      lines[1]["messages"],
+      json::array(
+          {{{"id", "ERR-ID:7500001"}, {"title", "ApartadosQZL.dll - Property Let Detalle()"}, {"text", readOnly}}}));
   EXPECT_EQ(lines[2]["error"], noProduct);
   // The refused line was not added in place of the line before it.
   EXPECT_EQ(lines[3]["Ap_ID"], "0002");
