@@ -41,6 +41,8 @@ std::tm ToTm(Date d) {
   return t;
 }
 
+constexpr std::size_t kMaxStatements = 512;
+
 }  // namespace
 
 // The storage a statement's use elements point at: one slot per placeholder
@@ -97,6 +99,9 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
   auto found = entries_.find(key);
   if (found != entries_.end()) return *found->second;
 
+  // Code that builds its SQL text on the fly would otherwise grow the cache
+  // (and PostgreSQL's prepared statements) without end.
+  if (entries_.size() >= kMaxStatements) entries_.clear();
   NumberedPlaceholders numbered = NumberPlaceholders(sql, params.size());
   auto entry = std::make_unique<Entry>();
   entry->Params = std::move(numbered.Params);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ctime>
 #include <regex>
+#include <thread>
 
 #include "apartado/database.h"
 #include "apartado/failure.h"
@@ -282,6 +283,36 @@ TEST_P(DatabaseTest, TransactionRollsBackUnlessCommitted) {
   } catch (const Failure&) {
   }
   EXPECT_EQ(Count(), 1);
+}
+
+TEST_P(DatabaseTest, ConcurrentReadThenWriteTransactionsLoseNoUpdate) {
+  // Each transaction reads a counter and writes it back plus one, from
+  // several connections at once: the write lock taken at Begin (SQLite) or
+  // the row lock (PostgreSQL) serialises them, and busy writers are waited
+  // for rather than failed.
+  Db().RunScript("CREATE TABLE Contador (Id INTEGER PRIMARY KEY, N INTEGER); INSERT INTO Contador VALUES (1, 0);");
+  const std::string read = std::string("SELECT N FROM Contador WHERE Id = 1") + (IsPostgres() ? " FOR UPDATE" : "");
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 25;
+  std::vector<std::string> failures(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      try {
+        auto db = Database::Open(GetParam());
+        for (int i = 0; i < kRounds; ++i) {
+          Transaction tx(*db);
+          const std::int32_t n = db->Query(read).Field("N").ToLong();
+          db->Command("UPDATE Contador SET N = :p1 WHERE Id = 1", {Variant::FromLong(n + 1)});
+          tx.Commit();
+        }
+      } catch (const Failure& f) {
+        failures[static_cast<std::size_t>(t)] = f.what();
+      }
+    });
+  for (std::thread& th : threads) th.join();
+  for (const std::string& f : failures) EXPECT_EQ(f, "");
+  EXPECT_EQ(Db().Query("SELECT N FROM Contador").Field("N").ToLong(), kThreads * kRounds);
 }
 
 TEST_P(DatabaseTest, RunScriptRunsEveryStatement) {
