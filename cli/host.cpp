@@ -235,6 +235,7 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   try {
     return RunOnOwnThread([&] { return Dispatch(command, c, host); });
   } catch (const InputError& e) {
+    if (host.options.json) PrintJson(out, OperationJson(false, e.what()));
     err << "apartado " << command << ": " << e.what() << "\n";
     return kExitBadInput;
   } catch (const std::exception& e) {

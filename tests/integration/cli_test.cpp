@@ -148,6 +148,11 @@ TEST_P(CliTest, BadLoadInputIsRefusedNamingTheProblemAndWritesNothing) {
     EXPECT_NE(result.err.find(path + ": " + c.expected), std::string::npos) << result.err;
     EXPECT_EQ(Count("Moneda"), 0);
   }
+  CliResult asJson = Cli({"--json", "load", File("column.json", cases[1].content)});
+  EXPECT_EQ(asJson.status, 2);
+  EXPECT_EQ(json::parse(asJson.out)["ok"], false);
+  EXPECT_NE(json::parse(asJson.out)["error"].get<std::string>().find("column Mn_Simbolo: no such column"),
+            std::string::npos);
   // One transaction across files: a good file before a bad one is not kept.
   CliResult both = Cli({"load", File("good.json", good), File("bad.json", cases[1].content)});
   EXPECT_EQ(both.status, 2);
