@@ -154,7 +154,11 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
 
   app.add_subcommand("demo",
                      "a fresh demo database (./apartado-demo.db unless --db given) and one layaway\n"
-                     "captured, reserved, billed, finalized and cancelled, step by step with the stock");
+                     "captured, reserved, billed, finalized and cancelled, step by step with the stock")
+      ->footer(
+          std::string("An existing apartado-demo.db is deleted first; any other existing file given with --db is\n"
+                      "refused, and a server database must hold no catalogue yet. The narration is text only.\n\n") +
+          kCommandFooter);
   app.add_subcommand("init", "create the suite schema in the database if it is missing (safe to repeat)");
 
   CLI::App* load = app.add_subcommand("load", "insert catalogue and stock rows from JSON files, in one transaction");

@@ -71,6 +71,7 @@ class Host {
 };
 
 // Parses the command line, runs the command and answers the exit status.
+// Commands install the process's service factory: one Run at a time.
 // Nothing escapes: every failure becomes a message on err and a status.
 // The command runs on a thread of its own, so the component's per-thread
 // start-up reads this command's database and options.
