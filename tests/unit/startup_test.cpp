@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "apartado/apartado.h"
@@ -75,6 +76,37 @@ TEST(StartUp, FailedServiceCreationReachesTheHost) {
   FakeSuite suite;
   suite.script().ThrowAt("Factory.CreateTaxCalculator", 1, "no tax component");
   EXPECT_THROW({ Apartado object; }, Failure);
+}
+
+// The start-up runs once per thread even when it fails; the components it did
+// not create are missing for every later object of the thread, and asking one
+// is a failure like any other: an operation's failure path takes it, and a
+// member without one lets it reach the caller.
+TEST(StartUp, ServicesMissingAfterAFailedStartUpFailTheOperationsThatAskThem) {
+  const std::string missing = "Object variable or With block variable not set";
+  FakeSuite suite;
+  suite.script().ThrowAt("Factory.CreateSessionServices", 1, "no session");
+  EXPECT_THROW({ Apartado first; }, Failure);
+
+  Apartado object;
+  EXPECT_EQ(suite.script().Count("Factory.CreateSessionServices"), 1);
+  EXPECT_EQ(object.Apartar("F1"), kFalse);
+  EXPECT_EQ(object.Error(), "condicionApartadoQZL.dll - Apartar()\r\n" + missing);
+  EXPECT_EQ(object.Finalizar_Apartado("F1"), kFalse);
+  EXPECT_EQ(object.Error(), "apartadoQZL.dll - Finalizar_Apartado()\r\n" + missing);
+  // The cancellation asks the catalogue for its audit moment before its
+  // failure path exists.
+  const std::function<void()> escaping[] = {[&] { object.Nuevo(); }, [&] { object.Cancelar_Apartado("F1"); }};
+  for (const auto& call : escaping) {
+    try {
+      call();
+      ADD_FAILURE() << "the failure should reach the caller";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.what(), missing);
+    }
+  }
+  EXPECT_EQ(object.Error(), "apartadoQZL.dll - Finalizar_Apartado()\r\n" + missing);
+  EXPECT_NO_THROW(object.Detalle(tApDetalle{}));  // its report is lost, never raised
 }
 
 }  // namespace
