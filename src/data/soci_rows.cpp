@@ -1,5 +1,6 @@
 #include "data/soci_rows.h"
 
+#include <soci/odbc/soci-odbc.h>
 #include <soci/soci.h>
 
 #include <climits>
@@ -66,21 +67,33 @@ TableRecordset ReadAll(soci::statement& statement, soci::row& row) {
 }
 
 std::string DatabaseMessage(const soci::soci_error& error) {
+  // ODBC keeps the driver's own diagnostic apart from SOCI's framing
+  // ("Error executing query: ... (SQL state 42S02)").
+  if (const auto* odbc = dynamic_cast<const soci::odbc_soci_error*>(&error))
+    return reinterpret_cast<const char*>(odbc->odbc_error_message());
   std::string message = error.get_error_message();
-  if (message.rfind("sqlite3_", 0) == 0) {
+  const bool sqlite = message.rfind("sqlite3_", 0) == 0;
+  if (sqlite) {
     // "sqlite3_statement_backend::prepare: no such table: x"
     const std::size_t colon = message.find(": ");
     if (colon != std::string::npos) message.erase(0, colon + 2);
-    return message;
   }
-  DropThrough(message, "Cannot establish connection to the database.\n");
-  const std::size_t severity = message.find("ERROR:  ");
-  if (severity != std::string::npos) {
-    DropThrough(message, "ERROR:  ");
-    const std::size_t lineBreak = message.find('\n');
-    if (lineBreak != std::string::npos) message.erase(lineBreak);
-  } else {
-    DropThrough(message, "Fatal error. ");
+  // SOCI's sentence before the reason ("unable to open database file",
+  // "connection to server ... failed: ...").
+  const std::string connecting = "Cannot establish connection to the database.";
+  if (message.rfind(connecting, 0) == 0) {
+    message.erase(0, connecting.size());
+    while (!message.empty() && (message.front() == ' ' || message.front() == '\n')) message.erase(0, 1);
+  }
+  if (!sqlite) {
+    // "Cannot execute query. Fatal error. ERROR:  relation ... \nLINE 1: ..."
+    if (message.find("ERROR:  ") != std::string::npos) {
+      DropThrough(message, "ERROR:  ");
+      const std::size_t lineBreak = message.find('\n');
+      if (lineBreak != std::string::npos) message.erase(lineBreak);
+    } else {
+      DropThrough(message, "Fatal error. ");
+    }
   }
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   return message;

@@ -32,8 +32,9 @@ TableRecordset ReadAll(soci::statement& statement, soci::row& row);
 
 // The database's own message inside a SOCI error: without SOCI's prefixes
 // ("sqlite3_statement_backend::prepare: ", "Cannot execute query. Fatal
-// error. ERROR:  ") and context (" while executing ..."), and for PostgreSQL
-// only the primary line (the LINE and caret lines point into the text).
+// error. ERROR:  ") and context (" while executing ..."); for PostgreSQL
+// only the primary line (the LINE and caret lines point into the text); for
+// ODBC the driver's diagnostic.
 std::string DatabaseMessage(const soci::soci_error& error);
 
 }  // namespace apartado

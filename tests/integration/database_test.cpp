@@ -353,6 +353,29 @@ TEST(DatabaseOpen, UnknownSchemeIsRefused) {
   }
 }
 
+TEST(DatabaseOpen, FailuresCarryTheBackendsMessage) {
+  struct Case {
+    std::string connection;
+    std::string message;
+  } cases[] = {
+      // No ODBC driver is installed here: the driver manager answers.
+      {"odbc:DSN=NoSuchSource", "[unixODBC][Driver Manager]Data source name not found and no default driver specified"},
+      {"/nonexistent-dir/apartado.db", "unable to open database file"},
+      // Port 1 on loopback: nothing listens there.
+      {"postgresql://postgres@127.0.0.1:1/postgres",
+       "connection to server at \"127.0.0.1\", port 1 failed: Connection refused\n\tIs the server running on that "
+       "host and accepting TCP/IP connections?"},
+  };
+  for (const Case& c : cases) {
+    try {
+      Database::Open(c.connection);
+      ADD_FAILURE() << c.connection;
+    } catch (const Failure& f) {
+      EXPECT_EQ(std::string(f.what()), c.message) << c.connection;
+    }
+  }
+}
+
 TEST(DatabaseOpen, SqliteInMemoryAndPrefixedPath) {
   auto memory = Database::Open("sqlite::memory:");
   EXPECT_EQ(memory->GetBackend(), Backend::SQLite);
