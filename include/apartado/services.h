@@ -190,7 +190,8 @@ class ServiceFactory {
 // Installs the factory the component uses from then on (threads that already
 // started keep the services they created). Passing nullptr uninstalls it.
 void InstallServiceFactory(std::shared_ptr<ServiceFactory> factory);
-// The installed factory; throws Failure when none is installed.
-ServiceFactory& InstalledServiceFactory();
+// The installed factory, kept alive for the caller even if another thread
+// installs a new one meanwhile; throws Failure when none is installed.
+std::shared_ptr<ServiceFactory> InstalledServiceFactory();
 
 }  // namespace apartado

@@ -125,7 +125,7 @@ Boolean Apartado::Inserta_Apartado() {
     const std::string& type = Line.Producto.Pr_Tipo_Producto;
 
     if (type == "03" && IsNonZero(HandlesSeries)) {
-      auto series = InstalledServiceFactory().CreateSeriesAssignment();
+      auto series = InstalledServiceFactory()->CreateSeriesAssignment();
       const std::int16_t quantity = Variant::FromDouble(Line.Ap_Cantidad_Control_1).ToInteger();
       if (!IsTrue(series->AssignSeries("APARTADO", Header.Ap_Folio, Line.Ap_ID, product, Line.Tl_Cve_Talla,
                                        Line.Cl_Cve_Color, Line.Serie.Sr_Cve_Serie, Line.Serie.Sr_Pedimento,
@@ -146,7 +146,7 @@ Boolean Apartado::Inserta_Apartado() {
         ErrorText.assign(kInsertTag).append(kCrLf).append("Debe especificar los lotes a descargar");
         return kFalse;
       }
-      auto lots = InstalledServiceFactory().CreateLotAssignment();
+      auto lots = InstalledServiceFactory()->CreateLotAssignment();
       if (!IsTrue(lots->AssignLot("APARTADO", Header.Ap_Folio, Line.Ap_ID, product, Line.Tl_Cve_Talla,
                                   Line.Cl_Cve_Color, Line.Lote.Lt_Cve_Lote, std::fabs(Line.Ap_Cantidad_Control_1),
                                   std::fabs(Line.Ap_Cantidad_Control_2)))) {

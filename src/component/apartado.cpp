@@ -6,9 +6,9 @@ namespace apartado {
 
 Apartado::Apartado() {
   EnsureStarted();
-  ServiceFactory& factory = InstalledServiceFactory();
-  TaxCalculator = factory.CreateTaxCalculator();
-  Publico().WarehouseServices = factory.CreateWarehouseServices();
+  const std::shared_ptr<ServiceFactory> factory = InstalledServiceFactory();
+  TaxCalculator = factory->CreateTaxCalculator();
+  Publico().WarehouseServices = factory->CreateWarehouseServices();
   Apartar_Productos_ = kTrue;
 }
 

@@ -14,10 +14,10 @@ void InstallServiceFactory(std::shared_ptr<ServiceFactory> factory) {
   installed_factory = std::move(factory);
 }
 
-ServiceFactory& InstalledServiceFactory() {
+std::shared_ptr<ServiceFactory> InstalledServiceFactory() {
   std::lock_guard lock(factory_mutex);
   if (!installed_factory) throw Failure("No service factory is installed: the host must install one first.");
-  return *installed_factory;
+  return installed_factory;
 }
 
 }  // namespace apartado

@@ -55,7 +55,7 @@ Boolean Apartado::Cancelar_Apartado(const std::string& Ap_Folio) {
                         << "WHERE Cxc_Tabla = 'APARTADO' AND Cxc_Documento = '" << Ap_Folio << "'")
               .Execute();
       if (!receivable->Eof()) {
-        std::unique_ptr<ReceivableDocument> document = InstalledServiceFactory().CreateReceivableDocument();
+        std::unique_ptr<ReceivableDocument> document = InstalledServiceFactory()->CreateReceivableDocument();
         if (!IsTrue(document->CancelReceivable("APARTADO", Ap_Folio))) {
           ErrorText = prefix + document->GetErrorText();
           return kFalse;

@@ -96,7 +96,7 @@ ReceivableHeader ReadReceivableHeader(const Recordset& row, const std::string& f
 Boolean Apartado::Genera_Cuenta_x_Cobrar_Apartado(const std::string& Ap_Folio) {
   return RunWithFailurePath(ErrorText, kGeneraTag, 1, [&]() -> Boolean {
     const std::string prefix = std::string(kGeneraTag) + std::string(kCrLf);
-    std::unique_ptr<ReceivableDocument> document = InstalledServiceFactory().CreateReceivableDocument();
+    std::unique_ptr<ReceivableDocument> document = InstalledServiceFactory()->CreateReceivableDocument();
 
     std::unique_ptr<Recordset> totals = QueryLayawayTotals(Ap_Folio);
     if (totals->Eof()) {
