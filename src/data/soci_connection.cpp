@@ -18,8 +18,14 @@ std::unique_ptr<Recordset> SociConnection::Execute(const std::string& commandTex
       session_ << commandText;
       return std::make_unique<TableRecordset>();
     }
+    // Prepared as a one-off: PostgreSQL then runs it in one round trip
+    // instead of preparing, executing and deallocating a named statement.
     soci::row row;
-    soci::statement st = (session_.prepare << commandText, soci::into(row));
+    soci::statement st(session_);
+    st.exchange(soci::into(row));
+    st.alloc();
+    st.prepare(commandText, soci::details::st_one_time_query);
+    st.define_and_bind();
     return std::make_unique<TableRecordset>(ReadAll(st, row));
   } catch (const soci::soci_error& e) {
     throw Failure(DatabaseMessage(e));
