@@ -88,8 +88,17 @@ Boolean SuiteReceivableDocument::CancelReceivable(const std::string& documentKin
       {Variant::FromText(documentKind), Variant::FromText(folio), Variant::FromText(Options().operatorKey)});
   if (cancelled > 0) return kTrue;
   TableRecordset active = ActiveReceivables(Db(), documentKind, folio);
-  errorText_ = active.Eof() ? texts::ReceivableNotActive(documentKind, folio)
-                            : texts::ReceivableHasPayments(active.Field("Cxc_Folio").ToText(), documentKind, folio);
+  if (!active.Eof()) {
+    errorText_ = texts::ReceivableHasPayments(active.Field("Cxc_Folio").ToText(), documentKind, folio);
+    return kFalse;
+  }
+  // Every receivable of the document is cancelled already: asking again
+  // succeeds, so the document itself can still be cancelled afterwards.
+  const TableRecordset any = Db().Query(
+      "SELECT Cxc_Folio FROM Cuenta_X_Cobrar WHERE Cxc_Tabla = :p1 AND Cxc_Documento = :p2",
+      {Variant::FromText(documentKind), Variant::FromText(folio)});
+  if (!any.Eof()) return kTrue;
+  errorText_ = texts::ReceivableNotActive(documentKind, folio);
   return kFalse;
 }
 

@@ -5,6 +5,7 @@
 namespace apartado::suite {
 
 std::shared_ptr<Database> ThreadDatabase(const SuiteContext& context) {
+  if (context.options.database) return context.options.database;
   // Weak references: the connection closes when the last service of the
   // factory on this thread goes, and a later service opens a new one.
   thread_local std::unordered_map<std::uint64_t, std::weak_ptr<Database>> connections;

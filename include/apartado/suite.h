@@ -23,6 +23,10 @@ struct ReportedMessage {
 struct SuiteOptions {
   // Where the suite database is (see Database::Open).
   std::string connectionString = "apartado.db";
+  // An open database to use instead of connectionString, on the thread that
+  // opened it only (a Database is not thread-safe): for a single-threaded host
+  // or a private in-memory database.
+  std::shared_ptr<Database> database;
   // The operator key the session answers.
   std::string operatorKey = "ADMIN";
   // The id of the server the session runs on.

@@ -200,3 +200,27 @@ APARTADO_INSTANTIATE_BACKENDS(SuiteCatalogTest);
 
 }  // namespace
 }  // namespace apartado
+
+namespace apartado::testing {
+namespace {
+
+// A host may hand the suite an open database, such as a private in-memory one
+// that a second connection could never see.
+TEST(SuiteOptionsDatabase, ServicesUseTheGivenOpenDatabase) {
+  std::shared_ptr<Database> db = Database::Open(":memory:");
+  suite::CreateSchema(*db);
+  db->Command("INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES (:p1, :p2)",
+              {Variant::FromText("MXN"), Variant::FromText("Peso mexicano")});
+  suite::SuiteOptions options;
+  options.connectionString = "/nonexistent/directory/never-opened.db";
+  options.database = db;
+  auto factory = suite::MakeSuiteFactory(options);
+  auto catalog = factory->CreateCatalogServices();
+  EXPECT_EQ(catalog->LookupValue("Moneda", "Mn_Cve_Moneda", "MXN", "Mn_Descripcion", 0, "", "", ""),
+            "Peso mexicano");
+  auto session = factory->CreateSessionServices();
+  EXPECT_EQ(&session->GetConnection(), &db->GetConnection());
+}
+
+}  // namespace
+}  // namespace apartado::testing
