@@ -35,6 +35,9 @@ ninja -C build/test
 step "tests: unit, integration on SQLite and PostgreSQL"
 ctest --test-dir build/test --output-on-failure
 
+step "benchmark smoke run (figures only; nothing is asserted about time)"
+./build/test/bench/capture_bench --quick
+
 step "installed package: find_package(apartado)"
 prefix=$(mktemp -d /tmp/apartado-prefix.XXXXXX)
 cmake --install build/test --prefix "$prefix" >/dev/null
