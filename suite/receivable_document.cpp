@@ -98,7 +98,7 @@ Boolean SuiteReceivableDocument::CancelReceivable(const std::string& documentKin
       "SELECT Cxc_Folio FROM Cuenta_X_Cobrar WHERE Cxc_Tabla = :p1 AND Cxc_Documento = :p2",
       {Variant::FromText(documentKind), Variant::FromText(folio)});
   if (!any.Eof()) return kTrue;
-  errorText_ = texts::ReceivableNotActive(documentKind, folio);
+  errorText_ = texts::ReceivableNotFound(documentKind, folio);
   return kFalse;
 }
 

@@ -50,8 +50,8 @@ inline std::string ReceivableTotalNegative(double total) {
 inline std::string ReceivableAlreadyActive(const std::string& table, const std::string& document) {
   return "Ya existe una cuenta por cobrar activa del documento: " + table + " " + document;
 }
-inline std::string ReceivableNotActive(const std::string& table, const std::string& document) {
-  return "No existe una cuenta por cobrar activa del documento: " + table + " " + document;
+inline std::string ReceivableNotFound(const std::string& table, const std::string& document) {
+  return "No existe una cuenta por cobrar del documento: " + table + " " + document;
 }
 inline std::string ReceivableHasPayments(const std::string& receivable, const std::string& table,
                                          const std::string& document) {

@@ -122,7 +122,7 @@ TEST_P(SuiteReceivableTest, CancellingMarksTheActiveReceivableAndAllowsANewOne) 
   EXPECT_EQ(receivable_->CancelReceivable("APARTADO", "F1"), kTrue);
   EXPECT_EQ(Status("0000000001"), "CA");
   EXPECT_EQ(receivable_->CancelReceivable("APARTADO", "F9"), kFalse);
-  EXPECT_EQ(receivable_->GetErrorText(), "No existe una cuenta por cobrar activa del documento: APARTADO F9");
+  EXPECT_EQ(receivable_->GetErrorText(), "No existe una cuenta por cobrar del documento: APARTADO F9");
   ASSERT_EQ(Generate(Header("F1")), kTrue);
   EXPECT_EQ(Status("0000000002"), "AC");
 }
