@@ -64,8 +64,7 @@ bool HasScheme(const std::string& text, std::string& scheme) {
   std::size_t i = 0;
   while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '+' || text[i] == '-'))
     ++i;
-  if (i < 2 || i >= text.size() || text[i] != ':' || !std::isalpha(static_cast<unsigned char>(text[0])))
-    return false;
+  if (i < 2 || i >= text.size() || text[i] != ':' || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
   scheme = text.substr(0, i);
   return true;
 }
@@ -75,8 +74,7 @@ bool HasScheme(const std::string& text, std::string& scheme) {
 BackendTarget ParseConnectionString(const std::string& connectionString) {
   const std::string& c = connectionString;
   if (c.empty()) throw Failure("The database connection string is empty");
-  if (StartsWith(c, "postgresql://") || StartsWith(c, "postgres://"))
-    return {Backend::PostgreSQL, PostgresConnect(c)};
+  if (StartsWith(c, "postgresql://") || StartsWith(c, "postgres://")) return {Backend::PostgreSQL, PostgresConnect(c)};
   if (StartsWith(c, "odbc:")) {
     if (c.size() == 5) throw Failure("The ODBC connection string is empty");
     return {Backend::ODBC, c.substr(5)};

@@ -86,7 +86,9 @@ std::unique_ptr<Database> Database::Open(const std::string& connectionString) {
         impl->session.open(*soci::factory_postgresql(), target.SociConnect);
         ConfigurePostgres(impl->session);
         break;
-      case Backend::ODBC: impl->session.open(*soci::factory_odbc(), target.SociConnect); break;
+      case Backend::ODBC:
+        impl->session.open(*soci::factory_odbc(), target.SociConnect);
+        break;
     }
   } catch (const soci::soci_error& e) {
     throw Failure(DatabaseMessage(e));
@@ -114,8 +116,12 @@ void Database::RunScript(const std::string& script) {
   impl_->cache.Clear();
   try {
     switch (impl_->backend) {
-      case Backend::SQLite: RunSqliteScript(impl_->session, script); break;
-      case Backend::PostgreSQL: RunPostgresScript(impl_->session, script); break;
+      case Backend::SQLite:
+        RunSqliteScript(impl_->session, script);
+        break;
+      case Backend::PostgreSQL:
+        RunPostgresScript(impl_->session, script);
+        break;
       case Backend::ODBC:
         for (const std::string& statement : SplitScript(script)) impl_->session << statement;
         break;

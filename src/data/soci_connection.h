@@ -30,7 +30,6 @@ class SociConnection final : public Connection {
 };
 
 // The description of the refusal of a text holding two statements.
-inline constexpr const char* kMultipleStatementsMessage =
-    "Multiple statements are not allowed in one command text";
+inline constexpr const char* kMultipleStatementsMessage = "Multiple statements are not allowed in one command text";
 
 }  // namespace apartado

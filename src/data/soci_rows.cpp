@@ -30,16 +30,23 @@ Variant ColumnValue(const soci::row& row, std::size_t i) {
   if (row.get_indicator(i) == soci::i_null) return Variant::MakeNull();
   switch (row.get_properties(i).get_data_type()) {
     case soci::dt_string:
-    case soci::dt_xml: return Variant::FromText(row.get<std::string>(i));
-    case soci::dt_integer: return FromWholeNumber(row.get<int>(i));
-    case soci::dt_long_long: return FromWholeNumber(row.get<long long>(i));
+    case soci::dt_xml:
+      return Variant::FromText(row.get<std::string>(i));
+    case soci::dt_integer:
+      return FromWholeNumber(row.get<int>(i));
+    case soci::dt_long_long:
+      return FromWholeNumber(row.get<long long>(i));
     case soci::dt_unsigned_long_long: {
       const unsigned long long v = row.get<unsigned long long>(i);
-      return v <= INT32_MAX ? Variant::FromLong(static_cast<std::int32_t>(v)) : Variant::FromDouble(static_cast<double>(v));
+      return v <= INT32_MAX ? Variant::FromLong(static_cast<std::int32_t>(v))
+                            : Variant::FromDouble(static_cast<double>(v));
     }
-    case soci::dt_double: return Variant::FromDouble(row.get<double>(i));
-    case soci::dt_date: return FromTm(row.get<std::tm>(i));
-    case soci::dt_blob: break;
+    case soci::dt_double:
+      return Variant::FromDouble(row.get<double>(i));
+    case soci::dt_date:
+      return FromTm(row.get<std::tm>(i));
+    case soci::dt_blob:
+      break;
   }
   return Variant::MakeNull();  // binary columns have no Variant form here
 }

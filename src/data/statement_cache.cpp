@@ -17,13 +17,18 @@ enum class BindKind : char { Text = 'T', Whole = 'W', Real = 'R', Date = 'D', Nu
 BindKind KindOf(const Variant& v) {
   switch (v.GetKind()) {
     case Variant::Kind::Empty:
-    case Variant::Kind::Null: return BindKind::Null;
+    case Variant::Kind::Null:
+      return BindKind::Null;
     case Variant::Kind::Boolean:
     case Variant::Kind::Integer:
-    case Variant::Kind::Long: return BindKind::Whole;
-    case Variant::Kind::Double: return BindKind::Real;
-    case Variant::Kind::Date: return BindKind::Date;
-    case Variant::Kind::Text: return BindKind::Text;
+    case Variant::Kind::Long:
+      return BindKind::Whole;
+    case Variant::Kind::Double:
+      return BindKind::Real;
+    case Variant::Kind::Date:
+      return BindKind::Date;
+    case Variant::Kind::Text:
+      return BindKind::Text;
   }
   return BindKind::Null;
 }
@@ -67,13 +72,20 @@ struct StatementCache::Entry {
       const Variant& v = params[Params[k]];
       Slot& s = Slots[k];
       switch (s.Kind) {
-        case BindKind::Text: s.Text = v.ToText(); break;
+        case BindKind::Text:
+          s.Text = v.ToText();
+          break;
         case BindKind::Whole:
           s.Whole = v.GetKind() == Variant::Kind::Boolean ? static_cast<long long>(v.ToBoolean()) : v.ToLong();
           break;
-        case BindKind::Real: s.Real = v.ToDouble(); break;
-        case BindKind::Date: s.DateTime = ToTm(v.ToDate()); break;
-        case BindKind::Null: break;
+        case BindKind::Real:
+          s.Real = v.ToDouble();
+          break;
+        case BindKind::Date:
+          s.DateTime = ToTm(v.ToDate());
+          break;
+        case BindKind::Null:
+          break;
       }
     }
   }
@@ -112,10 +124,18 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
     Entry::Slot& s = entry->Slots[k];
     s.Kind = KindOf(params[entry->Params[k]]);
     switch (s.Kind) {
-      case BindKind::Text: st.exchange(soci::use(s.Text, s.Indicator)); break;
-      case BindKind::Whole: st.exchange(soci::use(s.Whole, s.Indicator)); break;
-      case BindKind::Real: st.exchange(soci::use(s.Real, s.Indicator)); break;
-      case BindKind::Date: st.exchange(soci::use(s.DateTime, s.Indicator)); break;
+      case BindKind::Text:
+        st.exchange(soci::use(s.Text, s.Indicator));
+        break;
+      case BindKind::Whole:
+        st.exchange(soci::use(s.Whole, s.Indicator));
+        break;
+      case BindKind::Real:
+        st.exchange(soci::use(s.Real, s.Indicator));
+        break;
+      case BindKind::Date:
+        st.exchange(soci::use(s.DateTime, s.Indicator));
+        break;
       case BindKind::Null:
         s.Indicator = soci::i_null;
         st.exchange(soci::use(s.Text, s.Indicator));

@@ -149,8 +149,8 @@ NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramC
         number = number * 10 + static_cast<std::size_t>(sql[j++] - '0');
       if (j >= sql.size() || !IsWordChar(sql[j])) {
         if (number < 1 || number > paramCount)
-          throw Failure("Placeholder " + std::string(sql.substr(i, j - i)) + " has no parameter: " +
-                        std::to_string(paramCount) + " given");
+          throw Failure("Placeholder " + std::string(sql.substr(i, j - i)) +
+                        " has no parameter: " + std::to_string(paramCount) + " given");
         out.Params.push_back(number - 1);
         out.Sql += ":b" + std::to_string(out.Params.size());
         i = j;

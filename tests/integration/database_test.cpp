@@ -1,3 +1,5 @@
+#include "apartado/database.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <regex>
 #include <thread>
 
-#include "apartado/database.h"
 #include "apartado/failure.h"
 #include "data/soci_connection.h"
 #include "integration/test_databases.h"
@@ -69,8 +70,9 @@ TEST_P(DatabaseTest, StatementTextReachesTheDatabaseAsWritten) {
 
 TEST_P(DatabaseTest, GetDateWorksInAnUpdate) {
   if (IsPostgres())
-    Db().RunScript("CREATE OR REPLACE FUNCTION getdate() RETURNS timestamp AS $$ SELECT LOCALTIMESTAMP(0) $$ "
-                   "LANGUAGE sql");
+    Db().RunScript(
+        "CREATE OR REPLACE FUNCTION getdate() RETURNS timestamp AS $$ SELECT LOCALTIMESTAMP(0) $$ "
+        "LANGUAGE sql");
   Execute("INSERT INTO Prueba (Pr_Cve_Producto) VALUES ('A1')");
   const Date before = LocalNow();
   Execute("UPDATE Prueba SET Pr_Fecha = GETDATE() WHERE Pr_Cve_Producto = 'A1'");
@@ -174,9 +176,10 @@ TEST_P(DatabaseTest, ErrorDescriptionIsTheDatabaseMessage) {
 
 TEST_P(DatabaseTest, BoundParametersRoundTrip) {
   const std::string quoted = "O'Brien \"el\" :p2 -- ; Almacén";
-  EXPECT_EQ(Db().Command("INSERT INTO Prueba VALUES (:p1, :p2, :p3, :p4, :p5, :p6)",
-                         {Variant::FromText("A1"), Variant::FromText(quoted), Variant::FromDouble(0.1),
-                          Variant::FromInteger(7), Variant::MakeNull(), Variant::FromDate(MakeDate(2026, 3, 10, 15, 30, 45))}),
+  EXPECT_EQ(Db().Command(
+                "INSERT INTO Prueba VALUES (:p1, :p2, :p3, :p4, :p5, :p6)",
+                {Variant::FromText("A1"), Variant::FromText(quoted), Variant::FromDouble(0.1), Variant::FromInteger(7),
+                 Variant::MakeNull(), Variant::FromDate(MakeDate(2026, 3, 10, 15, 30, 45))}),
             1);
   EXPECT_EQ(Db().Command("INSERT INTO Prueba (Pr_Cve_Producto, Pr_Descripcion) VALUES (:p1, :p2)",
                          {Variant::FromText("B1"), Variant()}),
@@ -188,7 +191,8 @@ TEST_P(DatabaseTest, BoundParametersRoundTrip) {
   EXPECT_EQ(a.Field("Pr_Piezas").ToLong(), 7);
   EXPECT_TRUE(a.Field("Pr_Grande").IsNull());
   EXPECT_EQ(FormatDateTime(a.Field("Pr_Fecha").ToDate()), "2026-03-10 15:30:45");
-  TableRecordset b = Db().Query("SELECT Pr_Descripcion FROM Prueba WHERE Pr_Cve_Producto = :p1", {Variant::FromText("B1")});
+  TableRecordset b =
+      Db().Query("SELECT Pr_Descripcion FROM Prueba WHERE Pr_Cve_Producto = :p1", {Variant::FromText("B1")});
   EXPECT_TRUE(b.Field("Pr_Descripcion").IsNull());
 
   // Command answers the rows it changed.
@@ -210,8 +214,9 @@ TEST_P(DatabaseTest, PreparedStatementsAreReusedWithNewParameters) {
   }
   // A parameter used twice and out of order; the same text with another kind
   // of value (a NULL) in the same place.
-  const std::string either = "SELECT COUNT(*) AS N FROM Prueba WHERE Pr_Piezas > :p2 OR Pr_Cve_Producto = :p1 "
-                             "OR Pr_Descripcion = :p2";
+  const std::string either =
+      "SELECT COUNT(*) AS N FROM Prueba WHERE Pr_Piezas > :p2 OR Pr_Cve_Producto = :p1 "
+      "OR Pr_Descripcion = :p2";
   EXPECT_EQ(Db().Query(either, {Variant::FromText("A1"), Variant::FromLong(2)}).Field("N").ToLong(), 2);
   EXPECT_EQ(Db().Query(either, {Variant::FromText("B2"), Variant::FromLong(0)}).Field("N").ToLong(), 3);
   EXPECT_EQ(Db().Query(either, {Variant::FromText("B2"), Variant::MakeNull()}).Field("N").ToLong(), 1);

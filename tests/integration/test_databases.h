@@ -37,13 +37,11 @@ class BackendTest : public ::testing::TestWithParam<std::string> {
 };
 
 struct BackendParamName {
-  std::string operator()(const ::testing::TestParamInfo<std::string>& info) const {
-    return BackendName(info.param);
-  }
+  std::string operator()(const ::testing::TestParamInfo<std::string>& info) const { return BackendName(info.param); }
 };
 
 }  // namespace apartado::testing
 
-#define APARTADO_INSTANTIATE_BACKENDS(Suite)                                                          \
+#define APARTADO_INSTANTIATE_BACKENDS(Suite)                                                                   \
   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(::apartado::testing::TestConnectionStrings()), \
                            ::apartado::testing::BackendParamName())

@@ -28,9 +28,9 @@ TEST(VariantToInteger, RoundsHalvesToTheEvenNeighbour) {
   struct Case {
     double value;
     std::int16_t expected;
-  } cases[] = {{2.5, 2},    {3.5, 4},      {-2.5, -2},   {-3.5, -4},        {0.5, 0},          {1.5, 2},
-               {2.4999, 2}, {2.5001, 3},   {-0.4, 0},    {32767.4, 32767},  {-32768.4, -32768}, {-32768.5, -32768},
-               {7, 7},      {32766.5, 32766}};
+  } cases[] = {{2.5, 2},           {3.5, 4},           {-2.5, -2},  {-3.5, -4},      {0.5, 0},
+               {1.5, 2},           {2.4999, 2},        {2.5001, 3}, {-0.4, 0},       {32767.4, 32767},
+               {-32768.4, -32768}, {-32768.5, -32768}, {7, 7},      {32766.5, 32766}};
   for (const Case& c : cases) {
     EXPECT_EQ(Variant::FromDouble(c.value).ToInteger(), c.expected) << c.value;
     EXPECT_EQ(Variant::FromDouble(c.value).ToLong(), c.expected) << c.value;
@@ -74,10 +74,20 @@ TEST(VariantToBool, ReadsWordsAndNumbers) {
     Variant value;
     bool expected;
   } cases[] = {
-      {Text("True"), true},      {Text("true"), true},          {Text(" TRUE "), true}, {Text("false"), false},
-      {Text("False"), false},    {Text("0"), false},            {Text("-1"), true},     {Text("1"), true},
-      {Text("0.0"), false},      {Text("2.5"), true},           {Variant::FromDouble(0.0001), true},
-      {Variant::FromLong(0), false}, {Variant::FromInteger(-1), true}, {Variant(), false},
+      {Text("True"), true},
+      {Text("true"), true},
+      {Text(" TRUE "), true},
+      {Text("false"), false},
+      {Text("False"), false},
+      {Text("0"), false},
+      {Text("-1"), true},
+      {Text("1"), true},
+      {Text("0.0"), false},
+      {Text("2.5"), true},
+      {Variant::FromDouble(0.0001), true},
+      {Variant::FromLong(0), false},
+      {Variant::FromInteger(-1), true},
+      {Variant(), false},
       {Variant::FromBoolean(true), true},
   };
   for (const Case& c : cases) EXPECT_EQ(c.value.ToBool(), c.expected) << c.value.ToText();
@@ -148,10 +158,10 @@ TEST(Dates, FormatAndParseKeepTheTimeOfDay) {
 }
 
 TEST(Dates, BadTextsAreTypeMismatch) {
-  for (const char* text : {"", "abc", "2026-3-10", "2026-13-01", "2026-02-29", "2026-03-10 24:00", "2026-03-10 15:60",
-                           "2026-03-10 15:30:60", "2026-03-10X15:30", "2026-03-10 15:30:", "2026-03-10 15:30:5x",
-                           "2026-03-10 15", "+026-03-10", "2026-+3-10", "2026-03-10 +1:30", "2026-03-10 15:30: 5",
-                           "2026-03-10 15:30:1e1", "10/03/2026"})
+  for (const char* text :
+       {"", "abc", "2026-3-10", "2026-13-01", "2026-02-29", "2026-03-10 24:00", "2026-03-10 15:60",
+        "2026-03-10 15:30:60", "2026-03-10X15:30", "2026-03-10 15:30:", "2026-03-10 15:30:5x", "2026-03-10 15",
+        "+026-03-10", "2026-+3-10", "2026-03-10 +1:30", "2026-03-10 15:30: 5", "2026-03-10 15:30:1e1", "10/03/2026"})
     EXPECT_EQ(FailureOf([&] { ParseDateTime(text); }), "Type mismatch") << text;
   EXPECT_EQ(ParseDateTime("2024-02-29"), MakeDate(2024, 2, 29));
   EXPECT_EQ(FailureOf([] { Text("yesterday").ToDate(); }), "Type mismatch");

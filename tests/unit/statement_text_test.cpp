@@ -1,8 +1,9 @@
+#include "data/statement_text.h"
+
 #include <gtest/gtest.h>
 
 #include "apartado/failure.h"
 #include "data/connection_string.h"
-#include "data/statement_text.h"
 
 namespace apartado {
 namespace {
@@ -36,8 +37,9 @@ TEST(StatementText, SecondStatementIsFoundOutsideQuotesAndComments) {
 }
 
 TEST(StatementText, StatementsAnsweringRowsAreToldByTheirFirstWord) {
-  for (const char* text : {"SELECT 1", "  select 1", "\n(SELECT 1) UNION (SELECT 2)", "WITH a AS (SELECT 1) SELECT * FROM a",
-                           "-- note\nSELECT 1", "/* note */ Select 1", "VALUES (1)", "PRAGMA journal_mode", "EXPLAIN SELECT 1"})
+  for (const char* text :
+       {"SELECT 1", "  select 1", "\n(SELECT 1) UNION (SELECT 2)", "WITH a AS (SELECT 1) SELECT * FROM a",
+        "-- note\nSELECT 1", "/* note */ Select 1", "VALUES (1)", "PRAGMA journal_mode", "EXPLAIN SELECT 1"})
     EXPECT_TRUE(AnswersRows(text)) << text;
   for (const char* text : {"INSERT INTO t SELECT 1", "UPDATE t SET a = 1", "DELETE FROM t", "CREATE TABLE t (a INT)",
                            "SELECTED", "", "   ", "-- SELECT\nDELETE FROM t", "BEGIN"})
@@ -47,10 +49,11 @@ TEST(StatementText, StatementsAnsweringRowsAreToldByTheirFirstWord) {
 TEST(StatementText, ScriptsSplitOnSeparatorsOutsideQuotes) {
   EXPECT_EQ(SplitScript("CREATE TABLE a (x INT);\nINSERT INTO a VALUES ('1;2'); -- done;\n\n"),
             (std::vector<std::string>{"CREATE TABLE a (x INT)", "\nINSERT INTO a VALUES ('1;2')"}));
-  EXPECT_EQ(SplitScript("CREATE FUNCTION f() RETURNS int AS $body$ BEGIN RETURN 1; END; $body$ LANGUAGE plpgsql;"
-                        "SELECT f()"),
-            (std::vector<std::string>{
-                "CREATE FUNCTION f() RETURNS int AS $body$ BEGIN RETURN 1; END; $body$ LANGUAGE plpgsql", "SELECT f()"}));
+  EXPECT_EQ(
+      SplitScript("CREATE FUNCTION f() RETURNS int AS $body$ BEGIN RETURN 1; END; $body$ LANGUAGE plpgsql;"
+                  "SELECT f()"),
+      (std::vector<std::string>{
+          "CREATE FUNCTION f() RETURNS int AS $body$ BEGIN RETURN 1; END; $body$ LANGUAGE plpgsql", "SELECT f()"}));
   EXPECT_TRUE(SplitScript(" ; -- nothing\n ;").empty());
 }
 
@@ -115,7 +118,8 @@ TEST(ConnectionString, BadStringsAreRefusedWithAReason) {
        "or odbc:..."},
       {"postgresql://host/db?application_name=a%20b",
        "The PostgreSQL connection value of application_name holds a blank, which cannot be passed on"},
-      {"postgresql://host/db?nosuch=1", "Invalid PostgreSQL connection string: invalid URI query parameter: \"nosuch\""},
+      {"postgresql://host/db?nosuch=1",
+       "Invalid PostgreSQL connection string: invalid URI query parameter: \"nosuch\""},
   };
   for (const Case& c : cases) {
     try {
