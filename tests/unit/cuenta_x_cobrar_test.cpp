@@ -1,7 +1,7 @@
+// Turning layaway F1 into a receivable.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <functional>
 
 #include "apartado/apartado.h"
 #include "support/fakes.h"
@@ -9,11 +9,7 @@
 namespace apartado {
 namespace {
 
-using testing::FakeSuite;
-using Texts = std::vector<std::string>;
-
 const std::string kTag = "condicionApartadoQZL.dll - Genera_Cuenta_x_Cobrar_Apartado()\r\n";
-
 const std::string kGrouped =
     "   Cliente.Cl_Tipo_Cuenta,    Cliente.Cl_Dias_Credito,    Cliente.Cl_Limite_Credito,    "
     "Cliente.Cc_Cve_Cadena_Comercial,    Cliente.Gc_Cve_Grupo_Comercial,    Apartado.Ap_Folio,    "
@@ -27,75 +23,39 @@ const std::string kTotalsQuery =
     "INNER JOIN Cliente ON Apartado.Cl_Cve_Cliente = Cliente.Cl_Cve_Cliente WHERE    Ap_Folio = 'F1' GROUP BY " +
     kGrouped + "   Mn_Cve_Moneda,    Ap_Tipo_Cambio ";
 
-const std::vector<std::string> kColumns = {"Cl_Tipo_Cuenta",
-                                           "Cl_Dias_Credito",
-                                           "Cl_Limite_Credito",
-                                           "Cc_Cve_Cadena_Comercial",
-                                           "Gc_Cve_Grupo_Comercial",
-                                           "Ap_Folio",
-                                           "Ap_Fecha",
-                                           "Ap_Comentario",
-                                           "Sc_Cve_Sucursal",
-                                           "Cl_Cve_Cliente",
-                                           "Ap_Referencia",
-                                           "Mn_Cve_Moneda",
-                                           "Ap_Tipo_Cambio",
-                                           "Ap_Precio_Descontado_Importe",
-                                           "Ap_Impuesto_Importe",
-                                           "Ap_Precio_Neto_Importe"};
-
 Variant T(const std::string& s) { return Variant::FromText(s); }
 Variant D(double d) { return Variant::FromDouble(d); }
+const Variant kMarch10At1530 = Variant::FromDate(MakeDate(2026, 3, 10, 15, 30));
 
-// One grouped row as the database answers it: the sums are already made.
-std::vector<Variant> Totals(Variant date, Variant creditDays, Variant subtotal = D(160), Variant tax = D(28),
-                            Variant total = D(188)) {
-  return {T("CR"),
-          std::move(creditDays),
-          D(5000),
-          T("CAD1"),
-          T("GRP1"),
-          T("F1"),
-          std::move(date),
-          T("Coment"),
-          T("S1"),
-          T("C1"),
-          T("Ref"),
-          T("MXN"),
-          D(1),
-          std::move(subtotal),
-          std::move(tax),
-          std::move(total)};
+// One grouped row as the database answers it, the sums already made: rows of
+// 100-10, 50-0 and 25-5 discounted, 16+8+4 tax and 106+58+24 net.
+std::vector<Variant> Totals(Variant date, Variant creditDays, Variant subtotal = D(160)) {
+  return {std::move(creditDays), std::move(date), T("Coment"), T("S1"), T("C1"), T("Ref"), T("MXN"), D(1),
+          std::move(subtotal),   D(28),           D(188)};
 }
-Variant March10At1530() { return Variant::FromDate(MakeDate(2026, 3, 10, 15, 30)); }
 
-class GeneraCuentaXCobrar : public ::testing::Test {
- protected:
-  GeneraCuentaXCobrar() { suite.script().ClearCalls(); }
+struct Bench {
+  Bench() { suite.script().ClearCalls(); }
   void Answer(std::vector<std::vector<Variant>> rows) {
-    suite.connection().AnswerNext("GROUP BY", kColumns, std::move(rows));
+    suite.connection().AnswerNext("GROUP BY",
+                                  {"Cl_Dias_Credito", "Ap_Fecha", "Ap_Comentario", "Sc_Cve_Sucursal", "Cl_Cve_Cliente",
+                                   "Ap_Referencia", "Mn_Cve_Moneda", "Ap_Tipo_Cambio", "Ap_Precio_Descontado_Importe",
+                                   "Ap_Impuesto_Importe", "Ap_Precio_Neto_Importe"},
+                                  std::move(rows));
   }
   const ReceivableHeader& Handed() const { return *suite.factory->lastReceivable; }
-  // Leaves a failure text in the object, as an earlier operation would.
-  void LeaveEarlierError() {
-    ASSERT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("GONE"), kFalse);
-    ASSERT_FALSE(object.Error().empty());
-    suite.script().ClearCalls();
-  }
-
-  FakeSuite suite;
+  testing::FakeSuite suite;
   Apartado object;
 };
 
-TEST_F(GeneraCuentaXCobrar, HandsTheSummedLayawayToTheReceivableComponent) {
-  // Rows of 100-10, 50-0 and 25-5 discounted, 16+8+4 tax and 106+58+24 net,
-  // summed by the database.
-  Answer({Totals(March10At1530(), D(30))});
-  EXPECT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
-  EXPECT_EQ(suite.script().CallTexts(),
-            (Texts{"Factory.CreateReceivableDocument()", "Session.GetConnection()",
-                   "Connection.Execute(" + kTotalsQuery + ")", "Receivable.GenerateReceivable(F1, 0, -1)"}));
-
+TEST(GeneraCuentaXCobrar, HandsTheSummedLayawayToTheReceivableComponent) {
+  Bench b;
+  b.Answer({Totals(kMarch10At1530, D(30))});
+  EXPECT_EQ(b.object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
+  EXPECT_EQ(b.suite.script().CallTexts(),
+            (std::vector<std::string>{"Factory.CreateReceivableDocument()", "Session.GetConnection()",
+                                      "Connection.Execute(" + kTotalsQuery + ")",
+                                      "Receivable.GenerateReceivable(F1, 0, -1)"}));
   ReceivableHeader expected;
   expected.DocumentDate = MakeDate(2026, 3, 10, 15, 30);
   expected.DueDate = MakeDate(2026, 4, 9, 15, 30);
@@ -110,103 +70,77 @@ TEST_F(GeneraCuentaXCobrar, HandsTheSummedLayawayToTheReceivableComponent) {
   expected.Total1 = expected.Total2 = 188;
   expected.Currency.CurrencyKey = "MXN";
   expected.ExchangeRate = 1;
-  EXPECT_EQ(Handed(), expected);  // every other member left empty or zero
+  EXPECT_EQ(b.Handed(), expected);  // every other member left empty or zero
 }
 
-TEST_F(GeneraCuentaXCobrar, DueDateAddsTheCreditDaysKeepingTheTimeOfDay) {
+// Only the first group is billed; texts convert as numbers and dates.
+TEST(GeneraCuentaXCobrar, DueDateAddsTheCreditDaysKeepingTheTimeOfDay) {
   struct Case {
-    Variant creditDays;
+    Variant date, creditDays;
     Date due;
   };
   const std::vector<Case> cases = {
-      {D(30), MakeDate(2026, 4, 9, 15, 30)},   {D(0), MakeDate(2026, 3, 10, 15, 30)},
-      {T("30"), MakeDate(2026, 4, 9, 15, 30)},  // numeric text, as SQLite may answer
-      {D(2.5), MakeDate(2026, 3, 12, 15, 30)},  // halves go to the even neighbour
-      {D(-10), MakeDate(2026, 2, 28, 15, 30)},
+      {kMarch10At1530, D(0), MakeDate(2026, 3, 10, 15, 30)},
+      {T("2026-03-10 15:30:00"), T("30"), MakeDate(2026, 4, 9, 15, 30)},
+      {kMarch10At1530, D(2.5), MakeDate(2026, 3, 12, 15, 30)},  // halves go to the even neighbour
+      {kMarch10At1530, D(-10), MakeDate(2026, 2, 28, 15, 30)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.creditDays.ToText());
-    Answer({Totals(March10At1530(), c.creditDays)});
-    EXPECT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
-    EXPECT_DOUBLE_EQ(Handed().DueDate, c.due);
-    EXPECT_DOUBLE_EQ(Handed().DocumentDate, MakeDate(2026, 3, 10, 15, 30));
+    Bench b;
+    b.Answer({Totals(c.date, c.creditDays, T("160.0")), Totals(kMarch10At1530, D(0), D(1))});
+    EXPECT_EQ(b.object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
+    EXPECT_DOUBLE_EQ(b.Handed().DueDate, c.due);
+    EXPECT_DOUBLE_EQ(b.Handed().DocumentDate, MakeDate(2026, 3, 10, 15, 30));
+    EXPECT_EQ(b.Handed().Subtotal2, 160);
   }
 }
 
-TEST_F(GeneraCuentaXCobrar, OnlyTheFirstGroupIsBilledAndTextSumsConvert) {
-  Answer({Totals(T("2026-03-10 15:30:00"), T("30"), T("160.0"), T("28.0"), T("188.0")),
-          Totals(March10At1530(), D(0), D(1), D(2), D(3))});
-  EXPECT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
-  EXPECT_EQ(Handed().Subtotal2, 160);
-  EXPECT_EQ(Handed().Tax2, 28);
-  EXPECT_EQ(Handed().Total2, 188);
-  EXPECT_DOUBLE_EQ(Handed().DueDate, MakeDate(2026, 4, 9, 15, 30));
-}
-
-TEST_F(GeneraCuentaXCobrar, AnyNonZeroAnswerIsSuccessAndKeepsTheEarlierText) {
-  LeaveEarlierError();
-  const std::string earlier = object.Error();
-  for (Boolean answer : {kTrue, Boolean{1}, Boolean{2}}) {
+// Any non-zero answer is success and leaves an earlier text; zero gives the
+// component's reason.
+TEST(GeneraCuentaXCobrar, TheReceivableComponentDecides) {
+  for (Boolean answer : {kTrue, Boolean{1}, Boolean{2}, kFalse}) {
     SCOPED_TRACE(answer);
-    suite.script().Answer("Receivable.GenerateReceivable", Variant::FromInteger(answer));
-    Answer({Totals(March10At1530(), D(30))});
-    EXPECT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
-    EXPECT_EQ(object.Error(), earlier);
+    Bench b;
+    ASSERT_EQ(b.object.Genera_Cuenta_x_Cobrar_Apartado("F9"), kFalse);  // leaves an error text behind
+    const std::string earlier = b.object.Error();
+    b.suite.script().Answer("Receivable.GenerateReceivable", Variant::FromInteger(answer));
+    b.suite.script().Answer("Receivable.GetErrorText", T("Documento duplicado"));
+    b.Answer({Totals(kMarch10At1530, D(30))});
+    EXPECT_EQ(b.object.Genera_Cuenta_x_Cobrar_Apartado("F1"), answer ? kTrue : kFalse);
+    EXPECT_EQ(b.object.Error(), answer ? earlier : kTag + "Documento duplicado");
+    EXPECT_EQ(b.suite.script().Count("Receivable.GetErrorText"), answer ? 0 : 1);
   }
-  EXPECT_EQ(suite.script().Count("Receivable.GetErrorText"), 0);
 }
 
-TEST_F(GeneraCuentaXCobrar, ARefusedReceivableGivesTheComponentsReason) {
-  suite.script().Answer("Receivable.GenerateReceivable", Variant::FromInteger(kFalse));
-  suite.script().Answer("Receivable.GetErrorText", T("Documento duplicado"));
-  Answer({Totals(March10At1530(), D(30))});
-  EXPECT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kFalse);
-  EXPECT_EQ(object.Error(), kTag + "Documento duplicado");
-}
-
-TEST_F(GeneraCuentaXCobrar, AFolioWithoutRowsIsNotFound) {
-  EXPECT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("F9"), kFalse);
-  EXPECT_EQ(object.Error(), kTag + "Imposible localizar el apartado con folio: F9");
-  EXPECT_EQ(suite.script().Count("Factory.CreateReceivableDocument"), 1);
-  EXPECT_EQ(suite.script().Count("Receivable.GenerateReceivable"), 0);
-}
-
-TEST_F(GeneraCuentaXCobrar, FailuresBecomeTheErrorTextWithOneLineBreak) {
+TEST(GeneraCuentaXCobrar, MissingRowsAndFailuresBecomeTheErrorTextWithOneLineBreak) {
   struct Case {
-    const char* name;
     std::vector<std::vector<Variant>> rows;
-    void (*arrange)(FakeSuite&);
+    std::function<void(testing::FakeSuite&)> arrange;
     std::string error;
   };
+  const auto none = [](testing::FakeSuite&) {};
   const std::vector<Case> cases = {
-      {"no receivable component",
-       {},
-       [](FakeSuite& s) { s.script().ThrowAt("Factory.CreateReceivableDocument", 1, "not registered"); },
-       "not registered"},
-      {"query rejected",
-       {},
-       [](FakeSuite& s) { s.connection().FailAt(1, "no such table: Cliente"); },
-       "no such table: Cliente"},
-      {"credit days beyond 16 bits", {Totals(March10At1530(), D(40000))}, [](FakeSuite&) {}, "Overflow"},
-      {"due date beyond the calendar",
-       {Totals(Variant::FromDate(MakeDate(9999, 12, 20)), D(30))},
-       [](FakeSuite&) {},
-       "Overflow"},
-      {"null date", {Totals(Variant::MakeNull(), D(30))}, [](FakeSuite&) {}, "Invalid use of Null"},
-      {"unreadable sum", {Totals(March10At1530(), D(30), T("n/a"))}, [](FakeSuite&) {}, "Type mismatch"},
-      {"receivable component fails",
-       {Totals(March10At1530(), D(30))},
-       [](FakeSuite& s) { s.script().ThrowAt("Receivable.GenerateReceivable", 1, "ledger closed"); },
+      {{}, none, "Imposible localizar el apartado con folio: F1"},
+      {{},
+       [](testing::FakeSuite& s) { s.script().ThrowAt("Factory.CreateReceivableDocument", 1, "unknown"); },
+       "unknown"},
+      {{}, [](testing::FakeSuite& s) { s.connection().FailAt(1, "no such table: Cliente"); }, "no such table: Cliente"},
+      {{Totals(kMarch10At1530, D(40000))}, none, "Overflow"},  // credit days beyond 16 bits
+      {{Totals(Variant::FromDate(MakeDate(9999, 12, 20)), D(30))}, none, "Overflow"},
+      {{Totals(Variant::MakeNull(), D(30))}, none, "Invalid use of Null"},
+      {{Totals(kMarch10At1530, D(30), T("n/a"))}, none, "Type mismatch"},
+      {{Totals(kMarch10At1530, D(30))},
+       [](testing::FakeSuite& s) { s.script().ThrowAt("Receivable.GenerateReceivable", 1, "ledger closed"); },
        "ledger closed"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeSuite suite;
-    c.arrange(suite);
-    suite.connection().AnswerNext("GROUP BY", kColumns, c.rows);
-    Apartado object;
-    EXPECT_EQ(object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kFalse);
-    EXPECT_EQ(object.Error(), kTag + c.error);
+    SCOPED_TRACE(c.error);
+    Bench b;
+    c.arrange(b.suite);
+    b.Answer(c.rows);
+    EXPECT_EQ(b.object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kFalse);
+    EXPECT_EQ(b.object.Error(), kTag + c.error);
   }
 }
 
