@@ -2,137 +2,105 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <set>
+#include <atomic>
 #include <thread>
 
 #include "integration/suite_fixture.h"
 
-namespace apartado {
+namespace apartado::testing {
 namespace {
 
-using testing::SuiteTest;
-using testing::T;
-
+// Folio series, and what callers racing from several threads and processes
+// must never share: a folio, a document's receivable, a unit of a lot.
 class SuiteFolioTest : public SuiteTest {
  protected:
-  void SetUp() override {
-    SuiteTest::SetUp();
-    catalog_ = Factory().CreateCatalogServices();
-  }
   std::string Next(const std::string& branch, const std::string& kind = "APARTADO", int width = 10) {
-    return catalog_->GetNextFolio(branch, kind, width, -1).ToText();
+    return Factory().CreateCatalogServices()->GetNextFolio(branch, kind, width, -1).ToText();
   }
-  std::shared_ptr<CatalogServices> catalog_;
 };
 
-TEST_P(SuiteFolioTest, EachBranchAndKindCountsFromOneInItsOwnSeries) {
-  EXPECT_EQ(Next("01"), "0000000001");
+TEST_P(SuiteFolioTest, EachBranchAndKindCountsInItsOwnSeriesPaddedToTheWidth) {
+  auto catalog = Factory().CreateCatalogServices();
+  EXPECT_TRUE(catalog->GetNextFolio("01", "", 10, -1).IsEmpty());
+  EXPECT_EQ(catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText(), "0000000001");
+  EXPECT_EQ(catalog->GetErrorText(), "");  // a success clears the last refusal
   EXPECT_EQ(Next("01"), "0000000002");
   EXPECT_EQ(Next("02"), "0000000001");
   EXPECT_EQ(Next("01", "CUENTA_X_COBRAR"), "0000000001");
   EXPECT_EQ(Next("01"), "0000000003");
   EXPECT_EQ(Next(""), "0000000001");
-  EXPECT_EQ(catalog_->GetErrorText(), "");
-  EXPECT_EQ(Scalar("SELECT Fo_Siguiente AS V FROM Folio WHERE Sc_Cve_Sucursal = '01' AND Fo_Documento = 'APARTADO'")
-                .ToDouble(),
-            4);
+  EXPECT_EQ(Rows("SELECT Fo_Siguiente FROM Folio WHERE Sc_Cve_Sucursal = '01' AND Fo_Documento = 'APARTADO'"), "4\n");
+  // An existing series goes on from its next number; a longer number keeps every digit.
+  Insert("Folio", {{"Sc_Cve_Sucursal", T("03")}, {"Fo_Documento", T("APARTADO")}, {"Fo_Siguiente", N(12345678901.0)}});
+  EXPECT_EQ(Next("03", "APARTADO", 10), "12345678901");
+  EXPECT_EQ(Next("03", "APARTADO", 14), "00012345678902");
+  EXPECT_EQ(Next("03", "APARTADO", 0), "12345678903");
 }
 
-TEST_P(SuiteFolioTest, AnExistingSeriesGoesOnFromItsNextNumberAndWidthPads) {
-  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")},
-                   {"Fo_Documento", T("APARTADO")},
-                   {"Fo_Siguiente", Variant::FromDouble(12345678901.0)}});
-  EXPECT_EQ(Next("01", "APARTADO", 10), "12345678901");  // wider than asked: every digit kept
-  EXPECT_EQ(Next("01", "APARTADO", 14), "00012345678902");
-  EXPECT_EQ(Next("01", "APARTADO", 0), "12345678903");
-}
-
-TEST_P(SuiteFolioTest, AWithdrawnSeriesAnswersEmptyAndSaysWhy) {
-  Insert("Folio", {{"Sc_Cve_Sucursal", T("01")},
-                   {"Fo_Documento", T("APARTADO")},
-                   {"Fo_Siguiente", Variant::FromLong(5)},
-                   {"Es_Cve_Estado", T("BA")}});
-  const Variant folio = catalog_->GetNextFolio("01", "APARTADO", 10, -1);
-  EXPECT_TRUE(folio.IsEmpty());
-  EXPECT_EQ(catalog_->GetErrorText(),
-            "La serie de folios del documento: APARTADO, de la sucursal: 01, está dada de baja");
-  EXPECT_EQ(Scalar("SELECT Fo_Siguiente AS V FROM Folio").ToDouble(), 5);
-  EXPECT_TRUE(catalog_->GetNextFolio("01", "", 10, -1).IsEmpty());
-  EXPECT_EQ(catalog_->GetErrorText(), "Debe indicar el tipo de documento del folio");
-  EXPECT_EQ(Next("02"), "0000000001");
-  EXPECT_EQ(catalog_->GetErrorText(), "");  // a success clears the last refusal
-}
-
-// Folios taken by several threads, each with its own services, and by child
-// processes on their own connections: every number from 1 up is handed out
-// exactly once.
-TEST_P(SuiteFolioTest, FoliosStayUniqueUnderConcurrentThreadsAndProcesses) {
-  constexpr int kThreads = 4, kProcesses = 2, kEach = 25;
-  // No connection of this process may be open across fork().
-  catalog_.reset();
-  db_.reset();
-  int pipes[kProcesses][2];
-  pid_t children[kProcesses];
+// Four threads and two child processes, each on its own connection, take 25
+// folios each (recording each as a notice of the document), try to bill the
+// same document, and draw 3 units each from a lot that has 13 free.
+TEST_P(SuiteFolioTest, ConcurrentThreadsAndProcessesNeverShareAFolioAReceivableOrALotUnit) {
+  constexpr int kThreads = 4, kProcesses = 2, kFolios = 25;
+  Insert("Cliente", {{"Cl_Cve_Cliente", T("C1")}});
+  for (const auto& [branch, free] : {std::pair{"01", 10.0}, {"02", 3.0}})
+    InsertKeyed("Lote", {branch, "A1", "P2", "00", "00"}, {{"Lt_Cve_Lote", T("L1")}, {"Lt_Cantidad", N(free)}});
+  // Anything but an expected answer throws, so that the taker counts as failed.
+  auto take = [this] {
+    auto factory = suite::MakeSuiteFactory(Options());
+    auto catalog = factory->CreateCatalogServices();
+    for (int i = 0; i < kFolios; ++i)
+      catalog->NotifyDocument("APARTADO", catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText(), "");
+    auto receivable = factory->CreateReceivableDocument();
+    ReceivableHeader header = Header("F1");
+    if (receivable->GenerateReceivable(header, kFalse, kFalse) != kTrue &&
+        receivable->GetErrorText() != "Ya existe una cuenta por cobrar activa del documento: APARTADO F1")
+      throw std::runtime_error(receivable->GetErrorText());
+    for (int i = 0; i < 3; ++i)
+      factory->CreateLotAssignment()->AssignLot("APARTADO", "F1", "1", "P2", "00", "00", "L1", 1, 0);
+  };
+  db_.reset();  // no connection of this process may be open across fork()
+  std::vector<pid_t> children;
   for (int p = 0; p < kProcesses; ++p) {
-    ASSERT_EQ(pipe(pipes[p]), 0);
-    children[p] = fork();
-    ASSERT_GE(children[p], 0);
-    if (children[p] == 0) {
-      close(pipes[p][0]);
-      int status = 0;
+    children.push_back(fork());
+    ASSERT_GE(children.back(), 0);
+    if (children.back() == 0) {
       try {
-        auto catalog = suite::MakeSuiteFactory(Options())->CreateCatalogServices();
-        std::string out;
-        for (int i = 0; i < kEach; ++i) out += catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText() + "\n";
-        status = write(pipes[p][1], out.data(), out.size()) == static_cast<ssize_t>(out.size()) ? 0 : 3;
+        take();
+        _exit(0);
       } catch (...) {
-        status = 2;
+        _exit(2);
       }
-      _exit(status);
     }
-    close(pipes[p][1]);
   }
-  std::vector<std::vector<std::string>> taken(kThreads);
+  std::atomic<int> failed{0};
   std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&] {
       try {
-        auto catalog = suite::MakeSuiteFactory(Options())->CreateCatalogServices();
-        for (int i = 0; i < kEach; ++i) taken[t].push_back(catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText());
-      } catch (const std::exception& e) {
-        taken[t].push_back(std::string("failure: ") + e.what());
+        take();
+      } catch (...) {
+        ++failed;
       }
     });
-  }
   for (std::thread& t : threads) t.join();
-  std::multiset<std::string> all;
-  for (const auto& list : taken) all.insert(list.begin(), list.end());
-  for (int p = 0; p < kProcesses; ++p) {
-    std::string text;
-    char buffer[512];
-    for (ssize_t n; (n = read(pipes[p][0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-    close(pipes[p][0]);
+  for (pid_t child : children) {
     int status = -1;
-    waitpid(children[p], &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child " << p;
-    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-      all.insert(text.substr(at, end - at));
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child " << child;
   }
+  EXPECT_EQ(failed.load(), 0);
   db_ = Database::Open(GetParam());
-  EXPECT_EQ(Count("Folio"), 1);
-  constexpr int kTotal = (kThreads + kProcesses) * kEach;
-  ASSERT_EQ(all.size(), static_cast<std::size_t>(kTotal));
-  std::set<std::string> expected;
-  for (int i = 1; i <= kTotal; ++i) {
-    char folio[16];
-    std::snprintf(folio, sizeof folio, "%010d", i);
-    expected.insert(folio);
-  }
-  EXPECT_EQ(std::set<std::string>(all.begin(), all.end()), expected);
+  EXPECT_EQ(Rows("SELECT COUNT(*), COUNT(DISTINCT Nd_Folio), MIN(Nd_Folio), MAX(Nd_Folio) FROM Notificacion_Documento"),
+            "150|150|0000000001|0000000150\n");
+  EXPECT_EQ(Rows("SELECT Fo_Documento, Fo_Siguiente FROM Folio ORDER BY Fo_Documento"),
+            "APARTADO|151\nCUENTA_X_COBRAR|2\n");
+  EXPECT_EQ(Count("Cuenta_X_Cobrar"), 1);
+  EXPECT_EQ(Rows("SELECT Lt_Cantidad FROM Lote ORDER BY Sc_Cve_Sucursal"), "0\n0\n");
+  EXPECT_EQ(Count("Lote_Asignacion"), 13);
 }
 
 APARTADO_INSTANTIATE_BACKENDS(SuiteFolioTest);
 
 }  // namespace
-}  // namespace apartado
+}  // namespace apartado::testing
