@@ -59,37 +59,31 @@ TEST_P(SuiteFolioTest, ConcurrentThreadsAndProcessesNeverShareAFolioAReceivableO
     for (int i = 0; i < 3; ++i)
       factory->CreateLotAssignment()->AssignLot("APARTADO", "F1", "1", "P2", "00", "00", "L1", 1, 0);
   };
+  auto failed = [&] {
+    try {
+      take();
+      return 0;
+    } catch (...) {
+      return 1;
+    }
+  };
   db_.reset();  // no connection of this process may be open across fork()
   std::vector<pid_t> children;
   for (int p = 0; p < kProcesses; ++p) {
-    children.push_back(fork());
-    ASSERT_GE(children.back(), 0);
-    if (children.back() == 0) {
-      try {
-        take();
-        _exit(0);
-      } catch (...) {
-        _exit(2);
-      }
-    }
+    const pid_t child = fork();
+    if (child == 0) _exit(failed());  // before any thread starts: a child stays single-threaded
+    children.push_back(child);
   }
-  std::atomic<int> failed{0};
+  std::atomic<int> failures{0};
   std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&] {
-      try {
-        take();
-      } catch (...) {
-        ++failed;
-      }
-    });
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back([&] { failures += failed(); });
   for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
   for (pid_t child : children) {
     int status = -1;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child " << child;
   }
-  EXPECT_EQ(failed.load(), 0);
   db_ = Database::Open(GetParam());
   EXPECT_EQ(Rows("SELECT COUNT(*), COUNT(DISTINCT Nd_Folio), MIN(Nd_Folio), MAX(Nd_Folio) FROM Notificacion_Documento"),
             "150|150|0000000001|0000000150\n");

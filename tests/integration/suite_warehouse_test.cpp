@@ -7,7 +7,7 @@
 namespace apartado::testing {
 namespace {
 
-// Warehouse answers, and the lots and serial numbers assigned to a document.
+// Warehouse answers, and the lots drawn for a document.
 class SuiteWarehouseTest : public SuiteTest {
  protected:
   void SetUp() override {
@@ -84,40 +84,18 @@ TEST_P(SuiteWarehouseTest, AutomaticLotIsTheEarliestExpiryThatCoversTheQuantity)
   EXPECT_EQ(pick("A2", 1), "");
 }
 
-TEST_P(SuiteWarehouseTest, ADrawDownLowersTheFirstLotThatCoversItAndIsRecorded) {
+TEST_P(SuiteWarehouseTest, ADrawDownTakesTheFirstBranchWhoseLotCoversItAndIsRecorded) {
   // Lot L1 of product P2 is held in two branches: 10 free in 01, 3 in 02.
   for (const auto& [branch, free] : {std::pair{"01", 10.0}, {"02", 3.0}})
     InsertKeyed("Lote", {branch, "A1", "P2", "00", "00"}, {{"Lt_Cve_Lote", T("L1")}, {"Lt_Cantidad", N(free)}});
-  auto stillFree = [&] { return Rows("SELECT Lt_Cantidad FROM Lote ORDER BY Sc_Cve_Sucursal"); };
   auto lots = Factory().CreateLotAssignment();
-  auto assign = [&](const char* line, double q1, double q2) {
-    return lots->AssignLot("APARTADO", "F1", line, "P2", "00", "00", "L1", q1, q2);
-  };
-  ASSERT_EQ(assign("0001", 4, 2.5), kTrue);
-  EXPECT_EQ(stillFree(), "6\n3\n");
-  EXPECT_EQ(
-      Rows("SELECT La_Tipo_Documento, La_Folio, La_ID, Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, "
-           "Tl_Cve_Talla, Cl_Cve_Color, Lt_Cve_Lote, La_Cantidad_1, La_Cantidad_2, Oper_Alta FROM Lote_Asignacion"),
-      "APARTADO|F1|0001|01|A1|P2|00|00|L1|4|2.5|OPER1\n");
-  // All that is free in the first branch, then the next one that covers the quantity.
-  ASSERT_EQ(assign("0002", 6, 0), kTrue);
-  ASSERT_EQ(assign("0003", 3, 0), kTrue);
-  EXPECT_EQ(assign("0004", 0, 0), kTrue);  // nothing to draw is still recorded
-  EXPECT_EQ(stillFree(), "0\n0\n");
-  EXPECT_EQ(Rows("SELECT Sc_Cve_Sucursal, La_Cantidad_1 FROM Lote_Asignacion ORDER BY La_ID"),
-            "01|4\n01|6\n02|3\n01|0\n");
-}
-
-TEST_P(SuiteWarehouseTest, AFreeSerialIsRecordedAgainstTheDocumentLineOnce) {
-  InsertKeyed("Serie", {"01", "A1", "P3", "00", "00"},
-              {{"Sr_Cve_Serie", T("S1")}, {"Sr_Pedimento", T("PED-1")}, {"Sr_Folio", T("")}});
-  auto series = Factory().CreateSeriesAssignment();
-  ASSERT_EQ(series->AssignSeries("APARTADO", "F1", "0001", "P3", "00", "00", "S1", "PED-2", 0, 1), kTrue);
-  // The unit's own customs data stay as stored.
-  EXPECT_EQ(Rows("SELECT Sr_Tipo_Documento, Sr_Folio, Sr_ID, Sr_Pedimento FROM Serie"), "APARTADO|F1|0001|PED-1\n");
-  EXPECT_EQ(series->AssignSeries("APARTADO", "F2", "0001", "P3", "00", "00", "S1", "PED-2", 0, 1), kFalse);
-  EXPECT_EQ(series->GetErrorText(),
-            "El número de serie: S1, ya está asignado al documento: APARTADO F1, partida: 0001");
+  for (const auto& [line, q1, q2] : {std::tuple{"0001", 4.0, 2.5}, {"0002", 6.0, 0.0}, {"0003", 3.0, 0.0},
+                                     {"0004", 0.0, 0.0}})  // nothing to draw is still recorded
+    EXPECT_EQ(lots->AssignLot("APARTADO", "F1", line, "P2", "00", "00", "L1", q1, q2), kTrue) << line;
+  EXPECT_EQ(Rows("SELECT Lt_Cantidad FROM Lote ORDER BY Sc_Cve_Sucursal"), "0\n0\n");
+  EXPECT_EQ(Rows("SELECT La_ID, Sc_Cve_Sucursal, Al_Cve_Almacen, La_Cantidad_1, La_Cantidad_2, Oper_Alta "
+                 "FROM Lote_Asignacion ORDER BY La_ID"),
+            "0001|01|A1|4|2.5|OPER1\n0002|01|A1|6|0|OPER1\n0003|02|A1|3|0|OPER1\n0004|01|A1|0|0|OPER1\n");
 }
 
 APARTADO_INSTANTIATE_BACKENDS(SuiteWarehouseTest);
