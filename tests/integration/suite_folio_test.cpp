@@ -37,9 +37,9 @@ TEST_P(SuiteFolioTest, EachBranchAndKindCountsInItsOwnSeriesPaddedToTheWidth) {
   EXPECT_EQ(Next("03", "APARTADO", 0), "12345678903");
 }
 
-// Four threads and two child processes, each on its own connection, take 25
-// folios each (recording each as a notice of the document), try to bill the
-// same document, and draw 3 units each from a lot that has 13 free.
+// Four threads and two child processes, each on its own connection, try to
+// bill the same document, draw 3 units each from a lot that has 13 free, and
+// take 25 folios each (recording each as a notice of the document).
 TEST_P(SuiteFolioTest, ConcurrentThreadsAndProcessesNeverShareAFolioAReceivableOrALotUnit) {
   constexpr int kThreads = 4, kProcesses = 2, kFolios = 25;
   Insert("Cliente", {{"Cl_Cve_Cliente", T("C1")}});
@@ -48,9 +48,6 @@ TEST_P(SuiteFolioTest, ConcurrentThreadsAndProcessesNeverShareAFolioAReceivableO
   // Anything but an expected answer throws, so that the taker counts as failed.
   auto take = [this] {
     auto factory = suite::MakeSuiteFactory(Options());
-    auto catalog = factory->CreateCatalogServices();
-    for (int i = 0; i < kFolios; ++i)
-      catalog->NotifyDocument("APARTADO", catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText(), "");
     auto receivable = factory->CreateReceivableDocument();
     ReceivableHeader header = Header("F1");
     if (receivable->GenerateReceivable(header, kFalse, kFalse) != kTrue &&
@@ -58,6 +55,9 @@ TEST_P(SuiteFolioTest, ConcurrentThreadsAndProcessesNeverShareAFolioAReceivableO
       throw std::runtime_error(receivable->GetErrorText());
     for (int i = 0; i < 3; ++i)
       factory->CreateLotAssignment()->AssignLot("APARTADO", "F1", "1", "P2", "00", "00", "L1", 1, 0);
+    auto catalog = factory->CreateCatalogServices();
+    for (int i = 0; i < kFolios; ++i)
+      catalog->NotifyDocument("APARTADO", catalog->GetNextFolio("01", "APARTADO", 10, -1).ToText(), "");
   };
   auto failed = [&] {
     try {
