@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "capture_fixture.h"
 #include "component/publico.h"
 
@@ -10,379 +8,277 @@ namespace {
 
 using AddTest = CaptureTest;
 
-const std::string kAddTag = "ApartadosQZL.dll - Add_Apartado_Detalle()";
+const std::string kAddTag = "ApartadosQZL.dll - Add_Apartado_Detalle()\r\n\r\n";
 
-Variant Flag(Boolean b) { return Variant::FromInteger(b); }
+// A catalogue check: key exists and is not withdrawn ("BA").
+std::string Check(const std::string& args, const std::string& secondKey = ", ") {
+  return "Catalog.LookupValue(" + args + ", 0, " + secondKey + ", BA)";
+}
+std::string Product(const std::string& column) {
+  return "Catalog.LookupValue(Producto, Pr_Cve_Producto, P1, " + column + ", 0, , , )";
+}
 
-TEST_F(AddTest, FirstLineRunsEveryCheckThenStoresAndReserves) {
+// One line from its assignment to its reservation: the calls of each step in
+// order, and the row with every column.
+TEST_F(AddTest, TheRoadOfOneLine) {
   script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
   script().Answer("Warehouse.HandlesColours", Flag(kTrue));
-  Begin();
-  tApDetalle line = SampleLine();
-  line.Ap_Sucursal_Inventario = "S2";
-  line.Ap_Almacen_Inventario = "W2";
-  object->Detalle(line);
-  script().ClearCalls();
-  ASSERT_EQ(object->Add_Apartado_Detalle(), kTrue) << object->Error();
-  EXPECT_EQ(ShortCalls(script()),
-            (std::vector<std::string>{
-                "Session.IsRemoteServer()",
-                "Catalog.LookupValue(Moneda, Mn_Cve_Moneda, MXN, Mn_Descripcion, 0, , , BA)",
-                "Catalog.LookupValue(Almacen, Al_Cve_Almacen, W1, Al_Descripcion, 0, Sc_Cve_Sucursal, S1, BA)",
-                "Catalog.LookupValue(Vendedor, Vn_Cve_Vendedor, V1, Vn_Descripcion, 0, , , BA)",
-                "Catalog.LookupValue(Cliente, Cl_Cve_Cliente, C1, Cl_Descripcion, 0, , , BA)",
-                "Catalog.LookupValue(Condicion_Venta, Cv_Cve_Condicion_Venta, CONT, Cv_Descripcion, 0, , , BA)",
-                "Catalog.GetNextFolio(S1, APARTADO, 10, -1)",
-                "Catalog.GetCurrentDate()",
-                "Catalog.FormatDateTimeForSql(2026-03-10 15:30:00)",
-                "Catalog.LookupValue(Almacen, Al_Cve_Almacen, W2, Al_Descripcion, 0, Sc_Cve_Sucursal, S2, BA)",
-                "Catalog.LookupValue(Producto, Pr_Cve_Producto, P1, Pr_Descripcion, 0, , , BA)",
-                "Catalog.LookupValue(Talla, Tl_Cve_Talla, T1, Tl_Descripcion, 0, , , BA)",
-                "Catalog.LookupValue(Color, Cl_Cve_Color, R1, Cl_Descripcion, 0, , , BA)",
-                "Catalog.CheckProductSizeColour(P1, T1, R1)",
-                "Catalog.LookupValue(Unidad, Un_Cve_Unidad, PZA, Un_Descripcion, 0, , , BA)",
-                "Catalog.FormatDateForSql(2026-03-10 09:05:07)",
-                "Catalog.FormatDateForSql(2026-04-01 00:00:00)",
-                "Catalog.FormatDateForSql(1899-12-30 00:00:00)",
-                "Catalog.FormatDateForSql(1899-12-30 00:00:00)",
-                "Session.GetOperator()",
-                "Session.GetOperator()",
-                "Session.GetConnection()",
-                "Connection.Execute(INSERT)",
-                // the reservation, on the line's inventory warehouse
-                "Session.GetConnection()",
-                "Connection.Execute(SELECT)",
-                "Warehouse.GetStock(S2, W2, P1, T1, R1, 1, )",
-                "Warehouse.GetStock(S2, W2, P1, T1, R1, 2, )",
-                "Session.GetOperator()",
-                "Session.GetConnection()",
-                "Connection.Execute(UPDATE)",
-            }));
-  EXPECT_EQ(object->Encabezado().Ap_Folio, "A0000001");
-  EXPECT_EQ(object->Detalle().Ap_ID, "0001");
-  EXPECT_EQ(object->Error(), "");
-}
-
-TEST_F(AddTest, LaterLinesSkipTheFirstLineChecksAndShareTheFolio) {
-  Begin();
-  ASSERT_EQ(Add(SampleLine()), kTrue);
-  script().Lookup("Moneda", "Mn_Descripcion", "");  // no longer noticed
-  script().ClearCalls();
-  ASSERT_EQ(Add(SampleLine(3)), kTrue) << object->Error();
-  ASSERT_EQ(Add(SampleLine(4)), kTrue) << object->Error();
-  EXPECT_EQ(script().Count("Session.IsRemoteServer"), 1);
-  EXPECT_EQ(script().Count("Catalog.GetNextFolio"), 1);
-  EXPECT_EQ(CallsStartingWith(script(), "Catalog.LookupValue(Moneda"), std::vector<std::string>{});
-  const std::vector<std::string> inserts = Inserts();
-  ASSERT_EQ(inserts.size(), 3u);
-  for (int i = 0; i < 3; ++i)
-    EXPECT_NE(inserts[i].find("VALUES ( 'A0000001', '000" + std::to_string(i + 1) + "', "), std::string::npos)
-        << inserts[i];
-  // Every row carries the audit moment stored with the folio.
-  EXPECT_EQ(script().CallTexts("Catalog.FormatDateTimeForSql"), std::vector<std::string>{});
-}
-
-// Each case changes one answer of an otherwise valid capture.
-struct Refusal {
-  const char* name;
-  std::function<void(CaptureTest&, testing::Script&, tApEncabezado&, tApDetalle&)> arrange;
-  std::string message;
-};
-
-class AddRefusalTest : public CaptureTest, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(AddRefusalTest, RefusesWithItsMessageAlone) {
+  script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(12));
+  script().Answer("Warehouse.GetCost", Variant::FromDouble(10.5));
+  script().AnswerAt("Catalog.FormatDateForSql", 2, Txt("20260401"));  // the catalogue's own form
+  script().AnswerAt("Session.GetOperator", 1, Txt("OP1"));
+  script().AnswerAt("Session.GetOperator", 2, Txt("OP2"));
+  script().calculate = [](std::vector<double*>& r, std::int16_t) {
+    *r[2] = 200, *r[3] = 0.1, *r[4] = 20, *r[5] = 90, *r[6] = 180, *r[7] = 0.1, *r[8] = 9;
+    *r[10] = 27.36, *r[11] = 99.18, *r[12] = 198.36;
+  };
+  Publico().AmountCalculationMode = 3;
   tApEncabezado header = SampleHeader();
-  tApDetalle line = SampleLine();
-  GetParam().arrange(*this, script(), header, line);
-  Begin(header);
-  EXPECT_EQ(Add(line), kFalse);
-  EXPECT_EQ(object->Error(), GetParam().message);
-  EXPECT_TRUE(Inserts().empty());
-}
-
-// The n-th look-up from now answers "" (the header and inventory warehouses share a table).
-void MissingLookUp(testing::Script& s, int n) {
-  s.AnswerAt("Catalog.LookupValue", s.Count("Catalog.LookupValue") + n, Variant::FromText(""));
-}
-
-const Refusal kRefusals[] = {
-    {"CentralServer",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Answer("Session.IsRemoteServer", Flag(1));  // any non-zero answer
-     },
-     "Esta operación solo puede realizarse en el servidor central"},
-    {"OtherServer",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       Publico().CurrentServerId = "S1";
-       s.Lookup("Sucursal", "Sc_Servidor_Id", "S2");
-     },
-     "Esta operación solo puede realizarse en el servidor con id: S2\r\nel id del servidor actual es: S1"},
-    {"Currency",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Moneda", "Mn_Descripcion", ""); },
-     "La moneda: MXN, no existe o está dada de baja"},
-    {"RateZero", [](CaptureTest&, testing::Script&, tApEncabezado& h, tApDetalle&) { h.Ap_Tipo_Cambio = 0; },
-     "El tipo de cambio: 0, no es válido"},
-    {"RateNegative", [](CaptureTest&, testing::Script&, tApEncabezado& h, tApDetalle&) { h.Ap_Tipo_Cambio = -17.25; },
-     "El tipo de cambio: -17.25, no es válido"},
-    {"Warehouse",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Almacen", "Al_Descripcion", ""); },
-     "El almacén: W1, de la sucursal: S1, no existe o esta dado de baja"},
-    {"Seller",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Vendedor", "Vn_Descripcion", ""); },
-     "El vendedor: V1, no existe o esta dado de baja"},
-    {"Customer",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Cliente", "Cl_Descripcion", ""); },
-     "El cliente: C1, no existe o esta dado de baja"},
-    {"SaleCondition",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Lookup("Condicion_Venta", "Cv_Descripcion", "");
-     },
-     "La condición de venta: CONT, no existe o está dada de baja"},
-    {"EmptyFolio",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Answer("Catalog.GetNextFolio", Variant()); },
-     "Error al intentar obtener el folio de la apartado!"},
-    {"InventoryWarehouse",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle& d) {
-       d.Ap_Sucursal_Inventario = "S9";
-       d.Ap_Almacen_Inventario = "W9";
-       // Encabezado's look-up, Detalle's five, the header's five, then this one.
-       MissingLookUp(s, 12);
-     },
-     "El almacén de inventario: W9, de la sucursal: S9, no existe o esta dado de baja"},
-    {"Product",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Producto", "Pr_Descripcion", ""); },
-     "El producto: P1, no existe o esta dado de baja"},
-    {"Size",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Answer("Warehouse.HandlesSizes", Flag(kTrue));
-       s.Lookup("Talla", "Tl_Descripcion", "");
-     },
-     "La talla: T1, no existe o está dada de baja"},
-    {"Colour",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Color", "Cl_Descripcion", ""); },
-     "El color: 00, no existe o esta dado de baja"},
-    {"SizeColourRelation",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Answer("Warehouse.HandlesSizes", Flag(kTrue));
-       s.Answer("Warehouse.HandlesColours", Flag(kTrue));
-       s.Answer("Catalog.CheckProductSizeColour", Flag(kFalse));
-     },
-     "No se encuentra la relación producto/talla/color: P1/T1/R1"},
-    {"SizeRelation",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Answer("Warehouse.HandlesSizes", Flag(1));
-       s.Answer("Catalog.CheckProductSize", Flag(kFalse));
-     },
-     "No se encuentra la relación producto/talla: P1/T1"},
-    {"ColourRelation",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Answer("Warehouse.HandlesColours", Flag(kTrue));
-       s.Answer("Catalog.CheckProductColour", Flag(kFalse));
-     },
-     "No se encuentra la relación producto/color: P1/R1"},
-    {"Unit",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) { s.Lookup("Unidad", "Un_Descripcion", ""); },
-     "La unidad: PZA, no existe o está dada de baja"},
-    {"ZeroQuantities",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle& d) {
-       // Sold in boxes that convert to nothing, costed in the second unit.
-       d.Ap_Unidad_1 = "CJA";
-       d.Ap_Cantidad_1 = 3;
-       d.Ap_Cantidad_Control_2 = 0;
-       s.Answer("Catalog.GetUnitFactor", Variant::FromDouble(0));
-       s.Lookup("Producto", "Pr_Unidad_Costo", "KG");
-     },
-     "La cantidad no puede ser cero: \r\nCantidad-1: 3\r\nCantidad-Control-1: 0\r\nCantidad-Control-2: 0\r\n"
-     "CANTIDAD-COSTO: 0"},
-    {"AllQuantitiesZero",
-     [](CaptureTest&, testing::Script&, tApEncabezado&, tApDetalle& d) {
-       d.Ap_Cantidad_1 = 0;
-       d.Ap_Cantidad_Control_2 = 0;
-     },
-     "La cantidad no puede ser cero: \r\nCantidad-1: 0\r\nCantidad-Control-1: 0\r\nCantidad-Control-2: 0\r\n"
-     "CANTIDAD-COSTO: 0"},
-    {"NegativeSaleQuantity",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle& d) {
-       d.Ap_Unidad_1 = "CJA";
-       d.Ap_Cantidad_1 = -1;
-       s.Answer("Catalog.GetUnitFactor", Variant::FromDouble(-2));
-     },
-     "las cantidades deben ser positivas!"},
-    {"NegativeSecondQuantity",
-     [](CaptureTest&, testing::Script&, tApEncabezado&, tApDetalle& d) { d.Ap_Cantidad_Control_2 = -0.5; },
-     "las cantidades deben ser positivas!"},
-    {"NegativeCost",
-     [](CaptureTest&, testing::Script& s, tApEncabezado&, tApDetalle&) {
-       s.Answer("Warehouse.GetCost", Variant::FromDouble(-0.01));
-     },
-     "El costo no puede ser negativo: \r\nCosto: -0.01"},
-};
-
-INSTANTIATE_TEST_SUITE_P(EachCheck, AddRefusalTest, ::testing::ValuesIn(kRefusals),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(AddTest, BoundaryValuesPass) {
-  // A tiny rate, a zero cost, a first control quantity of 0 beside a second
-  // one, a server id equal to the current one, relations answered with 1.
-  Publico().CurrentServerId = "S1";
-  script().Lookup("Sucursal", "Sc_Servidor_Id", "S1");
-  script().Answer("Session.IsRemoteServer", Flag(kTrue));
-  script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
-  script().Answer("Catalog.CheckProductSize", Flag(1));
-  script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(0));
-  tApEncabezado header = SampleHeader();
-  header.Ap_Tipo_Cambio = 0.0001;
+  header.Ap_Comentario = "it's";  // texts go as held, quotes and all
+  header.Ap_Descuento_Global_Factor = 0.05;
+  header.Ap_Tipo_Cambio = 17.5;
   Begin(header);
   tApDetalle line = SampleLine();
   line.Ap_Unidad_1 = "CJA";
-  line.Ap_Cantidad_Control_2 = 5;
-  EXPECT_EQ(Add(line), kTrue) << object->Error();
-  EXPECT_EQ(object->Detalle().Ap_Cantidad_Control_1, 0);
+  line.Ap_Sucursal_Inventario = "S2";
+  line.Ap_Almacen_Inventario = "W2";
+  line.Ap_Concepto = "Venta";
+  line.Pr_Folio = "PF-1";
+  line.Producto.Pr_Unidad_Control_1 = "HOST";  // the product's own members stay the host's
+  line.Lote = {"L-9", MakeDate(2027, 1, 31), "PED-4", MakeDate(2025, 12, 1), {}};  // the row keeps no lot key
+  line.Serie.Sr_Cve_Serie = "SR-1";
+  script().ClearCalls();
+  object->Detalle(line);
+  EXPECT_EQ(script().CallTexts(),
+            (std::vector<std::string>{
+                "Warehouse.HandlesSizes(S2, W2)", "Warehouse.HandlesColours(S2, W2)", "Warehouse.HandlesLots(S2, W2)",
+                "Warehouse.HandlesSeries(S2, W2)", Product("Pr_Tipo_Producto"), Product("Pr_Tipo_Costeo"),
+                Product("Pr_Unidad_Control_1"), Product("Pr_Unidad_Control_2"), Product("Pr_Unidad_Costo"),
+                "Catalog.GetUnitFactor(P1, CJA, PZA)",
+                "Warehouse.GetCost(S1, W1, P1, T1, R1, 24, )",  // the header's warehouse, not the inventory one
+                "Tax.GetTaxFactor(S1, C1, P1)",
+                "Catalog.CalculateLineAmounts(2, 100, 0, 0, 0, 0, 0, 0.05, 0, 0.16, 0, 0, 0, 3)"}));
+  EXPECT_EQ(object->Detalle().Producto.Pr_Unidad_Control_1, "HOST");
+  EXPECT_EQ(object->Detalle().Producto.Pr_Tipo_Costeo, "PEPS");
+
+  script().ClearCalls();
+  ASSERT_EQ(object->Add_Apartado_Detalle(), kTrue) << object->Error();
+  EXPECT_EQ(
+      ShortCalls(script()),
+      (std::vector<std::string>{
+          "Session.IsRemoteServer()", Check("Moneda, Mn_Cve_Moneda, MXN, Mn_Descripcion"),
+          Check("Almacen, Al_Cve_Almacen, W1, Al_Descripcion", "Sc_Cve_Sucursal, S1"),
+          Check("Vendedor, Vn_Cve_Vendedor, V1, Vn_Descripcion"), Check("Cliente, Cl_Cve_Cliente, C1, Cl_Descripcion"),
+          Check("Condicion_Venta, Cv_Cve_Condicion_Venta, CONT, Cv_Descripcion"),
+          "Catalog.GetNextFolio(S1, APARTADO, 10, -1)", "Catalog.GetCurrentDate()",
+          "Catalog.FormatDateTimeForSql(2026-03-10 15:30:00)",
+          Check("Almacen, Al_Cve_Almacen, W2, Al_Descripcion", "Sc_Cve_Sucursal, S2"),
+          Check("Producto, Pr_Cve_Producto, P1, Pr_Descripcion"), Check("Talla, Tl_Cve_Talla, T1, Tl_Descripcion"),
+          Check("Color, Cl_Cve_Color, R1, Cl_Descripcion"), "Catalog.CheckProductSizeColour(P1, T1, R1)",
+          Check("Unidad, Un_Cve_Unidad, CJA, Un_Descripcion"), "Catalog.FormatDateForSql(2026-03-10 09:05:07)",
+          "Catalog.FormatDateForSql(2026-04-01 00:00:00)", "Catalog.FormatDateForSql(2027-01-31 00:00:00)",
+          "Catalog.FormatDateForSql(2025-12-01 00:00:00)", "Session.GetOperator()", "Session.GetOperator()",
+          "Session.GetConnection()", "Connection.Execute(INSERT)",
+          // the reservation, on the line's inventory warehouse
+          "Session.GetConnection()", "Connection.Execute(SELECT)", "Warehouse.GetStock(S2, W2, P1, T1, R1, 1, )",
+          "Warehouse.GetStock(S2, W2, P1, T1, R1, 2, )", "Session.GetOperator()", "Session.GetConnection()",
+          "Connection.Execute(UPDATE)"}));
+  EXPECT_EQ(Inserts(),
+            std::vector<std::string>{
+                "INSERT INTO Apartado (Ap_Folio, Ap_ID, Ap_Tabla, Ap_Documento, Ap_Referencia, Ap_Fecha, "
+                "Ap_Fecha_Entrega, Ap_Comentario, Sc_Cve_Sucursal, Al_Cve_Almacen, Ap_Sucursal_Inventario, "
+                "Ap_Almacen_Inventario, Cl_Cve_Cliente, Vn_Cve_Vendedor, Ap_Condicion_Venta, Pr_Cve_Producto, "
+                "Cl_Cve_Color, Tl_Cve_Talla, Ap_Concepto, Ap_Descuento_Global_Cuenta_Contable, "
+                "Ap_Descuento_Global_Factor, Ap_Descuento_Global_Importe, Ap_Cantidad_1, Ap_Unidad_1, "
+                "Ap_Cantidad_Control_1, Ap_Unidad_Control_1, Ap_Cantidad_Control_2, Ap_Unidad_Control_2, "
+                "Ap_Cantidad_Costo, Ap_Unidad_Costo, Ap_Costo, Ap_Costo_Importe, Pr_Folio, Ap_Precio_Lista, "
+                "Ap_Precio_Lista_Importe, Ap_Descuento_Factor, Ap_Descuento_Importe, Ap_Precio_Descontado, "
+                "Ap_Precio_Descontado_Importe, Ap_Impuesto_Factor, Ap_Impuesto_Importe, Ap_Precio_Neto, "
+                "Ap_Precio_Neto_Importe, Lt_Cve_Lote, Lt_Fecha_Caducidad, Lt_Pedimento, Lt_Fecha_Pedimento, "
+                "Mn_Cve_Moneda, Ap_Tipo_Cambio, Oper_Alta, Fecha_Alta, Oper_Ult_Modif, Fecha_Ult_Modif) VALUES ( "
+                "'A0000001', '0001', 'PEDIDO', 'D-7', 'REF', '2026-03-10 09:05:07', '20260401', 'it's', 'S1', "
+                "'W1', 'S2', 'W2', 'C1', 'V1', 'CONT', 'P1', 'R1', 'T1', 'Venta', '', 0.1, 9, 2, 'CJA', 24, 'PZA', "
+                "0.5, 'KG', 24, 'PZA', 10.5, 252, 'PF-1', 100, 200, 0.1, 20, 90, 180, 0.16, 27.36, 99.18, 198.36, "
+                "'', '2027-01-31 00:00:00', 'PED-4', '2025-12-01 00:00:00', 'MXN', 17.5, "
+                "'OP1', '2026-03-10 15:30:00', 'OP2', '2026-03-10 15:30:00') "});
 }
 
-TEST_F(AddTest, NoRelationIsTestedWhereTheWarehouseKeepsNeitherSizesNorColours) {
-  Begin();
-  ASSERT_EQ(Add(SampleLine()), kTrue) << object->Error();
-  EXPECT_EQ(script().Count("Catalog.CheckProductSizeColour") + script().Count("Catalog.CheckProductSize") +
-                script().Count("Catalog.CheckProductColour"),
-            0);
-  EXPECT_EQ(CallsStartingWith(script(), "Catalog.LookupValue(Talla"),
-            std::vector<std::string>{"Catalog.LookupValue(Talla, Tl_Cve_Talla, 00, Tl_Descripcion, 0, , , BA)"});
-  EXPECT_EQ(CallsStartingWith(script(), "Catalog.LookupValue(Color"),
-            std::vector<std::string>{"Catalog.LookupValue(Color, Cl_Cve_Color, 00, Cl_Descripcion, 0, , , BA)"});
-}
-
-TEST_F(AddTest, HeaderRefusalLeavesTheLayawayWithoutFolio) {
-  Begin();
-  script().Lookup("Cliente", "Cl_Descripcion", "");
-  EXPECT_EQ(Add(SampleLine()), kFalse);
-  EXPECT_EQ(object->Encabezado().Ap_Folio, "");
-  EXPECT_EQ(script().Count("Catalog.GetNextFolio"), 0);
-  // The header can still be changed, and the next call runs the checks again.
+// The checks run in this order and the first refusal is the whole error text:
+// each step mends what the one before refused.
+TEST_F(AddTest, ChecksRunInOrderAndTheFirstRefusalIsTheWholeText) {
+  for (const auto& [table, column] : kDescriptions) script().Lookup(table, column, "");
+  Publico().CurrentServerId = "S1";
+  script().Lookup("Sucursal", "Sc_Servidor_Id", "S2");
+  script().Answer("Session.IsRemoteServer", Flag(1));  // any non-zero answer
+  script().Answer("Catalog.GetNextFolio", Variant());
   tApEncabezado header = SampleHeader();
-  header.Cliente.Cl_Cve_Cliente = "C2";
-  object->Encabezado(header);
-  script().Lookup("Cliente", "Cl_Descripcion", "descripcion");
-  EXPECT_EQ(Add(SampleLine()), kTrue) << object->Error();
-  EXPECT_EQ(script().Count("Session.IsRemoteServer"), 2);
-  EXPECT_NE(Inserts()[0].find("'CONT', 'P1'"), std::string::npos);
-  EXPECT_NE(Inserts()[0].find("'W1', 'C2', 'V1'"), std::string::npos);
-}
+  header.Ap_Tipo_Cambio = 0;
+  Begin(header);
+  tApDetalle line = SampleLine();
+  line.Ap_Sucursal_Inventario = "S9";
+  line.Ap_Almacen_Inventario = "W9";
+  auto refused = [&](const std::string& message) {
+    EXPECT_EQ(Add(line), kFalse);
+    EXPECT_EQ(object->Error(), message);
+  };
+  auto refusedThenMend = [&](const std::string& message, const char* table, const char* column) {
+    refused(message);
+    script().Lookup(table, column, "descripcion");
+  };
+  auto reassign = [&] { object->Encabezado(header); };  // allowed while the layaway has no folio
 
-TEST_F(AddTest, EmptyFolioKeepsCounterAndAuditMoment) {
-  script().AnswerAt("Catalog.GetCurrentDate", 2, Variant::FromDate(MakeDate(2026, 1, 2, 3, 4, 5)));
-  Begin();                              // first GetCurrentDate
-  ASSERT_EQ(Add(SampleLine()), kTrue);  // second: the audit moment
-  ASSERT_EQ(Add(SampleLine()), kTrue);
-  object->Nuevo();
-  object->Encabezado(SampleHeader());
-  script().AnswerAt("Catalog.GetNextFolio", 2, Variant::FromText(""));
-  EXPECT_EQ(Add(SampleLine()), kFalse);
-  EXPECT_EQ(object->Error(), "Error al intentar obtener el folio de la apartado!");
+  refused("Esta operación solo puede realizarse en el servidor con id: S2\r\nel id del servidor actual es: S1");
+  script().Lookup("Sucursal", "Sc_Servidor_Id", "");
+  reassign();
+  refused("Esta operación solo puede realizarse en el servidor central");
+  script().Lookup("Sucursal", "Sc_Servidor_Id", "S1");  // the current server passes, remote or not
+  reassign();
+  refusedThenMend("La moneda: MXN, no existe o está dada de baja", "Moneda", "Mn_Descripcion");
+  refused("El tipo de cambio: 0, no es válido");
+  header.Ap_Tipo_Cambio = -17.25;
+  reassign();
+  refused("El tipo de cambio: -17.25, no es válido");
+  header.Ap_Tipo_Cambio = 0.0001;
+  reassign();
+  refusedThenMend("El almacén: W1, de la sucursal: S1, no existe o esta dado de baja", "Almacen", "Al_Descripcion");
+  refusedThenMend("El vendedor: V1, no existe o esta dado de baja", "Vendedor", "Vn_Descripcion");
+  refusedThenMend("El cliente: C1, no existe o esta dado de baja", "Cliente", "Cl_Descripcion");
+  refusedThenMend("La condición de venta: CONT, no existe o está dada de baja", "Condicion_Venta", "Cv_Descripcion");
+  refused("Error al intentar obtener el folio de la apartado!");
   EXPECT_EQ(object->Encabezado().Ap_Folio, "");
-  EXPECT_EQ(script().Count("Catalog.FormatDateTimeForSql"), 1);
-  script().AnswerAt("Catalog.GetNextFolio", 3, Variant::FromText("B7"));
-  ASSERT_EQ(Add(SampleLine()), kTrue);
-  EXPECT_EQ(object->Detalle().Ap_ID, "0001");
-  EXPECT_TRUE(Inserts().back().ends_with("'OPER', '2026-03-10 15:30:00', 'OPER', '2026-03-10 15:30:00') "))
-      << Inserts().back();
-  EXPECT_NE(Inserts()[1].find("'2026-01-02 03:04:05', 'OPER', '2026-01-02 03:04:05') "), std::string::npos);
+  script().Answer("Catalog.GetNextFolio", Txt("A0000001"));
+  // The assignment's five look-ups and the header's five come before it.
+  script().AnswerAt("Catalog.LookupValue", script().Count("Catalog.LookupValue") + 5 + 6, Txt(""));
+  refused("El almacén de inventario: W9, de la sucursal: S9, no existe o esta dado de baja");
+  EXPECT_EQ(object->Encabezado().Ap_Folio, "A0000001");  // kept from now on
+  refusedThenMend("El producto: P1, no existe o esta dado de baja", "Producto", "Pr_Descripcion");
+  // Size and colour are looked up also where the warehouse keeps neither.
+  refusedThenMend("La talla: 00, no existe o está dada de baja", "Talla", "Tl_Descripcion");
+  refusedThenMend("El color: 00, no existe o esta dado de baja", "Color", "Cl_Descripcion");
+  script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
+  script().Answer("Warehouse.HandlesColours", Flag(kTrue));
+  script().Answer("Catalog.CheckProductSizeColour", Flag(kFalse));
+  refused("No se encuentra la relación producto/talla/color: P1/T1/R1");
+  script().Answer("Warehouse.HandlesColours", Flag(kFalse));
+  script().Answer("Catalog.CheckProductSize", Flag(kFalse));
+  refused("No se encuentra la relación producto/talla: P1/T1");
+  script().Answer("Warehouse.HandlesSizes", Flag(kFalse));
+  script().Answer("Warehouse.HandlesColours", Flag(kTrue));
+  script().Answer("Catalog.CheckProductColour", Flag(kFalse));
+  refused("No se encuentra la relación producto/color: P1/R1");
+  script().Answer("Catalog.CheckProductColour", Flag(1));
+  refusedThenMend("La unidad: PZA, no existe o está dada de baja", "Unidad", "Un_Descripcion");
+  // Sold in boxes that convert to nothing, costed in the second unit.
+  line.Ap_Unidad_1 = "CJA", line.Ap_Cantidad_1 = 3, line.Ap_Cantidad_Control_2 = 0;
+  script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(0));
+  script().Lookup("Producto", "Pr_Unidad_Costo", "KG");
+  refused(
+      "La cantidad no puede ser cero: \r\nCantidad-1: 3\r\nCantidad-Control-1: 0\r\nCantidad-Control-2: 0\r\n"
+      "CANTIDAD-COSTO: 0");
+  line.Ap_Cantidad_Control_2 = -0.5;
+  refused("las cantidades deben ser positivas!");
+  line.Ap_Cantidad_Control_2 = 5, line.Ap_Cantidad_1 = -1;
+  refused("las cantidades deben ser positivas!");
+  line.Ap_Cantidad_1 = 3;
+  script().Answer("Warehouse.GetCost", Variant::FromDouble(-0.01));
+  refused("El costo no puede ser negativo: \r\nCosto: -0.01");
+  EXPECT_TRUE(Inserts().empty());
+
+  // A zero cost and a first control quantity of 0 beside a second one pass;
+  // the refused lines used no number.
+  script().Answer("Warehouse.GetCost", Variant::FromDouble(0));
+  ASSERT_EQ(Add(line), kTrue) << object->Error();
+  EXPECT_NE(Inserts()[0].find("VALUES ( 'A0000001', '0001', "), std::string::npos);
+  EXPECT_NE(Inserts()[0].find("'MXN', 0.0001, "), std::string::npos);
+  // Costed in its second unit: the cost quantity is the host's second control quantity.
+  EXPECT_NE(Inserts()[0].find("3, 'CJA', 0, 'PZA', 5, 'KG', 5, 'KG', 0, 0, "), std::string::npos) << Inserts()[0];
 }
 
-TEST_F(AddTest, LineRefusalKeepsTheFolioAndItsNumber) {
-  Begin();
-  tApDetalle bad = SampleLine();
-  bad.Ap_Unidad_1 = "XX";
-  script().Lookup("Unidad", "Un_Descripcion", "");
-  EXPECT_EQ(Add(bad), kFalse);
-  EXPECT_EQ(object->Encabezado().Ap_Folio, "A0000001");
-  script().Lookup("Unidad", "Un_Descripcion", "pieza");
-  EXPECT_EQ(Add(SampleLine()), kTrue) << object->Error();
-  EXPECT_EQ(object->Detalle().Ap_ID, "0001");
-  EXPECT_EQ(script().Count("Catalog.GetNextFolio"), 1);
-}
+// Later lines of a folio run no server, header or folio check, nor a relation
+// check where the warehouse keeps neither sizes nor colours, and keep the
+// header and audit moment of the folio; Nuevo starts a new one.
+TEST_F(AddTest, LaterLinesShareTheFolioUntilNuevo) {
+  script().AnswerAt("Catalog.GetCurrentDate", 2, Variant::FromDate(MakeDate(2026, 1, 2, 3, 4, 5)));
+  script().AnswerAt("Catalog.GetNextFolio", 2, Txt(""));
+  script().AnswerAt("Catalog.GetNextFolio", 3, Txt("B7"));
+  Begin();  // the first current date; the second is the audit moment
+  ASSERT_EQ(Add(SampleLine()), kTrue) << object->Error();
+  script().Lookup("Moneda", "Mn_Descripcion", "");
+  for (const char* check : {"Catalog.CheckProductSize", "Catalog.CheckProductColour", "Catalog.CheckProductSizeColour"})
+    script().Answer(check, Flag(kFalse));
+  tApEncabezado other = SampleHeader();
+  other.Ap_Comentario = "otro";
+  object->Encabezado(other);  // ignored
+  ASSERT_EQ(Add(SampleLine(3)), kTrue) << object->Error();
+  EXPECT_EQ(script().Count("Session.IsRemoteServer"), 1);
+  EXPECT_EQ(script().Count("Catalog.GetUnitFactor"), 0);  // sold in the control unit
+  EXPECT_NE(Inserts()[1].find("VALUES ( 'A0000001', '0002', 'PEDIDO', 'D-7', 'REF', '2026-03-10 09:05:07', "
+                              "'2026-04-01 00:00:00', 'sin prisa', "),
+            std::string::npos);
+  EXPECT_TRUE(Inserts()[1].ends_with("'OPER', '2026-01-02 03:04:05', 'OPER', '2026-01-02 03:04:05') "));
 
-TEST_F(AddTest, FailedInsertionUsesItsNumberAndTheTextIsTheInsertion) {
+  // A new layaway whose folio cannot be obtained stores no audit moment.
+  script().Lookup("Moneda", "Mn_Descripcion", "descripcion");
   Begin();
-  ASSERT_EQ(Add(SampleLine()), kTrue);
-  connection().FailAt(static_cast<int>(connection().Statements().size()) + 1, "disco lleno");
   EXPECT_EQ(Add(SampleLine()), kFalse);
-  EXPECT_EQ(object->Error(), "ApartadosQZL.dll - Inserta_Apartado()\r\n\r\ndisco lleno");
-  EXPECT_EQ(Add(SampleLine()), kTrue);
-  EXPECT_EQ(object->Detalle().Ap_ID, "0003");
-  EXPECT_EQ(object->Error(), "");  // cleared when the call starts
+  EXPECT_EQ(script().Count("Catalog.FormatDateTimeForSql"), 1);
+  ASSERT_EQ(Add(SampleLine()), kTrue) << object->Error();
+  EXPECT_NE(Inserts()[2].find("VALUES ( 'B7', '0001', "), std::string::npos);
+  EXPECT_TRUE(Inserts()[2].ends_with("'OPER', '2026-03-10 15:30:00', 'OPER', '2026-03-10 15:30:00') "));
 }
 
-TEST(AddFailure, UnexpectedFailuresCarryTheTagAndTwoLineBreaks) {
-  struct Case {
-    const char* operation;
-    int call;
-    Variant folio;
-    std::string error;
-    std::string folioAfter;
-  };
-  const Case cases[] = {
-      {"Session.IsRemoteServer", 1, Variant::FromText("F1"), kAddTag + "\r\n\r\nsesion perdida", ""},
-      {"Catalog.FormatDateTimeForSql", 1, Variant::FromText("F1"), kAddTag + "\r\n\r\nsesion perdida", "F1"},
-      {"Catalog.CheckProductSize", 1, Variant::FromText("F1"), kAddTag + "\r\n\r\nsesion perdida", "F1"},
-      {"", 0, Variant::MakeNull(), kAddTag + "\r\n\r\nInvalid use of Null", ""},
-      {"", 0, Variant::FromLong(12), "", "12"},
-  };
-  for (const Case& c : cases) {
-    testing::FakeSuite suite;
-    ScriptCatalogue(suite.script(), suite.connection());
-    suite.script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
-    suite.script().Answer("Catalog.GetNextFolio", c.folio);
-    if (*c.operation) suite.script().ThrowAt(c.operation, c.call, "sesion perdida");
-    Apartado o;
-    o.Nuevo();
-    o.Encabezado(SampleHeader());
-    o.Detalle(SampleLine());
-    EXPECT_EQ(o.Add_Apartado_Detalle(), c.error.empty() ? kTrue : kFalse);
-    EXPECT_EQ(o.Error(), c.error);
-    EXPECT_EQ(o.Encabezado().Ap_Folio, c.folioAfter);
-  }
-}
-
-TEST_F(AddTest, NuevoStartsANewFolioNumberedFromOne) {
-  Begin();
-  ASSERT_EQ(Add(SampleLine()), kTrue);
-  ASSERT_EQ(Add(SampleLine()), kTrue);
-  script().Answer("Catalog.GetNextFolio", Variant::FromText("A0000002"));
-  Begin();
-  ASSERT_EQ(Add(SampleLine()), kTrue);
-  EXPECT_EQ(object->Encabezado().Ap_Folio, "A0000002");
-  EXPECT_EQ(object->Detalle().Ap_ID, "0001");
-  EXPECT_EQ(script().Count("Catalog.GetNextFolio"), 2);
-}
-
-TEST_F(AddTest, NumbersHaveFourDigitsThenGrowAndOverflowPast32767) {
+// A line whose insertion fails has used its number; at least four digits;
+// numbering past 32767 is an overflow.
+TEST_F(AddTest, NumbersStayUsedAndOverflowPast32767) {
   Begin();
   object->Apartar_Productos(kFalse);  // keeps each line to its INSERT
   object->Detalle(SampleLine());
   std::vector<std::string> ids;
   auto addAndKeepId = [&] {
     EXPECT_EQ(object->Add_Apartado_Detalle(), kTrue) << object->Error();
+    EXPECT_EQ(object->Error(), "");
     ids.push_back(object->Detalle().Ap_ID);
   };
-  for (int n = 1; n <= 11; ++n) addAndKeepId();
+  addAndKeepId();
+  connection().FailAt(static_cast<int>(connection().Statements().size()) + 1, "disco lleno");
+  EXPECT_EQ(object->Add_Apartado_Detalle(), kFalse);
+  EXPECT_EQ(object->Error(), "ApartadosQZL.dll - Inserta_Apartado()\r\n\r\ndisco lleno");
+  for (int n = 3; n <= 10; ++n) addAndKeepId();
   // Walking the counter up line by line takes seconds; jump close to each edge.
   ApartadoTestAccess::LineCounter(*object) = 9998;
   addAndKeepId();
   addAndKeepId();
   ApartadoTestAccess::LineCounter(*object) = 32766;
   addAndKeepId();
-  EXPECT_EQ(ids, (std::vector<std::string>{"0001", "0002", "0003", "0004", "0005", "0006", "0007", "0008", "0009",
-                                           "0010", "0011", "9999", "10000", "32767"}));
-  EXPECT_EQ(Inserts().size(), ids.size());
-  EXPECT_NE(Inserts().back().find("VALUES ( 'A0000001', '32767', "), std::string::npos);
-
+  EXPECT_EQ(ids, (std::vector<std::string>{"0001", "0003", "0004", "0005", "0006", "0007", "0008", "0009", "0010",
+                                           "9999", "10000", "32767"}));
+  const std::size_t rows = Inserts().size();
   EXPECT_EQ(object->Add_Apartado_Detalle(), kFalse);
-  EXPECT_EQ(object->Error(), kAddTag + "\r\n\r\nOverflow");
-  EXPECT_EQ(Inserts().size(), ids.size());
+  EXPECT_EQ(object->Error(), kAddTag + "Overflow");
+  EXPECT_EQ(Inserts().size(), rows);
   EXPECT_EQ(object->Detalle().Ap_ID, "32767");
-  EXPECT_EQ(ApartadoTestAccess::LineCounter(*object), 32767);
+}
+
+// The failure path keeps what the steps before it did, such as the folio.
+TEST_F(AddTest, UnexpectedFailuresCarryTheTagAndTwoLineBreaks) {
+  struct Case {
+    const char* failing;
+    Variant folio;
+    std::string error, folioAfter;
+  };
+  script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
+  for (const Case& c : {Case{"Session.IsRemoteServer", Txt("F1"), kAddTag + "perdida", ""},
+                        Case{"Catalog.FormatDateTimeForSql", Txt("F1"), kAddTag + "perdida", "F1"},
+                        Case{"Catalog.CheckProductSize", Txt("F1"), kAddTag + "perdida", "F1"},
+                        Case{"", Variant::MakeNull(), kAddTag + "Invalid use of Null", ""},
+                        Case{"", Variant::FromLong(12), "", "12"}}) {
+    script().Answer("Catalog.GetNextFolio", c.folio);
+    if (*c.failing) ThrowSoon(c.failing, "perdida");
+    Begin();
+    EXPECT_EQ(Add(SampleLine()), c.error.empty() ? kTrue : kFalse);
+    EXPECT_EQ(object->Error(), c.error);
+    EXPECT_EQ(object->Encabezado().Ap_Folio, c.folioAfter);
+  }
 }
 
 }  // namespace

@@ -3,11 +3,13 @@
 // header and line, and a fixture holding one object over the fakes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "apartado/apartado.h"
+#include "apartado/failure.h"
 #include "support/fakes.h"
 
 namespace apartado {
@@ -22,25 +24,33 @@ struct ApartadoTestAccess {
 namespace capture_testing {
 
 inline Variant Txt(std::string s) { return Variant::FromText(std::move(s)); }
+inline Variant Flag(Boolean b) { return Variant::FromInteger(b); }
+
+// The description of the failure that call lets out, or "no failure".
+inline std::string FailureOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Failure& f) {
+    return f.what();
+  }
+  return "no failure";
+}
+
+// The description column of every catalogue the line validation checks.
+inline const char* const kDescriptions[][2] = {
+    {"Moneda", "Mn_Descripcion"},  {"Almacen", "Al_Descripcion"},         {"Vendedor", "Vn_Descripcion"},
+    {"Cliente", "Cl_Descripcion"}, {"Condicion_Venta", "Cv_Descripcion"}, {"Producto", "Pr_Descripcion"},
+    {"Talla", "Tl_Descripcion"},   {"Color", "Cl_Descripcion"},           {"Unidad", "Un_Descripcion"},
+};
 
 // Product P1: type 01, sold and kept in PZA (control 2 in KG, cost in PZA).
 inline void ScriptCatalogue(testing::Script& s, testing::FakeConnection& c) {
-  for (const auto& [table, column] :
-       std::vector<std::pair<std::string, std::string>>{{"Moneda", "Mn_Descripcion"},
-                                                        {"Almacen", "Al_Descripcion"},
-                                                        {"Vendedor", "Vn_Descripcion"},
-                                                        {"Cliente", "Cl_Descripcion"},
-                                                        {"Condicion_Venta", "Cv_Descripcion"},
-                                                        {"Producto", "Pr_Descripcion"},
-                                                        {"Talla", "Tl_Descripcion"},
-                                                        {"Color", "Cl_Descripcion"},
-                                                        {"Unidad", "Un_Descripcion"}})
-    s.Lookup(table, column, "descripcion");
-  s.Lookup("Producto", "Pr_Tipo_Producto", "01");
-  s.Lookup("Producto", "Pr_Tipo_Costeo", "PEPS");
-  s.Lookup("Producto", "Pr_Unidad_Control_1", "PZA");
-  s.Lookup("Producto", "Pr_Unidad_Control_2", "KG");
-  s.Lookup("Producto", "Pr_Unidad_Costo", "PZA");
+  for (const auto& [table, column] : kDescriptions) s.Lookup(table, column, "descripcion");
+  const char* const product[][2] = {
+      {"Pr_Tipo_Producto", "01"},    {"Pr_Tipo_Costeo", "PEPS"}, {"Pr_Unidad_Control_1", "PZA"},
+      {"Pr_Unidad_Control_2", "KG"}, {"Pr_Unidad_Costo", "PZA"},
+  };
+  for (const auto& [column, value] : product) s.Lookup("Producto", column, value);
   // The stock reservation looks the product up before it moves stock.
   c.AnswerAlways("FROM Producto", {"Pr_Cve_Producto", "Pr_Tipo_Producto", "Pr_Descripcion"},
                  {{Txt("P1"), Txt("01"), Txt("Camisa")}});
@@ -80,31 +90,26 @@ inline tApDetalle SampleLine(double quantity = 2) {
 // order of calls can be compared without restating whole statements.
 inline std::vector<std::string> ShortCalls(const testing::Script& s) {
   std::vector<std::string> texts;
-  for (const testing::Call& c : s.Calls()) {
-    if (c.operation == "Connection.Execute")
-      texts.push_back("Connection.Execute(" + c.args[0].substr(0, c.args[0].find(' ')) + ")");
-    else
-      texts.push_back(c.Text());
-  }
-  return texts;
-}
-
-// The calls whose whole text starts with prefix, e.g. "Catalog.LookupValue(Talla".
-inline std::vector<std::string> CallsStartingWith(const testing::Script& s, const std::string& prefix) {
-  std::vector<std::string> texts;
   for (const testing::Call& c : s.Calls())
-    if (std::string text = c.Text(); text.rfind(prefix, 0) == 0) texts.push_back(std::move(text));
+    texts.push_back(c.operation == "Connection.Execute"
+                        ? "Connection.Execute(" + c.args[0].substr(0, c.args[0].find(' ')) + ")"
+                        : c.Text());
   return texts;
 }
 
+// Public members, so that the cases of a table can arrange the scene.
 class CaptureTest : public ::testing::Test {
- protected:
+ public:
   CaptureTest() {
     ScriptCatalogue(script(), connection());
     object = std::make_unique<Apartado>();
   }
   testing::Script& script() { return suite.script(); }
   testing::FakeConnection& connection() { return suite.connection(); }
+  // The n-th call of operation from now on fails with description.
+  void ThrowSoon(const std::string& operation, const std::string& description, int n = 1) {
+    script().ThrowAt(operation, script().Count(operation) + n, description);
+  }
   // Starts a layaway with the header given.
   void Begin(const tApEncabezado& header = SampleHeader()) {
     object->Nuevo();
