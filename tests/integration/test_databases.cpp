@@ -5,52 +5,22 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 namespace apartado::testing {
-namespace {
-
-bool IsPostgresString(const std::string& c) { return c.rfind("postgres", 0) == 0; }
-
-// The SQLite files handed out, removed when the test program ends.
-class TemporaryFiles {
- public:
-  std::string NewPath() {
-    static std::atomic<int> counter{0};
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("apartado-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".db");
-    std::lock_guard<std::mutex> lock(mutex_);
-    paths_.push_back(path.string());
-    return path.string();
-  }
-  ~TemporaryFiles() {
-    for (const std::string& p : paths_) RemoveDatabaseFiles(p);
-  }
-  static void RemoveDatabaseFiles(const std::string& path) {
-    std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(path + suffix, ignored);
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> paths_;
-};
-
-TemporaryFiles& Files() {
-  static TemporaryFiles files;
-  return files;
-}
-
-}  // namespace
+namespace fs = std::filesystem;
 
 std::vector<std::string> TestConnectionStrings() {
-  std::vector<std::string> strings{Files().NewPath()};
+  // The SQLite files of this test program, in one directory removed when the program ends.
+  static struct Directory {
+    fs::path path = fs::temp_directory_path() / ("apartado-test-" + std::to_string(::getpid()));
+    std::error_code ignored;
+    std::atomic<int> files{0};
+    Directory() { fs::create_directories(path); }
+    ~Directory() { fs::remove_all(path, ignored); }
+  } directory;
+  std::vector<std::string> strings{(directory.path / (std::to_string(++directory.files) + ".db")).string()};
   if (const char* pg = std::getenv("APARTADO_TEST_PG"); pg != nullptr && *pg != '\0') strings.emplace_back(pg);
   return strings;
-}
-
-std::string BackendName(const std::string& connectionString) {
-  return IsPostgresString(connectionString) ? "PostgreSQL" : "SQLite";
 }
 
 std::unique_ptr<Database> OpenFresh(const std::string& connectionString) {
@@ -59,13 +29,9 @@ std::unique_ptr<Database> OpenFresh(const std::string& connectionString) {
     db->RunScript("DROP SCHEMA public CASCADE; CREATE SCHEMA public;");
     return db;
   }
-  std::string path = connectionString.rfind("sqlite:", 0) == 0 ? connectionString.substr(7) : connectionString;
-  if (path != ":memory:") TemporaryFiles::RemoveDatabaseFiles(path);
+  const std::string path = connectionString.rfind("sqlite:", 0) == 0 ? connectionString.substr(7) : connectionString;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path + suffix);
   return Database::Open(connectionString);
 }
-
-void BackendTest::SetUp() { db_ = OpenFresh(GetParam()); }
-
-bool BackendTest::IsPostgres() const { return IsPostgresString(GetParam()); }
 
 }  // namespace apartado::testing
