@@ -3,7 +3,8 @@
 // straight on an identical database without the component. Then the
 // per-line cost as the Apartado table grows.
 //
-//   capture_bench [--lines N] [--sizes 1000,10000,100000,1000000] [--quick]
+//   capture_bench [--lines N] [--sizes 1000,10000,100000,1000000] [--rounds N] [--only memory|file] [--quick]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,8 @@ void LoadCatalogue(Database& db) {
 void Prefill(Database& db, long rows) {
   Transaction tx(db);
   for (long r = 0; r < rows; ++r) {
-    const std::string folio = "H" + std::to_string(r / kLinesPerLayaway);
+    std::string folio = "H";  // appended, not "H" + ...: g++ 12 -O2 warns falsely (-Wrestrict) on the latter
+    folio += std::to_string(r / kLinesPerLayaway);
     char id[8];
     std::snprintf(id, sizeof id, "%04ld", r % kLinesPerLayaway + 1);
     db.Command(
@@ -214,13 +216,22 @@ void OnFreshThread(Work work) {
 }
 
 struct Figures {
-  double component = 0;
+  double component = 0;  // seconds per line, median of the rounds
   double floor = 0;
-  std::size_t statements = 0;
+  double ratio = 0;  // median of the rounds' ratios
+  std::size_t statements = 0;  // per round
 };
 
-// Component capture against the floor, each on its own fresh database.
-Figures CompareWithFloor(const std::string& componentPath, const std::string& floorPath, int lines) {
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Component capture against the floor, each on its own fresh database. The
+// two alternate round by round on the same thread, so that both meet the
+// same machine: a VM's neighbours move single figures by tens of percent.
+Figures CompareWithFloor(const std::string& componentPath, const std::string& floorPath, int lines, int rounds) {
   std::shared_ptr<Database> componentDb = Database::Open(componentPath);
   LoadCatalogue(*componentDb);
   auto floorDb = Database::Open(floorPath);
@@ -229,35 +240,45 @@ Figures CompareWithFloor(const std::string& componentPath, const std::string& fl
   options.database = componentDb;
   auto factory = std::make_shared<RecordingFactory>(suite::MakeSuiteFactory(options));
   InstallServiceFactory(factory);
+  std::vector<double> component, floor, ratio;
   Figures f;
   OnFreshThread([&] {
     Apartado layaway;
     CaptureLines(layaway, std::min(lines, 100));  // warm-up: caches, prepared statements
-    factory->log.clear();
-    factory->recording = true;
-    f.component = CaptureLines(layaway, lines);
-    factory->recording = false;
+    for (int r = 0; r < rounds; ++r) {
+      factory->log.clear();
+      factory->recording = true;
+      const double c = CaptureLines(layaway, lines) / lines;
+      factory->recording = false;
+      // The recorded folios are new to the floor's database, and the stock
+      // updates are relative, so the statements replay as they ran.
+      const double fl = RunStatements(*floorDb, factory->log) / lines;
+      component.push_back(c);
+      floor.push_back(fl);
+      ratio.push_back(c / fl);
+      f.statements = factory->log.size();
+    }
   });
   InstallServiceFactory(nullptr);
-  f.statements = factory->log.size();
-  // The recorded folios are new to the floor's database, and the stock
-  // updates are relative, so the statements replay as they ran.
-  f.floor = RunStatements(*floorDb, factory->log);
+  f.component = Median(component);
+  f.floor = Median(floor);
+  f.ratio = Median(ratio);
   return f;
 }
 
-void PrintComparison(const char* label, const Figures& f, int lines) {
-  std::printf("%-22s component %9.0f lines/s (%7.1f us/line)   floor %9.0f lines/s (%7.1f us/line)   ratio %.2f"
-              "   [%zu statements]\n",
-              label, lines / f.component, 1e6 * f.component / lines, lines / f.floor, 1e6 * f.floor / lines,
-              f.component / f.floor, f.statements);
+void PrintComparison(const char* label, const Figures& f) {
+  std::printf("%-14s component %7.1f us/line (%6.0f lines/s)   floor %7.1f us/line (%6.0f lines/s)   ratio %.2f"
+              "   [%zu statements a round]\n",
+              label, 1e6 * f.component, 1 / f.component, 1e6 * f.floor, 1 / f.floor, f.ratio, f.statements);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int lines = 5000;
+  int rounds = 5;
   std::vector<long> sizes = {1000, 10000, 100000, 1000000};
+  bool memory = true, file = true;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--lines" && i + 1 < argc) {
@@ -266,25 +287,35 @@ int main(int argc, char** argv) {
       sizes.clear();
       std::stringstream in(argv[++i]);
       for (std::string s; std::getline(in, s, ',');) sizes.push_back(std::atol(s.c_str()));
+    } else if (a == "--only" && i + 1 < argc && (argv[i + 1] == std::string("memory") ||
+                                                  argv[i + 1] == std::string("file"))) {
+      memory = argv[++i] == std::string("memory");
+      file = !memory;
+    } else if (a == "--rounds" && i + 1 < argc) {
+      rounds = std::max(1, std::atoi(argv[++i]));
     } else if (a == "--quick") {
       lines = 300;
+      rounds = 1;
       sizes = {1000, 10000};
     } else {
-      std::cerr << "usage: capture_bench [--lines N] [--sizes N,N,...] [--quick]\n";
+      std::cerr << "usage: capture_bench [--lines N] [--sizes N,N,...] [--rounds N] [--only memory|file] [--quick]\n";
       return 2;
     }
   }
   try {
-    std::printf("Capture on SQLite with the reference suite, %d lines in layaways of %d lines\n", lines,
-                kLinesPerLayaway);
+    std::printf("Capture on SQLite with the reference suite, %d lines in layaways of %d lines; median of %d rounds\n",
+                lines, kLinesPerLayaway, rounds);
     // Each Database::Open of ":memory:" is a database of its own.
-    PrintComparison("in memory", CompareWithFloor(":memory:", ":memory:", lines), lines);
-    const std::string a = TempPath("component.db"), b = TempPath("floor.db");
-    PrintComparison("on file (WAL)", CompareWithFloor(a, b, lines), lines);
-    RemoveDatabase(a);
-    RemoveDatabase(b);
+    if (memory) PrintComparison("in memory", CompareWithFloor(":memory:", ":memory:", lines, rounds));
+    if (file) {
+      const std::string a = TempPath("component.db"), b = TempPath("floor.db");
+      PrintComparison("on file (WAL)", CompareWithFloor(a, b, lines, rounds));
+      RemoveDatabase(a);
+      RemoveDatabase(b);
+    }
 
     for (const bool onFile : {false, true}) {
+      if (onFile ? !file : !memory) continue;
       std::printf("\nPer-line cost as the Apartado table grows (%s, %d lines captured at each size)\n",
                   onFile ? "on file" : "in memory", lines);
       for (long size : sizes) {
