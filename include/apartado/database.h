@@ -49,6 +49,15 @@ class Database {
   // Throws Failure with the database's message, or when a placeholder has no
   // parameter.
   TableRecordset Query(const std::string& sql, const std::vector<Variant>& params = {});
+  // Query, giving again the answer of an earlier run with the same parameters
+  // while nothing it read can have changed. On SQLite an answer is dropped by
+  // this connection's writes to a table it read, a rollback, a schema change
+  // or pragma, and any commit of another connection to the database (checked
+  // by PRAGMA data_version on each call, except for ":memory:"); attaching a
+  // database stops the keeping. Other backends run the query every time.
+  // Only for statements that read tables and call no function whose answer
+  // changes by itself (GETDATE()).
+  TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params = {});
   // Runs a statement that answers no rows; returns the number of rows changed.
   long long Command(const std::string& sql, const std::vector<Variant>& params = {});
   // Runs a script of several statements separated by ';' (schema creation):

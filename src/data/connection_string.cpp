@@ -79,12 +79,15 @@ BackendTarget ParseConnectionString(const std::string& connectionString) {
     if (c.size() == 5) throw Failure("The ODBC connection string is empty");
     return {Backend::ODBC, c.substr(5)};
   }
-  if (StartsWith(c, "sqlite:")) return {Backend::SQLite, SqliteConnect(c.substr(7))};
+  if (StartsWith(c, "sqlite:")) {
+    const std::string path = c.substr(7);
+    return {Backend::SQLite, SqliteConnect(path), path == ":memory:"};
+  }
   std::string scheme;
   if (HasScheme(c, scheme))
     throw Failure("Unknown database kind \"" + scheme +
                   ":\" in the connection string: use a file path, sqlite:PATH, postgresql://... or odbc:...");
-  return {Backend::SQLite, SqliteConnect(c)};
+  return {Backend::SQLite, SqliteConnect(c), c == ":memory:"};
 }
 
 }  // namespace apartado

@@ -9,6 +9,7 @@ namespace apartado {
 struct BackendTarget {
   Backend Kind = Backend::SQLite;
   std::string SociConnect;
+  bool PrivateDatabase = false;  // SQLite ":memory:": no other connection reaches it
 };
 
 // "sqlite:PATH" or a plain path (":memory:" included), "postgresql://..." or

@@ -9,19 +9,21 @@
 #include "data/connection_string.h"
 #include "data/soci_connection.h"
 #include "data/soci_rows.h"
+#include "data/sqlite_change_tracker.h"
 #include "data/sqlite_functions.h"
 #include "data/statement_cache.h"
 #include "data/statement_text.h"
 
 namespace apartado {
 
-// Member order matters: the cached statements go before the session they
-// were prepared on.
+// Member order matters: the cached statements, then the tracker's hooks, go
+// before the session they were made on.
 struct Database::Impl {
   explicit Impl(Backend kind) : backend(kind) {}
   Backend backend;
   soci::session session;
   SociConnection connection{session};
+  std::unique_ptr<SqliteChangeTracker> tracker;
   StatementCache cache{session};
 };
 
@@ -78,10 +80,14 @@ std::unique_ptr<Database> Database::Open(const std::string& connectionString) {
   auto impl = std::make_unique<Impl>(target.Kind);
   try {
     switch (target.Kind) {
-      case Backend::SQLite:
+      case Backend::SQLite: {
         impl->session.open(*soci::factory_sqlite3(), target.SociConnect);
         ConfigureSqlite(impl->session);
+        void* native = static_cast<soci::sqlite3_session_backend*>(impl->session.get_backend())->conn_;
+        impl->tracker = std::make_unique<SqliteChangeTracker>(native, target.PrivateDatabase);
+        impl->cache.UseTracker(impl->tracker.get());
         break;
+      }
       case Backend::PostgreSQL:
         impl->session.open(*soci::factory_postgresql(), target.SociConnect);
         ConfigurePostgres(impl->session);
@@ -107,13 +113,19 @@ TableRecordset Database::Query(const std::string& sql, const std::vector<Variant
   return impl_->cache.Query(sql, params);
 }
 
+TableRecordset Database::CachedQuery(const std::string& sql, const std::vector<Variant>& params) {
+  return impl_->cache.CachedQuery(sql, params);
+}
+
 long long Database::Command(const std::string& sql, const std::vector<Variant>& params) {
   return impl_->cache.Command(sql, params);
 }
 
 void Database::RunScript(const std::string& script) {
-  // Statements prepared before may no longer fit the schema.
+  // Statements prepared before may no longer fit the schema, nor kept
+  // answers the data.
   impl_->cache.Clear();
+  if (impl_->tracker) impl_->tracker->InvalidateAll();
   try {
     switch (impl_->backend) {
       case Backend::SQLite:
