@@ -28,7 +28,7 @@ std::string LookupText(const Variant& value) {
 }
 
 bool HasActiveRow(Database& db, const std::string& sql, const std::vector<Variant>& params) {
-  return !db.Query(sql, params).Eof();
+  return !db.CachedQuery(sql, params).Eof();
 }
 
 std::vector<Variant> Texts(std::initializer_list<std::string> values) {
@@ -54,7 +54,7 @@ std::string SuiteCatalogServices::LookupValue(const std::string& table, const st
     sql += " AND " + RequireIdentifier(keyColumn2) + " = :p2";
     params.push_back(Variant::FromText(keyValue2));
   }
-  TableRecordset rows = Db().Query(sql, params);
+  TableRecordset rows = Db().CachedQuery(sql, params);
   if (rows.Eof()) return "";
   if (!excludedStatus.empty()) {
     const Variant status = rows.Field("Es_Cve_Estado");
@@ -104,7 +104,7 @@ Boolean SuiteCatalogServices::CheckProductSizeColour(const std::string& product,
 // do not count.
 double SuiteCatalogServices::GetUnitFactor(const std::string& product, const std::string& fromUnit,
                                            const std::string& toUnit) {
-  TableRecordset rows = Db().Query(
+  TableRecordset rows = Db().CachedQuery(
       "SELECT Pr_Cve_Producto, Uc_Factor FROM Unidad_Conversion WHERE Un_Cve_Unidad_Origen = :p1 AND "
       "Un_Cve_Unidad_Destino = :p2 AND (Pr_Cve_Producto = :p3 OR Pr_Cve_Producto = '') AND "
       "COALESCE(Es_Cve_Estado, '') <> 'BA' AND Uc_Factor IS NOT NULL",

@@ -29,10 +29,11 @@ double FirstNumber(TableRecordset rows, const std::string& column) {
 // or a null column is False.
 Boolean SuiteWarehouseServices::WarehouseFlag(const char* column, const std::string& branch,
                                               const std::string& warehouse) {
-  const double value = FirstNumber(
-      Db().Query(std::string("SELECT ") + column + " FROM Almacen WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2",
-                 {Variant::FromText(branch), Variant::FromText(warehouse)}),
-      column);
+  const double value =
+      FirstNumber(Db().CachedQuery(std::string("SELECT ") + column +
+                                       " FROM Almacen WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2",
+                                   {Variant::FromText(branch), Variant::FromText(warehouse)}),
+                  column);
   return ToBoolean(value != 0);
 }
 
@@ -57,13 +58,13 @@ double SuiteWarehouseServices::GetStock(const std::string& branch, const std::st
                                         std::int32_t control, const std::string&) {
   if (control != 1 && control != 2) throw Failure(texts::ControlUnitInvalid(control));
   const std::vector<Variant> keys = FiveKeys(branch, warehouse, product, size, colour);
-  TableRecordset type =
-      Db().Query("SELECT Pr_Tipo_Producto FROM Producto WHERE Pr_Cve_Producto = :p1", {Variant::FromText(product)});
+  TableRecordset type = Db().CachedQuery("SELECT Pr_Tipo_Producto FROM Producto WHERE Pr_Cve_Producto = :p1",
+                                         {Variant::FromText(product)});
   if (!type.Eof() && type.Field("Pr_Tipo_Producto").ToText() == "04")
-    return FirstNumber(Db().Query(std::string("SELECT Ek_Cantidad FROM Existencia_Kit") + kFiveKeysWhere, keys),
+    return FirstNumber(Db().CachedQuery(std::string("SELECT Ek_Cantidad FROM Existencia_Kit") + kFiveKeysWhere, keys),
                        "Ek_Cantidad");
   const std::string column = control == 1 ? "Ex_Cantidad_Control_1" : "Ex_Cantidad_Control_2";
-  return FirstNumber(Db().Query("SELECT " + column + " FROM Existencia" + kFiveKeysWhere, keys), column);
+  return FirstNumber(Db().CachedQuery("SELECT " + column + " FROM Existencia" + kFiveKeysWhere, keys), column);
 }
 
 // Ex_Costo_Promedio of the stock row when above 0, else the product's
@@ -72,12 +73,12 @@ double SuiteWarehouseServices::GetCost(const std::string& branch, const std::str
                                        const std::string& product, const std::string& size, const std::string& colour,
                                        double, const std::string&) {
   const double average =
-      FirstNumber(Db().Query(std::string("SELECT Ex_Costo_Promedio FROM Existencia") + kFiveKeysWhere,
-                             FiveKeys(branch, warehouse, product, size, colour)),
+      FirstNumber(Db().CachedQuery(std::string("SELECT Ex_Costo_Promedio FROM Existencia") + kFiveKeysWhere,
+                                   FiveKeys(branch, warehouse, product, size, colour)),
                   "Ex_Costo_Promedio");
   if (average > 0) return average;
   return FirstNumber(
-      Db().Query("SELECT Pr_Costo FROM Producto WHERE Pr_Cve_Producto = :p1", {Variant::FromText(product)}),
+      Db().CachedQuery("SELECT Pr_Costo FROM Producto WHERE Pr_Cve_Producto = :p1", {Variant::FromText(product)}),
       "Pr_Costo");
 }
 
@@ -88,11 +89,11 @@ std::string SuiteWarehouseServices::PickAutomaticLot(std::string branch, std::st
                                                      std::string size, std::string colour, double quantity, double) {
   std::vector<Variant> params = FiveKeys(branch, warehouse, product, size, colour);
   params.push_back(Variant::FromDouble(quantity));
-  TableRecordset lots =
-      Db().Query(std::string("SELECT Lt_Cve_Lote FROM Lote") + kFiveKeysWhere +
-                     " AND Lt_Cantidad >= :p6 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "
-                     "ORDER BY CASE WHEN Lt_Fecha_Caducidad IS NULL THEN 1 ELSE 0 END, Lt_Fecha_Caducidad, Lt_Cve_Lote",
-                 params);
+  TableRecordset lots = Db().CachedQuery(
+      std::string("SELECT Lt_Cve_Lote FROM Lote") + kFiveKeysWhere +
+          " AND Lt_Cantidad >= :p6 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "
+          "ORDER BY CASE WHEN Lt_Fecha_Caducidad IS NULL THEN 1 ELSE 0 END, Lt_Fecha_Caducidad, Lt_Cve_Lote",
+      params);
   return lots.Eof() ? "" : lots.Field("Lt_Cve_Lote").ToText();
 }
 
