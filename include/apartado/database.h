@@ -52,8 +52,9 @@ class Database {
   // Query, giving again the answer of an earlier run with the same parameters
   // while nothing it read can have changed. On SQLite an answer is dropped by
   // this connection's writes to a table it read, a rollback, a schema change
-  // or pragma, and any commit of another connection to the database (checked
-  // by PRAGMA data_version on each call, except for ":memory:"); attaching a
+  // or pragma, and any commit of another connection to the database (in WAL
+  // mode noticed without a lock from the WAL index header, then confirmed by
+  // PRAGMA data_version; ":memory:" has no other connection); attaching a
   // database stops the keeping. Other backends run the query every time.
   // Only for statements that read tables and call no function whose answer
   // changes by itself (GETDATE()).

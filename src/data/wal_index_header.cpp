@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -32,13 +31,14 @@ std::optional<WalIndexHeader> WalIndexHeader::Of(void* nativeConnection) {
 
   sqlite3_file* file = nullptr;
   if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
-      file->pMethods == nullptr || file->pMethods->iVersion < 2 || file->pMethods->xShmMap == nullptr)
+      file->pMethods == nullptr || file->pMethods->iVersion < 2 || file->pMethods->xShmMap == nullptr ||
+      file->pMethods->xShmBarrier == nullptr)
     return std::nullopt;
   void volatile* memory = nullptr;
   // Not extending: only an index already mapped is taken.
   if (file->pMethods->xShmMap(file, 0, kIndexPageSize, 0, &memory) != SQLITE_OK || memory == nullptr)
     return std::nullopt;
-  WalIndexHeader header(static_cast<const volatile unsigned char*>(memory));
+  WalIndexHeader header(file, static_cast<const volatile unsigned char*>(memory));
   const std::optional<Snapshot> first = header.Read();
   std::uint32_t version = 0;
   if (first) std::memcpy(&version, first->data(), sizeof version);
@@ -49,10 +49,12 @@ std::optional<WalIndexHeader> WalIndexHeader::Of(void* nativeConnection) {
 std::optional<WalIndexHeader::Snapshot> WalIndexHeader::Read() const {
   // A writer rewrites the second copy, then the first: copies that agree are
   // a header no commit is halfway through.
+  // The barrier is SQLite's own, as its readers use between the copies.
+  auto* file = static_cast<sqlite3_file*>(file_);
   Snapshot snapshot;
-  std::atomic_thread_fence(std::memory_order_acquire);
+  file->pMethods->xShmBarrier(file);
   for (std::size_t i = 0; i < kHeaderSize; ++i) snapshot[i] = memory_[i];
-  std::atomic_thread_fence(std::memory_order_acquire);
+  file->pMethods->xShmBarrier(file);
   for (std::size_t i = kHeaderSize; i < 2 * kHeaderSize; ++i) snapshot[i] = memory_[i];
   if (std::memcmp(snapshot.data(), snapshot.data() + kHeaderSize, kHeaderSize) != 0) return std::nullopt;
   return snapshot;

@@ -28,7 +28,8 @@ class WalIndexHeader {
   std::optional<Snapshot> Read() const;
 
  private:
-  explicit WalIndexHeader(const volatile unsigned char* memory) : memory_(memory) {}
+  WalIndexHeader(void* file, const volatile unsigned char* memory) : file_(file), memory_(memory) {}
+  void* file_;  // the database's sqlite3_file
   const volatile unsigned char* memory_;
 };
 
