@@ -77,7 +77,8 @@ void Prefill(Database& db, long rows) {
         "INSERT INTO Apartado (Ap_Folio, Ap_ID, Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Cl_Cve_Cliente, "
         "Ap_Cantidad_1, Ap_Precio_Neto_Importe, Ap_Fecha) VALUES (:p1, :p2, '01', 'A1', :p3, 'C1', 1, 116, "
         "'2025-01-01 10:00:00')",
-        {Variant::FromText(folio), Variant::FromText(id), Variant::FromText(ProductKey(static_cast<int>(r % kProducts)))});
+        {Variant::FromText(folio), Variant::FromText(id),
+         Variant::FromText(ProductKey(static_cast<int>(r % kProducts)))});
   }
   tx.Commit();
 }
@@ -139,9 +140,7 @@ class RecordingFactory : public ServiceFactory {
   std::shared_ptr<CatalogServices> CreateCatalogServices() override { return inner_->CreateCatalogServices(); }
   std::shared_ptr<WarehouseServices> CreateWarehouseServices() override { return inner_->CreateWarehouseServices(); }
   std::unique_ptr<TaxCalculator> CreateTaxCalculator() override { return inner_->CreateTaxCalculator(); }
-  std::unique_ptr<ReceivableDocument> CreateReceivableDocument() override {
-    return inner_->CreateReceivableDocument();
-  }
+  std::unique_ptr<ReceivableDocument> CreateReceivableDocument() override { return inner_->CreateReceivableDocument(); }
   std::unique_ptr<SeriesAssignment> CreateSeriesAssignment() override { return inner_->CreateSeriesAssignment(); }
   std::unique_ptr<LotAssignment> CreateLotAssignment() override { return inner_->CreateLotAssignment(); }
 
@@ -218,7 +217,7 @@ void OnFreshThread(Work work) {
 struct Figures {
   double component = 0;  // seconds per line, median of the rounds
   double floor = 0;
-  double ratio = 0;  // median of the rounds' ratios
+  double ratio = 0;            // median of the rounds' ratios
   std::size_t statements = 0;  // per round
 };
 
@@ -267,9 +266,50 @@ Figures CompareWithFloor(const std::string& componentPath, const std::string& fl
 }
 
 void PrintComparison(const char* label, const Figures& f) {
-  std::printf("%-14s component %7.1f us/line (%6.0f lines/s)   floor %7.1f us/line (%6.0f lines/s)   ratio %.2f"
-              "   [%zu statements a round]\n",
-              label, 1e6 * f.component, 1 / f.component, 1e6 * f.floor, 1 / f.floor, f.ratio, f.statements);
+  std::printf(
+      "%-14s component %7.1f us/line (%6.0f lines/s)   floor %7.1f us/line (%6.0f lines/s)   ratio %.2f"
+      "   [%zu statements a round]\n",
+      label, 1e6 * f.component, 1 / f.component, 1e6 * f.floor, 1 / f.floor, f.ratio, f.statements);
+}
+
+// Seconds per line captured into Apartado tables prefilled with each size of
+// rows. The sizes take turns round by round, so that a slow spell of the
+// machine falls on all of them alike.
+std::vector<double> GrowthPerLine(const std::vector<long>& sizes, bool onFile, int lines, int rounds) {
+  struct Grown {
+    std::string path;
+    std::shared_ptr<Database> db;
+    std::vector<double> perLine;
+  };
+  std::vector<Grown> grown;
+  for (const long size : sizes) {
+    const std::string path = onFile ? TempPath("grow-" + std::to_string(size) + ".db") : ":memory:";
+    if (onFile) RemoveDatabase(path);
+    grown.push_back({path, Database::Open(path), {}});
+    LoadCatalogue(*grown.back().db);
+    Prefill(*grown.back().db, size);
+  }
+  const int perRound = std::max(1, lines / rounds);
+  for (int r = 0; r < rounds; ++r) {
+    for (Grown& g : grown) {
+      suite::SuiteOptions options;
+      options.database = g.db;
+      InstallServiceFactory(suite::MakeSuiteFactory(options));
+      OnFreshThread([&] {
+        Apartado layaway;
+        CaptureLines(layaway, std::min(perRound, 100));
+        g.perLine.push_back(CaptureLines(layaway, perRound) / perRound);
+      });
+      InstallServiceFactory(nullptr);
+    }
+  }
+  std::vector<double> medians;
+  for (Grown& g : grown) {
+    medians.push_back(Median(g.perLine));
+    g.db.reset();
+    if (onFile) RemoveDatabase(g.path);
+  }
+  return medians;
 }
 
 }  // namespace
@@ -287,8 +327,8 @@ int main(int argc, char** argv) {
       sizes.clear();
       std::stringstream in(argv[++i]);
       for (std::string s; std::getline(in, s, ',');) sizes.push_back(std::atol(s.c_str()));
-    } else if (a == "--only" && i + 1 < argc && (argv[i + 1] == std::string("memory") ||
-                                                  argv[i + 1] == std::string("file"))) {
+    } else if (a == "--only" && i + 1 < argc &&
+               (argv[i + 1] == std::string("memory") || argv[i + 1] == std::string("file"))) {
       memory = argv[++i] == std::string("memory");
       file = !memory;
     } else if (a == "--rounds" && i + 1 < argc) {
@@ -316,28 +356,13 @@ int main(int argc, char** argv) {
 
     for (const bool onFile : {false, true}) {
       if (onFile ? !file : !memory) continue;
-      std::printf("\nPer-line cost as the Apartado table grows (%s, %d lines captured at each size)\n",
-                  onFile ? "on file" : "in memory", lines);
-      for (long size : sizes) {
-        const std::string path = onFile ? TempPath("grow.db") : ":memory:";
-        if (onFile) RemoveDatabase(path);
-        std::shared_ptr<Database> db = Database::Open(path);
-        LoadCatalogue(*db);
-        Prefill(*db, size);
-        suite::SuiteOptions options;
-        options.database = db;
-        InstallServiceFactory(suite::MakeSuiteFactory(options));
-        double seconds = 0;
-        OnFreshThread([&] {
-          Apartado layaway;
-          CaptureLines(layaway, std::min(lines, 100));
-          seconds = CaptureLines(layaway, lines);
-        });
-        InstallServiceFactory(nullptr);
-        db.reset();
-        std::printf("  %8ld stored rows: %8.1f us/line\n", size, 1e6 * seconds / lines);
-        if (onFile) RemoveDatabase(path);
-      }
+      std::printf(
+          "\nPer-line cost as the Apartado table grows (%s, %d lines captured at each size, median of %d "
+          "rounds)\n",
+          onFile ? "on file" : "in memory", lines, rounds);
+      const std::vector<double> perLine = GrowthPerLine(sizes, onFile, lines, rounds);
+      for (std::size_t i = 0; i < sizes.size(); ++i)
+        std::printf("  %8ld stored rows: %8.1f us/line\n", sizes[i], 1e6 * perLine[i]);
     }
   } catch (const std::exception& e) {
     std::cerr << "capture_bench: " << e.what() << "\n";
