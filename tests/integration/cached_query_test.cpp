@@ -116,6 +116,11 @@ TEST_P(CachedQueryTest, EachParameterValueHasItsOwnAnswer) {
     EXPECT_EQ(Answer(db->CachedQuery("SELECT typeof(:p1) AS Valor", {Variant::FromText("1")})), "text");
     EXPECT_EQ(Answer(db->CachedQuery("SELECT typeof(:p1) AS Valor", {Variant::FromLong(1)})), "integer");
   }
+  // A count reads no column of its table, yet depends on it.
+  const auto count = [&] { return db->CachedQuery("SELECT COUNT(*) AS Valor FROM Dato").Field("Valor").ToLong(); };
+  EXPECT_EQ(count(), 2);
+  db->Command("INSERT INTO Dato VALUES ('C', 'tres')");
+  EXPECT_EQ(count(), 3);
 }
 
 TEST(CachedQueryConcurrency, CommitsOfAnotherThreadAreSeenInOrderAndOnceDone) {
