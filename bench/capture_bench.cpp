@@ -3,7 +3,10 @@
 // straight on an identical database without the component. Then the
 // per-line cost as the Apartado table grows.
 //
-//   capture_bench [--lines N] [--sizes 1000,10000,100000,1000000] [--rounds N] [--only memory|file] [--quick]
+//   capture_bench [--lines N] [--sizes 1000,10000,100000,1000000] [--rounds N] [--only memory|file] [--no-pin]
+//                 [--quick]
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -312,13 +315,25 @@ std::vector<double> GrowthPerLine(const std::vector<long>& sizes, bool onFile, i
   return medians;
 }
 
+// Keeps this thread, and every thread it starts, on the CPU it runs on now:
+// on a VM one virtual CPU can be slower than another for a while, and fresh
+// measuring threads would otherwise land on either. Answers the CPU, or -1.
+int PinToCurrentCpu() {
+  const int cpu = sched_getcpu();
+  if (cpu < 0) return -1;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  return sched_setaffinity(0, sizeof set, &set) == 0 ? cpu : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int lines = 5000;
   int rounds = 5;
   std::vector<long> sizes = {1000, 10000, 100000, 1000000};
-  bool memory = true, file = true;
+  bool memory = true, file = true, pin = true;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--lines" && i + 1 < argc) {
@@ -333,18 +348,24 @@ int main(int argc, char** argv) {
       file = !memory;
     } else if (a == "--rounds" && i + 1 < argc) {
       rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--no-pin") {
+      pin = false;
     } else if (a == "--quick") {
       lines = 300;
       rounds = 1;
       sizes = {1000, 10000};
     } else {
-      std::cerr << "usage: capture_bench [--lines N] [--sizes N,N,...] [--rounds N] [--only memory|file] [--quick]\n";
+      std::cerr << "usage: capture_bench [--lines N] [--sizes N,N,...] [--rounds N] [--only memory|file] [--no-pin] "
+                   "[--quick]\n";
       return 2;
     }
   }
   try {
-    std::printf("Capture on SQLite with the reference suite, %d lines in layaways of %d lines; median of %d rounds\n",
+    const int cpu = pin ? PinToCurrentCpu() : -1;
+    std::printf("Capture on SQLite with the reference suite, %d lines in layaways of %d lines; median of %d rounds",
                 lines, kLinesPerLayaway, rounds);
+    if (cpu >= 0) std::printf("; every thread on CPU %d", cpu);
+    std::printf("\n");
     // Each Database::Open of ":memory:" is a database of its own.
     if (memory) PrintComparison("in memory", CompareWithFloor(":memory:", ":memory:", lines, rounds));
     if (file) {
