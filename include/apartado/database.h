@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,15 +51,20 @@ class Database {
   // parameter.
   TableRecordset Query(const std::string& sql, const std::vector<Variant>& params = {});
   // Query, giving again the answer of an earlier run with the same parameters
-  // while nothing it read can have changed. On SQLite an answer is dropped by
-  // this connection's writes to a table it read, a rollback, a schema change
-  // or pragma, and any commit of another connection to the database (in WAL
-  // mode noticed without a lock from the WAL index header, then confirmed by
-  // PRAGMA data_version; ":memory:" has no other connection); attaching a
-  // database stops the keeping. Other backends run the query every time.
-  // Only for statements that read tables and call no function whose answer
-  // changes by itself (GETDATE()).
+  // while it is provably still what the query would answer. Only on SQLite,
+  // and only for a query of one table ("SELECT ... FROM Table WHERE ...",
+  // no join, view or subquery): the answer is dropped when this connection
+  // writes that table (or a table whose triggers may write it), rolls back,
+  // runs a statement whose effect cannot be told from its text, or fails a
+  // statement; and it is given again only after PRAGMA data_version has shown
+  // that no other connection committed since, asked once per transaction
+  // begun here (which holds the write lock) and before every read otherwise
+  // (":memory:" has no other connection). Every other query, and every query
+  // on other backends, runs each time. Not for stock, lots, serial numbers,
+  // folios or receivables: those are read under locks.
   TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params = {});
+  // How many times CachedQuery gave a kept answer instead of running.
+  std::uint64_t KeptAnswersGiven() const;
   // Runs a statement that answers no rows; returns the number of rows changed.
   long long Command(const std::string& sql, const std::vector<Variant>& params = {});
   // Runs a script of several statements separated by ';' (schema creation):
@@ -67,12 +73,38 @@ class Database {
   // throws Failure with the database's message.
   void RunScript(const std::string& script);
 
-  // Transactions: on SQLite Begin takes the write lock at once (BEGIN
-  // IMMEDIATE), so that a transaction that reads and then writes cannot fail
-  // on another writer halfway. Throw Failure with the database's message.
+  // Transactions. Begin opens one or, inside one, a nested transaction (a
+  // savepoint) that Rollback undoes alone; Commit and Rollback end the
+  // innermost. On SQLite the outermost Begin takes the write lock at once
+  // (BEGIN IMMEDIATE): a transaction that reads, then writes, cannot then
+  // fail on another writer halfway, and what it read stays true until it
+  // ends. Commit of a transaction whose health is not Sound rolls it back
+  // and throws (PostgreSQL would otherwise answer a COMMIT of a failed
+  // transaction by rolling it back silently). Throw Failure with the
+  // database's message; Begin throws TransactionConflict when the database
+  // stayed busy past the busy timeout.
   void Begin();
   void Commit();
   void Rollback();
+  int TransactionDepth() const;
+  bool InTransaction() const { return TransactionDepth() > 0; }
+  // How the open transaction stands (Sound outside any): Conflict once a
+  // statement in it failed on a deadlock, a serialization failure or a busy
+  // database, until the outermost transaction ends; Failed while the
+  // database refuses to go on with it (PostgreSQL after any failed
+  // statement, until a savepoint before it is rolled back to; SQLite when it
+  // rolled the transaction back itself).
+  TransactionHealth Health() const;
+
+  // Connection::HoldLayaway and HoldStock: on PostgreSQL (inside a
+  // transaction) the rows are read FOR UPDATE in one fixed order; elsewhere
+  // nothing is done (SQLite's transaction holds the write lock already; SQL
+  // Server is not covered).
+  void HoldLayaway(const std::string& folio);
+  void HoldStock(const StockRowKey& key);
+
+  // The connection string this database was opened with.
+  const std::string& ConnectionString() const;
 
   struct Impl;
 

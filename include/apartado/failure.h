@@ -13,4 +13,12 @@ class Failure : public std::runtime_error {
   std::string Description() const { return what(); }
 };
 
+// A transaction spoiled by another session's concurrent work (a deadlock, a
+// serialization failure, a database kept busy). Nothing of it was kept; run
+// it again from the start.
+class TransactionConflict : public Failure {
+ public:
+  using Failure::Failure;
+};
+
 }  // namespace apartado

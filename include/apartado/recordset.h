@@ -47,8 +47,27 @@ class TableRecordset final : public Recordset {
   bool closed_ = false;
 };
 
+// How an open transaction stands after the statements run in it so far.
+enum class TransactionHealth {
+  Sound,     // it can go on and be committed
+  Failed,    // a statement failure spoiled it: it can only be rolled back
+  Conflict,  // another session's concurrent work made it fail (a deadlock, a
+             // serialization failure, a database kept busy): roll it back and
+             // run it again from its start
+};
+
+// The keys of one stock row of Existencia or Existencia_Kit.
+struct StockRowKey {
+  std::string Sc_Cve_Sucursal;
+  std::string Al_Cve_Almacen;
+  std::string Pr_Cve_Producto;
+  std::string Tl_Cve_Talla;
+  std::string Cl_Cve_Color;
+};
+
 // The open database connection a session hands out: executes one statement's
-// text as it stands.
+// text as it stands, and groups statements into transactions for a host (the
+// layaway component itself never opens one).
 class Connection {
  public:
   virtual ~Connection() = default;
@@ -57,6 +76,31 @@ class Connection {
   // any of it runs. A database error throws Failure carrying the database's
   // own message.
   virtual std::unique_ptr<Recordset> Execute(const std::string& commandText) = 0;
+
+  // Opens a transaction or, inside one, a nested transaction (a savepoint)
+  // that can be rolled back alone. On SQLite the outermost transaction takes
+  // the write lock at once, so whatever it reads stays as read until it ends.
+  // CommitTrans and RollbackTrans end the innermost transaction; committing
+  // a transaction whose health is not Sound rolls it back and throws. All
+  // throw Failure with the database's message; these defaults, for a
+  // connection that keeps no transactions, throw Failure saying so.
+  virtual void BeginTrans();
+  virtual void CommitTrans();
+  virtual void RollbackTrans();
+  // How many transactions are open (0 outside any).
+  virtual int TransactionDepth() const;
+  // How the open transaction stands; Sound outside any.
+  virtual TransactionHealth Health() const;
+
+  // Lock, until the outermost transaction ends, the rows that an operation
+  // decides on where the component reads them itself: the layaway's rows
+  // and the stock rows they name, or one stock row. Another session holding
+  // any of them is waited for; rows are always taken in one order (layaway
+  // rows, then stock rows by key), so that two holders never wait on each
+  // other. Where the outermost transaction already excludes every other
+  // writer (SQLite) nothing more is done. The defaults do nothing.
+  virtual void HoldLayaway(const std::string& Ap_Folio);
+  virtual void HoldStock(const StockRowKey& key);
 };
 
 }  // namespace apartado

@@ -7,26 +7,12 @@
 
 #include "apartado/failure.h"
 #include "data/connection_string.h"
-#include "data/soci_connection.h"
+#include "data/database_impl.h"
 #include "data/soci_rows.h"
-#include "data/sqlite_change_tracker.h"
 #include "data/sqlite_functions.h"
-#include "data/statement_cache.h"
 #include "data/statement_text.h"
 
 namespace apartado {
-
-// Member order matters: the cached statements, then the tracker's hooks, go
-// before the session they were made on.
-struct Database::Impl {
-  explicit Impl(Backend kind) : backend(kind) {}
-  Backend backend;
-  soci::session session;
-  SociConnection connection{session};
-  std::unique_ptr<SqliteChangeTracker> tracker;
-  StatementCache cache{session};
-};
-
 namespace {
 
 // A busy writer elsewhere is waited for this long before SQLite gives up.
@@ -45,6 +31,21 @@ void ConfigureSqlite(soci::session& session) {
 void ConfigurePostgres(soci::session& session) {
   // Notices ("relation already exists, skipping") would go to stderr.
   session << "SET client_min_messages TO warning";
+}
+
+// Kept answers learn of other connections' commits, and of the schema, here.
+std::unique_ptr<AnswerCache> SqliteAnswerCache(StatementCache& cache, bool privateDatabase) {
+  return std::make_unique<AnswerCache>(
+      privateDatabase,
+      [&cache] {
+        TableRecordset versions =
+            cache.Query("SELECT data_version, schema_version FROM pragma_data_version, pragma_schema_version", {});
+        return std::make_pair(static_cast<std::int64_t>(versions.Field("data_version").ToDouble()),
+                              static_cast<std::int64_t>(versions.Field("schema_version").ToDouble()));
+      },
+      [&cache] {
+        return cache.Query("SELECT type, tbl_name, sql FROM sqlite_schema WHERE type IN ('table', 'trigger')", {});
+      });
 }
 
 void RunSqliteScript(soci::session& session, const std::string& script) {
@@ -77,20 +78,19 @@ void RunPostgresScript(soci::session& session, const std::string& script) {
 
 std::unique_ptr<Database> Database::Open(const std::string& connectionString) {
   const BackendTarget target = ParseConnectionString(connectionString);
-  auto impl = std::make_unique<Impl>(target.Kind);
+  auto impl = std::make_unique<Impl>(target.Kind, connectionString);
   try {
     switch (target.Kind) {
-      case Backend::SQLite: {
+      case Backend::SQLite:
         impl->session.open(*soci::factory_sqlite3(), target.SociConnect);
         ConfigureSqlite(impl->session);
-        void* native = static_cast<soci::sqlite3_session_backend*>(impl->session.get_backend())->conn_;
-        impl->tracker = std::make_unique<SqliteChangeTracker>(native, target.PrivateDatabase);
-        impl->cache.UseTracker(impl->tracker.get());
+        impl->sqlite = static_cast<soci::sqlite3_session_backend*>(impl->session.get_backend())->conn_;
+        impl->answers = SqliteAnswerCache(impl->cache, target.PrivateDatabase);
         break;
-      }
       case Backend::PostgreSQL:
         impl->session.open(*soci::factory_postgresql(), target.SociConnect);
         ConfigurePostgres(impl->session);
+        impl->postgres = static_cast<soci::postgresql_session_backend*>(impl->session.get_backend())->conn_;
         break;
       case Backend::ODBC:
         impl->session.open(*soci::factory_odbc(), target.SociConnect);
@@ -107,25 +107,50 @@ Database::~Database() = default;
 
 Backend Database::GetBackend() const { return impl_->backend; }
 
+const std::string& Database::ConnectionString() const { return impl_->connectionString; }
+
 Connection& Database::GetConnection() { return impl_->connection; }
 
 TableRecordset Database::Query(const std::string& sql, const std::vector<Variant>& params) {
-  return impl_->cache.Query(sql, params);
+  try {
+    TableRecordset rows = impl_->cache.Query(sql, params);
+    impl_->Ran(sql);
+    return rows;
+  } catch (const soci::soci_error& e) {
+    impl_->Fail(e);
+  }
 }
 
 TableRecordset Database::CachedQuery(const std::string& sql, const std::vector<Variant>& params) {
-  return impl_->cache.CachedQuery(sql, params);
+  Impl& m = *impl_;
+  if (!m.answers) return Query(sql, params);
+  try {
+    const std::string table = m.answers->KeepableTable(sql);
+    if (table.empty()) return Query(sql, params);
+    m.answers->Refresh(m.HoldsWriteLock(), m.transactionSerial);
+    return m.cache.CachedQuery(sql, params, *m.answers, table);
+  } catch (const soci::soci_error& e) {
+    m.Fail(e);
+  }
 }
 
+std::uint64_t Database::KeptAnswersGiven() const { return impl_->answers ? impl_->answers->Given() : 0; }
+
 long long Database::Command(const std::string& sql, const std::vector<Variant>& params) {
-  return impl_->cache.Command(sql, params);
+  try {
+    const long long changed = impl_->cache.Command(sql, params);
+    impl_->Ran(sql);
+    return changed;
+  } catch (const soci::soci_error& e) {
+    impl_->Fail(e);
+  }
 }
 
 void Database::RunScript(const std::string& script) {
   // Statements prepared before may no longer fit the schema, nor kept
   // answers the data.
   impl_->cache.Clear();
-  if (impl_->tracker) impl_->tracker->InvalidateAll();
+  if (impl_->answers) impl_->answers->SchemaChanged();
   try {
     switch (impl_->backend) {
       case Backend::SQLite:
@@ -139,38 +164,17 @@ void Database::RunScript(const std::string& script) {
         break;
     }
   } catch (const soci::soci_error& e) {
-    throw Failure(DatabaseMessage(e));
+    impl_->Fail(e);
   }
 }
 
-void Database::Begin() {
-  try {
-    // IMMEDIATE takes the write lock at once: a transaction that reads, then
-    // writes, cannot then fail on another writer's lock.
-    if (impl_->backend == Backend::SQLite)
-      impl_->session << "BEGIN IMMEDIATE";
-    else
-      impl_->session.begin();
-  } catch (const soci::soci_error& e) {
-    throw Failure(DatabaseMessage(e));
-  }
-}
-
-void Database::Commit() {
-  try {
-    impl_->session.commit();
-  } catch (const soci::soci_error& e) {
-    throw Failure(DatabaseMessage(e));
-  }
-}
-
-void Database::Rollback() {
-  try {
-    impl_->session.rollback();
-  } catch (const soci::soci_error& e) {
-    throw Failure(DatabaseMessage(e));
-  }
-}
+void Database::Begin() { impl_->Begin(); }
+void Database::Commit() { impl_->Commit(); }
+void Database::Rollback() { impl_->Rollback(); }
+int Database::TransactionDepth() const { return impl_->depth; }
+TransactionHealth Database::Health() const { return impl_->Health(); }
+void Database::HoldLayaway(const std::string& folio) { impl_->HoldLayaway(folio); }
+void Database::HoldStock(const StockRowKey& key) { impl_->HoldStock(key); }
 
 Transaction::Transaction(Database& db) : db_(db) { db_.Begin(); }
 
@@ -185,8 +189,8 @@ Transaction::~Transaction() {
 }
 
 void Transaction::Commit() {
-  db_.Commit();
   done_ = true;
+  db_.Commit();
 }
 
 }  // namespace apartado

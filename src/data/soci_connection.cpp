@@ -3,6 +3,7 @@
 #include <soci/soci.h>
 
 #include "apartado/failure.h"
+#include "data/database_impl.h"
 #include "data/soci_rows.h"
 #include "data/statement_text.h"
 
@@ -13,23 +14,35 @@ std::unique_ptr<Recordset> SociConnection::Execute(const std::string& commandTex
   // PostgreSQL would run them all: refuse before either happens.
   if (HasSecondStatement(commandText)) throw Failure(kMultipleStatementsMessage);
   try {
+    std::unique_ptr<Recordset> rows;
     if (!AnswersRows(commandText)) {
       // Run as a command: on PostgreSQL a rowset over a command never ends.
-      session_ << commandText;
-      return std::make_unique<TableRecordset>();
+      database_.session << commandText;
+      rows = std::make_unique<TableRecordset>();
+    } else {
+      // Prepared as a one-off: PostgreSQL then runs it in one round trip
+      // instead of preparing, executing and deallocating a named statement.
+      soci::row row;
+      soci::statement st(database_.session);
+      st.exchange(soci::into(row));
+      st.alloc();
+      st.prepare(commandText, soci::details::st_one_time_query);
+      st.define_and_bind();
+      rows = std::make_unique<TableRecordset>(ReadAll(st, row));
     }
-    // Prepared as a one-off: PostgreSQL then runs it in one round trip
-    // instead of preparing, executing and deallocating a named statement.
-    soci::row row;
-    soci::statement st(session_);
-    st.exchange(soci::into(row));
-    st.alloc();
-    st.prepare(commandText, soci::details::st_one_time_query);
-    st.define_and_bind();
-    return std::make_unique<TableRecordset>(ReadAll(st, row));
+    database_.Ran(commandText);
+    return rows;
   } catch (const soci::soci_error& e) {
-    throw Failure(DatabaseMessage(e));
+    database_.Fail(e);
   }
 }
+
+void SociConnection::BeginTrans() { database_.Begin(); }
+void SociConnection::CommitTrans() { database_.Commit(); }
+void SociConnection::RollbackTrans() { database_.Rollback(); }
+int SociConnection::TransactionDepth() const { return database_.depth; }
+TransactionHealth SociConnection::Health() const { return database_.Health(); }
+void SociConnection::HoldLayaway(const std::string& Ap_Folio) { database_.HoldLayaway(Ap_Folio); }
+void SociConnection::HoldStock(const StockRowKey& key) { database_.HoldStock(key); }
 
 }  // namespace apartado

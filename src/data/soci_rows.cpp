@@ -1,7 +1,9 @@
 #include "data/soci_rows.h"
 
 #include <soci/odbc/soci-odbc.h>
+#include <soci/postgresql/soci-postgresql.h>
 #include <soci/soci.h>
+#include <soci/sqlite3/soci-sqlite3.h>
 
 #include <climits>
 #include <ctime>
@@ -104,6 +106,18 @@ std::string DatabaseMessage(const soci::soci_error& error) {
   }
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   return message;
+}
+
+bool IsConflict(const soci::soci_error& error) {
+  if (const auto* pg = dynamic_cast<const soci::postgresql_soci_error*>(&error)) {
+    const std::string state = pg->sqlstate();
+    return state == "40001" || state == "40P01" || state == "55P03";
+  }
+  if (const auto* lite = dynamic_cast<const soci::sqlite3_soci_error*>(&error)) {
+    const int primary = lite->result() & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+  }
+  return false;
 }
 
 }  // namespace apartado

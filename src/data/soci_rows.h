@@ -37,4 +37,9 @@ TableRecordset ReadAll(soci::statement& statement, soci::row& row);
 // ODBC the driver's diagnostic.
 std::string DatabaseMessage(const soci::soci_error& error);
 
+// Whether the error is another session's concurrent work getting in the way:
+// PostgreSQL's serialization failure (40001), deadlock (40P01) or lock not
+// available (55P03); SQLite's busy or locked database.
+bool IsConflict(const soci::soci_error& error);
+
 }  // namespace apartado

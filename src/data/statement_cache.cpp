@@ -47,9 +47,6 @@ std::tm ToTm(Date d) {
 }
 
 constexpr std::size_t kMaxStatements = 512;
-// Answers kept per statement; a look-up over a large catalogue starts over
-// rather than growing without end.
-constexpr std::size_t kMaxAnswers = 4096;
 
 void AppendBytes(std::string& out, const void* data, std::size_t size) {
   out.append(static_cast<const char*>(data), size);
@@ -69,18 +66,10 @@ struct StatementCache::Entry {
     soci::indicator Indicator = soci::i_ok;
   };
 
-  // An answer given earlier, and the versions of what it read then.
-  struct Kept {
-    TableRecordset Rows;
-    SqliteChangeTracker::Stamp Stamp;
-  };
-
   std::vector<std::size_t> Params;  // occurrence -> parameter index
   std::vector<Slot> Slots;          // sized once: the use elements hold addresses into it
   soci::row Row;
   std::unique_ptr<soci::statement> Statement;
-  SqliteChangeTracker::StatementReads Reads;
-  std::unordered_map<std::string, Kept> Answers;  // by the values bound
 
   // The values bound, exactly as the database receives them.
   std::string BoundKey() const {
@@ -189,27 +178,9 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
   }
   if (answersRows) st.exchange(soci::into(entry->Row));
   st.alloc();
-  if (tracker_ != nullptr) {
-    // Learn what the statement reads while SQLite prepares it.
-    tracker_->BeginStatement();
-    try {
-      st.prepare(numbered.Sql);
-    } catch (...) {
-      tracker_->EndStatement();
-      throw;
-    }
-    entry->Reads = tracker_->EndStatement();
-  } else {
-    st.prepare(numbered.Sql);
-  }
+  st.prepare(numbered.Sql);
   st.define_and_bind();
   return *entries_.emplace(key, std::move(entry)).first->second;
-}
-
-TableRecordset StatementCache::Run(Entry& entry) {
-  TableRecordset rows = ReadAll(*entry.Statement, entry.Row);
-  if (entry.Reads.InvalidatesReads) tracker_->InvalidateAll();
-  return rows;
 }
 
 TableRecordset StatementCache::Query(const std::string& sql, const std::vector<Variant>& params) {
@@ -217,33 +188,31 @@ TableRecordset StatementCache::Query(const std::string& sql, const std::vector<V
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
-    return Run(entry);
-  } catch (const soci::soci_error& e) {
+    return ReadAll(*entry.Statement, entry.Row);
+  } catch (const soci::soci_error&) {
     entries_.erase(key);
-    throw Failure(DatabaseMessage(e));
+    throw;
   }
 }
 
-TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::vector<Variant>& params) {
-  if (tracker_ == nullptr || !tracker_->Refresh()) return Query(sql, params);
+TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::vector<Variant>& params,
+                                           AnswerCache& answers, const std::string& table) {
   std::string key = KeyOf(sql, params, true);
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
-    if (entry.Reads.InvalidatesReads) return Run(entry);
-    std::string bound = entry.BoundKey();
-    if (auto kept = entry.Answers.find(bound);
-        kept != entry.Answers.end() && tracker_->Holds(entry.Reads, kept->second.Stamp))
-      return kept->second.Rows;
-    // Stamped before it runs: a change while it runs makes it stale, not wrong.
-    SqliteChangeTracker::Stamp stamp = tracker_->StampOf(entry.Reads);
-    TableRecordset rows = Run(entry);
-    if (entry.Answers.size() >= kMaxAnswers) entry.Answers.clear();
-    entry.Answers.insert_or_assign(std::move(bound), Entry::Kept{rows, std::move(stamp)});
+    std::string answerKey = key + '\0' + entry.BoundKey();
+    if (const TableRecordset* kept = answers.Find(answerKey, table)) {
+      answers.CountGiven();
+      return *kept;
+    }
+    const AnswerCache::Stamp stamp = answers.StampOf(table);
+    TableRecordset rows = ReadAll(*entry.Statement, entry.Row);
+    answers.Keep(answerKey, stamp, rows);
     return rows;
-  } catch (const soci::soci_error& e) {
+  } catch (const soci::soci_error&) {
     entries_.erase(key);
-    throw Failure(DatabaseMessage(e));
+    throw;
   }
 }
 
@@ -253,11 +222,10 @@ long long StatementCache::Command(const std::string& sql, const std::vector<Vari
     Entry& entry = Prepared(key, sql, params, false);
     entry.Fill(params);
     entry.Statement->execute(true);
-    if (entry.Reads.InvalidatesReads) tracker_->InvalidateAll();
     return entry.Statement->get_affected_rows();
-  } catch (const soci::soci_error& e) {
+  } catch (const soci::soci_error&) {
     entries_.erase(key);
-    throw Failure(DatabaseMessage(e));
+    throw;
   }
 }
 

@@ -6,7 +6,7 @@
 
 #include "apartado/recordset.h"
 #include "apartado/variant.h"
-#include "data/sqlite_change_tracker.h"
+#include "data/answer_cache.h"
 
 namespace soci {
 class session;
@@ -21,6 +21,7 @@ namespace apartado {
 // A statement is prepared once per SQL text and per pattern of parameter
 // kinds (text, whole number, real, date, NULL), since SOCI binds by type.
 // A statement that fails is dropped and prepared again on its next use.
+// SOCI's errors pass through unchanged: the database translates them.
 class StatementCache {
  public:
   explicit StatementCache(soci::session& session);
@@ -28,17 +29,15 @@ class StatementCache {
   StatementCache(const StatementCache&) = delete;
   StatementCache& operator=(const StatementCache&) = delete;
 
-  // All the rows the statement answers. Throws Failure with the database's
-  // message.
+  // All the rows the statement answers.
   TableRecordset Query(const std::string& sql, const std::vector<Variant>& params);
-  // Query, giving again an answer kept from an earlier run with the same
-  // parameters while the tracker says nothing it read has changed. Without a
-  // tracker, the same as Query.
-  TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params);
+  // Query, giving again the answer `answers` keeps for these parameters
+  // while it holds; a new answer is kept there. `table` is the one table
+  // the statement reads (AnswerCache::KeepableTable).
+  TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params, AnswerCache& answers,
+                             const std::string& table);
   // Runs a statement answering no rows; the number of rows it changed.
   long long Command(const std::string& sql, const std::vector<Variant>& params);
-  // On SQLite: where CachedQuery learns whether a kept answer still holds.
-  void UseTracker(SqliteChangeTracker* tracker) { tracker_ = tracker; }
   // Forgets every statement (before the schema they were prepared on changes).
   void Clear();
   std::size_t Size() const { return entries_.size(); }
@@ -47,10 +46,8 @@ class StatementCache {
   struct Entry;
   static std::string KeyOf(const std::string& sql, const std::vector<Variant>& params, bool answersRows);
   Entry& Prepared(const std::string& key, const std::string& sql, const std::vector<Variant>& params, bool answersRows);
-  TableRecordset Run(Entry& entry);
 
   soci::session& session_;
-  SqliteChangeTracker* tracker_ = nullptr;
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
 };
 

@@ -162,4 +162,125 @@ NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramC
   return out;
 }
 
+namespace {
+
+// A piece of a statement's text outside comments: a word (in upper case), a
+// quoted text or name ("'" or "\"" first), or one other character.
+// At most `limit` of them.
+std::vector<std::string> Tokens(std::string_view text, std::size_t limit = std::string_view::npos) {
+  std::vector<std::string> tokens;
+  std::size_t i = 0;
+  while (i < text.size() && tokens.size() < limit) {
+    const std::size_t after = SkipQuotedOrComment(text, i);
+    if (after != i) {
+      if (text[i] == '\'' || text[i] == '"' || text[i] == '$') tokens.emplace_back(text.substr(i, after - i));
+      i = after;
+    } else if (IsWordChar(text[i])) {
+      std::string word;
+      while (i < text.size() && IsWordChar(text[i]))
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i++])));
+      tokens.push_back(std::move(word));
+    } else {
+      if (!IsBlank(text[i])) tokens.emplace_back(1, text[i]);
+      ++i;
+    }
+  }
+  return tokens;
+}
+
+bool IsName(const std::string& token) {
+  return !token.empty() && IsWordChar(token[0]) && !std::isdigit(static_cast<unsigned char>(token[0]));
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The table an INSERT, REPLACE, UPDATE or DELETE starting at tokens[at]
+// writes, with the position after its name; "" when it is not one of these
+// or its target is not a plain name.
+std::string WrittenTable(const std::vector<std::string>& tokens, std::size_t& at) {
+  auto token = [&](std::size_t k) -> const std::string& {
+    static const std::string none;
+    return k < tokens.size() ? tokens[k] : none;
+  };
+  std::size_t k = at;
+  const std::string& verb = token(k++);
+  if (verb == "INSERT" || verb == "UPDATE") {
+    if (token(k) == "OR") k += 2;  // OR REPLACE, OR IGNORE, ...
+  } else if (verb != "REPLACE" && verb != "DELETE") {
+    return "";
+  }
+  if (verb == "INSERT" || verb == "REPLACE") {
+    if (token(k++) != "INTO") return "";
+  } else if (verb == "DELETE") {
+    if (token(k++) != "FROM") return "";
+  }
+  const std::string& name = token(k++);
+  if (!IsName(name) || token(k) == ".") return "";
+  at = k;
+  return Lower(name);
+}
+
+}  // namespace
+
+StatementEffect EffectOf(std::string_view text) {
+  // Enough for "INSERT OR REPLACE INTO name ." after opening parentheses.
+  const std::vector<std::string> tokens = Tokens(text, 12);
+  std::size_t first = 0;
+  while (first < tokens.size() && tokens[first] == "(") ++first;
+  if (first == tokens.size()) return {};
+  const std::string& verb = tokens[first];
+  if (verb == "SELECT" || verb == "VALUES" || verb == "EXPLAIN") return {StatementEffect::Kind::ReadsOnly, ""};
+  std::string table = WrittenTable(tokens, first);
+  if (table.empty()) return {};
+  return {StatementEffect::Kind::Writes, std::move(table)};
+}
+
+std::string SingleTableRead(std::string_view text) {
+  const std::vector<std::string> tokens = Tokens(text);
+  if (tokens.empty() || tokens[0] != "SELECT") return "";
+  std::size_t from = 0;
+  for (std::size_t k = 1; k < tokens.size(); ++k) {
+    const std::string& t = tokens[k];
+    if (t == "SELECT" || t == "JOIN" || t == "UNION" || t == "INTERSECT" || t == "EXCEPT" || t == "WITH") return "";
+    if (t == "FROM") {
+      if (from != 0) return "";
+      from = k;
+    }
+  }
+  if (from == 0 || from + 1 >= tokens.size() || !IsName(tokens[from + 1])) return "";
+  if (from + 2 < tokens.size()) {
+    const std::string& next = tokens[from + 2];
+    if (next == "." || next == "," || next == "(") return "";
+  }
+  return Lower(tokens[from + 1]);
+}
+
+std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view triggerSql) {
+  const std::vector<std::string> tokens = Tokens(triggerSql);
+  std::size_t k = 0;
+  while (k < tokens.size() && tokens[k] != "BEGIN") ++k;
+  if (k == tokens.size()) return std::nullopt;
+  std::vector<std::string> written;
+  // Each statement of the body starts after BEGIN or a ';'.
+  bool statementStart = true;
+  for (++k; k < tokens.size(); ++k) {
+    const std::string& t = tokens[k];
+    if (t == ";") {
+      statementStart = true;
+      continue;
+    }
+    if (!statementStart) continue;
+    statementStart = false;
+    if (t == "END" || t == "SELECT" || t == "VALUES") continue;
+    std::size_t at = k;
+    std::string table = WrittenTable(tokens, at);
+    if (table.empty()) return std::nullopt;
+    written.push_back(std::move(table));
+  }
+  return written;
+}
+
 }  // namespace apartado

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,8 +8,8 @@
 namespace apartado {
 
 // Reading statement texts without a parser: only quotes ('...', "...",
-// PostgreSQL's $tag$...$tag$), comments (-- and /* */) and ';' are told
-// apart, which is all the checks below need.
+// PostgreSQL's $tag$...$tag$), comments (-- and /* */), words and ';' are
+// told apart, which is all the checks below need.
 
 // True when the text holds a ';' outside quotes and comments followed by
 // anything but blanks, comments or more ';': a second statement.
@@ -32,5 +33,27 @@ struct NumberedPlaceholders {
 };
 // Throws Failure when a placeholder names a parameter beyond paramCount.
 NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramCount);
+
+// What running a statement may change, read off its text.
+struct StatementEffect {
+  enum class Kind {
+    ReadsOnly,  // SELECT, VALUES, EXPLAIN: changes nothing
+    Writes,     // INSERT, REPLACE, UPDATE or DELETE of the one table named
+    Unknown,    // anything else: schema, pragmas, transactions, WITH, a
+                // quoted or qualified table name
+  };
+  Kind kind = Kind::Unknown;
+  std::string table;  // Writes: the table, in lower case
+};
+StatementEffect EffectOf(std::string_view text);
+
+// The one table a query of a single table reads ("SELECT ... FROM t WHERE
+// ...": no join, subquery, compound or second FROM), in lower case; "" for
+// a text of any other shape.
+std::string SingleTableRead(std::string_view text);
+
+// The tables the statements of a trigger's body write (what follows its
+// BEGIN), in lower case; nullopt when a statement's target cannot be told.
+std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view triggerSql);
 
 }  // namespace apartado

@@ -30,16 +30,18 @@ Variant TableRecordset::Field(std::string_view name) const {
   if (index < 0)
     throw Failure("Item cannot be found in the collection corresponding to the requested name or ordinal.");
   if (position_ >= rows_.size())
-    throw Failure("Either BOF or EOF is True, or the current record has been deleted. Requested operation requires "
-                  "a current record.");
+    throw Failure(
+        "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires "
+        "a current record.");
   return rows_[position_][static_cast<std::size_t>(index)];
 }
 
 void TableRecordset::MoveNext() {
   RequireOpen();
   if (position_ >= rows_.size())
-    throw Failure("Either BOF or EOF is True, or the current record has been deleted. Requested operation requires "
-                  "a current record.");
+    throw Failure(
+        "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires "
+        "a current record.");
   ++position_;
 }
 

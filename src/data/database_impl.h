@@ -1,0 +1,66 @@
+#pragma once
+// The inside of a Database, shared by the files that implement it.
+#include <soci/soci.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "apartado/database.h"
+#include "data/answer_cache.h"
+#include "data/soci_connection.h"
+#include "data/statement_cache.h"
+
+namespace sqlite_api {
+struct sqlite3;  // SOCI's SQLite backend declares SQLite's API in this namespace
+}
+struct pg_conn;
+
+namespace apartado {
+
+// Member order matters: the prepared statements go before the session they
+// were made on.
+struct Database::Impl {
+  Impl(Backend kind, std::string connection) : backend(kind), connectionString(std::move(connection)) {}
+
+  Backend backend;
+  std::string connectionString;
+  soci::session session;
+  SociConnection connection{*this};
+  StatementCache cache{session};
+  std::unique_ptr<AnswerCache> answers;  // SQLite only
+  // The backend's own handle, for what SOCI does not offer.
+  sqlite_api::sqlite3* sqlite = nullptr;
+  pg_conn* postgres = nullptr;
+
+  // Transactions open, and what befell the outermost one.
+  int depth = 0;
+  std::uint64_t transactionSerial = 0;  // raised by every outermost Begin
+  bool conflict = false;                // a statement failed on another session's work
+
+  // Throws the Failure (TransactionConflict for a deadlock, a serialization
+  // failure or a busy database) carrying the database's message of a SOCI
+  // error, noting what it means for the open transaction and kept answers.
+  [[noreturn]] void Fail(const soci::soci_error& error);
+  // After a statement of this text ran: kept answers follow what it wrote.
+  void Ran(std::string_view sql) {
+    if (answers) answers->Ran(sql);
+  }
+  // Runs a statement the database layer itself owns (transaction control).
+  void Exec(const std::string& sql);
+
+  // Database::Begin, Commit, Rollback, Health, HoldLayaway, HoldStock.
+  void Begin();
+  void Commit();
+  void Rollback();
+  TransactionHealth Health() const;
+  void HoldLayaway(const std::string& folio);
+  void HoldStock(const StockRowKey& key);
+  // SQLite ended the transaction by itself (it does on some I/O errors).
+  bool SqliteEndedTransaction() const;
+  // The outermost transaction holds SQLite's write lock.
+  bool HoldsWriteLock() const { return backend == Backend::SQLite && depth > 0 && !SqliteEndedTransaction(); }
+};
+
+}  // namespace apartado

@@ -1,0 +1,196 @@
+// Transactions of a Database: nested ones are savepoints; what befalls a
+// transaction (a conflict with another session, a failure that spoils it) is
+// remembered so that it is never committed by mistake.
+#include <soci/postgresql/soci-postgresql.h>
+#include <soci/soci.h>
+#include <soci/sqlite3/soci-sqlite3.h>
+
+#include "apartado/failure.h"
+#include "data/database_impl.h"
+#include "data/soci_rows.h"
+
+namespace apartado {
+namespace {
+
+std::string SavepointName(int depth) { return "apartado_" + std::to_string(depth); }
+
+std::vector<Variant> KeyParams(const StockRowKey& key) {
+  return {Variant::FromText(key.Sc_Cve_Sucursal), Variant::FromText(key.Al_Cve_Almacen),
+          Variant::FromText(key.Pr_Cve_Producto), Variant::FromText(key.Tl_Cve_Talla),
+          Variant::FromText(key.Cl_Cve_Color)};
+}
+
+// The stock rows a layaway's rows name, in key order (Existencia first, then
+// Existencia_Kit, as every holder takes them).
+std::string LayawayStockRows(const std::string& table) {
+  return "SELECT s.Sc_Cve_Sucursal FROM " + table +
+         " s WHERE EXISTS (SELECT 1 FROM Apartado a WHERE a.Ap_Folio = :p1 AND "
+         "a.Ap_Sucursal_Inventario = s.Sc_Cve_Sucursal AND a.Ap_Almacen_Inventario = s.Al_Cve_Almacen AND "
+         "a.Pr_Cve_Producto = s.Pr_Cve_Producto AND a.Tl_Cve_Talla = s.Tl_Cve_Talla AND "
+         "a.Cl_Cve_Color = s.Cl_Cve_Color) "
+         "ORDER BY s.Sc_Cve_Sucursal, s.Al_Cve_Almacen, s.Pr_Cve_Producto, s.Tl_Cve_Talla, s.Cl_Cve_Color "
+         "FOR UPDATE OF s";
+}
+
+std::string StockRow(const std::string& table) {
+  return "SELECT Sc_Cve_Sucursal FROM " + table +
+         " WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2 AND Pr_Cve_Producto = :p3 AND "
+         "Tl_Cve_Talla = :p4 AND Cl_Cve_Color = :p5 FOR UPDATE";
+}
+
+}  // namespace
+
+void Database::Impl::Fail(const soci::soci_error& error) {
+  if (answers) answers->DropAll();
+  const std::string message = DatabaseMessage(error);
+  if (IsConflict(error)) {
+    if (depth > 0) conflict = true;
+    throw TransactionConflict(message);
+  }
+  throw Failure(message);
+}
+
+void Database::Impl::Exec(const std::string& sql) {
+  try {
+    session << sql;
+  } catch (const soci::soci_error& e) {
+    Fail(e);
+  }
+}
+
+bool Database::Impl::SqliteEndedTransaction() const {
+  if (backend != Backend::SQLite || depth == 0) return false;
+  return sqlite_api::sqlite3_get_autocommit(sqlite) != 0;
+}
+
+TransactionHealth Database::Impl::Health() const {
+  if (depth == 0) return TransactionHealth::Sound;
+  if (conflict) return TransactionHealth::Conflict;
+  switch (backend) {
+    case Backend::SQLite:
+      return SqliteEndedTransaction() ? TransactionHealth::Failed : TransactionHealth::Sound;
+    case Backend::PostgreSQL:
+      return PQtransactionStatus(postgres) == PQTRANS_INTRANS ? TransactionHealth::Sound : TransactionHealth::Failed;
+    case Backend::ODBC:
+      break;
+  }
+  return TransactionHealth::Sound;
+}
+
+void Database::Impl::Begin() {
+  if (depth == 0) {
+    conflict = false;
+    switch (backend) {
+      case Backend::SQLite:
+        // The write lock at once: what the transaction reads stays true
+        // until it ends, and it never fails on another writer halfway.
+        Exec("BEGIN IMMEDIATE");
+        break;
+      case Backend::PostgreSQL:
+        Exec("BEGIN");
+        break;
+      case Backend::ODBC:
+        try {
+          session.begin();
+        } catch (const soci::soci_error& e) {
+          Fail(e);
+        }
+        break;
+    }
+    ++transactionSerial;
+  } else {
+    Exec((backend == Backend::ODBC ? "SAVE TRANSACTION " : "SAVEPOINT ") + SavepointName(depth));
+  }
+  ++depth;
+}
+
+void Database::Impl::Commit() {
+  if (depth == 0) throw Failure("No transaction is open to commit");
+  const TransactionHealth health = Health();
+  if (health != TransactionHealth::Sound) {
+    Rollback();
+    if (health == TransactionHealth::Conflict)
+      throw TransactionConflict("The transaction conflicted with another session's work and was rolled back");
+    throw Failure("The transaction was rolled back: a statement in it failed");
+  }
+  try {
+    if (depth == 1) {
+      if (backend == Backend::ODBC) {
+        try {
+          session.commit();
+        } catch (const soci::soci_error& e) {
+          Fail(e);
+        }
+      } else {
+        Exec("COMMIT");
+      }
+    } else if (backend != Backend::ODBC) {
+      Exec("RELEASE SAVEPOINT " + SavepointName(depth - 1));
+    }
+  } catch (const Failure&) {
+    // What failed to commit is rolled back: the level ends either way.
+    try {
+      Rollback();
+    } catch (const Failure&) {
+      depth = 0;  // the connection is gone; its server ended the transaction
+    }
+    throw;
+  }
+  --depth;
+}
+
+void Database::Impl::Rollback() {
+  if (depth == 0) throw Failure("No transaction is open to roll back");
+  if (answers) answers->DropAll();
+  const int level = depth;
+  // The level ends even when the database cannot be told (a lost connection
+  // rolls back by itself).
+  --depth;
+  if (level == 1) {
+    if (backend == Backend::SQLite && sqlite_api::sqlite3_get_autocommit(sqlite)) return;  // SQLite ended it already
+    if (backend == Backend::ODBC) {
+      try {
+        session.rollback();
+      } catch (const soci::soci_error& e) {
+        Fail(e);
+      }
+    } else {
+      Exec("ROLLBACK");
+    }
+    return;
+  }
+  if (backend == Backend::ODBC) {
+    Exec("ROLLBACK TRANSACTION " + SavepointName(level - 1));
+    return;
+  }
+  if (backend == Backend::SQLite && sqlite_api::sqlite3_get_autocommit(sqlite)) {
+    return;  // nothing left to roll back to; the outer levels fail on commit
+  }
+  Exec("ROLLBACK TO SAVEPOINT " + SavepointName(level - 1));
+  Exec("RELEASE SAVEPOINT " + SavepointName(level - 1));
+}
+
+void Database::Impl::HoldLayaway(const std::string& folio) {
+  if (backend != Backend::PostgreSQL || depth == 0) return;
+  const std::vector<Variant> params = {Variant::FromText(folio)};
+  try {
+    cache.Query("SELECT Ap_ID FROM Apartado WHERE Ap_Folio = :p1 ORDER BY Ap_ID FOR UPDATE", params);
+    cache.Query(LayawayStockRows("Existencia"), params);
+    cache.Query(LayawayStockRows("Existencia_Kit"), params);
+  } catch (const soci::soci_error& e) {
+    Fail(e);
+  }
+}
+
+void Database::Impl::HoldStock(const StockRowKey& key) {
+  if (backend != Backend::PostgreSQL || depth == 0) return;
+  const std::vector<Variant> params = KeyParams(key);
+  try {
+    cache.Query(StockRow("Existencia"), params);
+    cache.Query(StockRow("Existencia_Kit"), params);
+  } catch (const soci::soci_error& e) {
+    Fail(e);
+  }
+}
+
+}  // namespace apartado
