@@ -60,6 +60,9 @@ class Apartado {
  private:
   // Unit tests reach the private steps through it; nothing in the library defines it.
   friend struct ApartadoTestAccess;
+  // Saves the object's state before a transaction and puts it back when the
+  // transaction rolls back.
+  friend class OperationScope;
 
   Boolean Aparta_Producto(const std::string& Sc_Cve_Sucursal, const std::string& Al_Cve_Almacen,
                           const std::string& Pr_Cve_Producto, const std::string& Tl_Cve_Talla,

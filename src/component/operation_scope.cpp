@@ -1,0 +1,127 @@
+// Transactions around operations of an Apartado object, on the connection
+// its session hands out.
+#include "apartado/operation_scope.h"
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "apartado/failure.h"
+#include "component/publico.h"
+
+namespace apartado {
+
+// The object as it was when the scope began: everything an operation may
+// change (the service components stay).
+struct OperationScope::Saved {
+  tApEncabezado Header;
+  tApDetalle Line;
+  std::string ErrorText;
+  Boolean Apartar_Productos = kTrue;
+  Boolean HandlesSizes = kFalse;
+  Boolean HandlesColours = kFalse;
+  Boolean HandlesLots = kFalse;
+  Boolean HandlesSeries = kFalse;
+  std::string BranchServerId;
+  std::int16_t LineCounter = 0;
+  std::string AuditDateText;
+};
+
+OperationScope::OperationScope(Apartado& object, OnRefusal onRefusal)
+    : object_(object),
+      onRefusal_(onRefusal),
+      connection_(&Publico().SessionServices->GetConnection()),
+      saved_(new Saved{object.Header, object.Line, object.ErrorText, object.Apartar_Productos_, object.HandlesSizes,
+                       object.HandlesColours, object.HandlesLots, object.HandlesSeries, object.BranchServerId,
+                       object.LineCounter, object.AuditDateText}) {
+  connection_->BeginTrans();
+}
+
+OperationScope::~OperationScope() {
+  if (finished_) return;
+  try {
+    RollBackAndRestore();
+  } catch (...) {
+    // The connection is gone: its server rolled the transaction back.
+  }
+}
+
+void OperationScope::HoldLayaway(const std::string& Ap_Folio) { connection_->HoldLayaway(Ap_Folio); }
+
+void OperationScope::HoldStock(const StockRowKey& key) { connection_->HoldStock(key); }
+
+void OperationScope::RollBackAndRestore() {
+  finished_ = true;
+  // After a conflict the work runs again from the start: its error too goes.
+  const bool keepError = connection_->Health() != TransactionHealth::Conflict;
+  Saved& s = *saved_;
+  std::string error = keepError ? object_.ErrorText : s.ErrorText;
+  object_.Header = s.Header;
+  object_.Line = s.Line;
+  object_.ErrorText = std::move(error);
+  object_.Apartar_Productos_ = s.Apartar_Productos;
+  object_.HandlesSizes = s.HandlesSizes;
+  object_.HandlesColours = s.HandlesColours;
+  object_.HandlesLots = s.HandlesLots;
+  object_.HandlesSeries = s.HandlesSeries;
+  object_.BranchServerId = s.BranchServerId;
+  object_.LineCounter = s.LineCounter;
+  object_.AuditDateText = s.AuditDateText;
+  connection_->RollbackTrans();
+}
+
+void OperationScope::Rollback() { RollBackAndRestore(); }
+
+void OperationScope::Commit() {
+  switch (connection_->Health()) {
+    case TransactionHealth::Sound:
+      break;
+    case TransactionHealth::Conflict:
+      RollBackAndRestore();
+      throw TransactionConflict("The transaction conflicted with another session's work and was rolled back");
+    case TransactionHealth::Failed:
+      RollBackAndRestore();
+      throw Failure("The transaction was rolled back: a statement in it failed");
+  }
+  finished_ = true;
+  connection_->CommitTrans();
+}
+
+Boolean OperationScope::Finish(Boolean answer) {
+  const TransactionHealth health = connection_->Health();
+  if (health == TransactionHealth::Failed && !IsTrue(answer)) {
+    // What failed is part of the refusal; its text says why.
+    RollBackAndRestore();
+    return answer;
+  }
+  if (health == TransactionHealth::Sound && !IsTrue(answer) && onRefusal_ == OnRefusal::RollBack) {
+    RollBackAndRestore();
+    return answer;
+  }
+  Commit();
+  return answer;
+}
+
+Boolean RunInTransaction(Apartado& object, const std::function<Boolean()>& work, TransactionPolicy policy) {
+  const bool outermost = Publico().SessionServices->GetConnection().TransactionDepth() == 0;
+  std::minstd_rand jitter(std::random_device{}());
+  for (int attempt = 1;; ++attempt) {
+    try {
+      OperationScope scope(object, policy.onRefusal);
+      return scope.Finish(work());
+    } catch (const TransactionConflict& conflict) {
+      // The scope rolled back and put the object back as before the attempt.
+      if (!outermost) throw;
+      if (attempt >= policy.attempts)
+        throw TransactionConflict("The operation was tried " + std::to_string(attempt) +
+                                  " times and each time conflicted with another session's work; nothing of it was "
+                                  "kept. Last conflict: " +
+                                  conflict.what());
+      // Waits grow and spread, so that the sessions in conflict stop meeting.
+      const int ceilingMs = 2 << std::min(attempt, 8);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1 + jitter() % ceilingMs));
+    }
+  }
+}
+
+}  // namespace apartado
