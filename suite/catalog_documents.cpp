@@ -36,12 +36,9 @@ Variant SuiteCatalogServices::GetNextFolio(const std::string& branch, const std:
     Refuse(texts::FolioKindMissing());
     return Variant();
   }
-  std::optional<std::int64_t> number;
-  const bool taken = InTransactionWithRetry(Db(), [&] {
-    number = TakeFolioNumber(Db(), branch, documentKind);
-    return number.has_value();
-  });
-  if (!taken) {
+  const std::optional<std::int64_t> number = NextFolioNumber(
+      Db(), [this]() -> Database& { return AutonomousDb(); }, Db().InTransaction(), branch, documentKind);
+  if (!number) {
     Refuse(texts::FolioSeriesWithdrawn(documentKind, branch));
     return Variant();
   }

@@ -5,6 +5,10 @@
 
 namespace apartado::suite {
 
+namespace {
+
+// The taking itself, inside a transaction of the caller: its first statement
+// is the update, so the series row is locked before anything is read.
 std::optional<std::int64_t> TakeFolioNumber(Database& db, const std::string& branch, const std::string& kind) {
   const std::vector<Variant> keys = {Variant::FromText(branch), Variant::FromText(kind)};
   // On PostgreSQL each statement sees the rows committed before it, so a
@@ -37,6 +41,20 @@ std::optional<std::int64_t> TakeFolioNumber(Database& db, const std::string& bra
   throw Failure(texts::FolioSeriesUnreadable(kind, branch));
 }
 
+}  // namespace
+
+std::optional<std::int64_t> NextFolioNumber(Database& db, const std::function<Database&()>& autonomous,
+                                            bool inCallersTransaction, const std::string& branch,
+                                            const std::string& kind) {
+  Database& taker = inCallersTransaction && db.GetBackend() != Backend::SQLite ? autonomous() : db;
+  std::optional<std::int64_t> number;
+  InTransactionWithRetry(taker, [&] {
+    number = TakeFolioNumber(taker, branch, kind);
+    return number.has_value();
+  });
+  return number;
+}
+
 std::string FolioText(std::int64_t number, std::int32_t width) {
   std::string digits = std::to_string(number);
   if (width > 0 && digits.size() < static_cast<std::size_t>(width))
@@ -46,12 +64,15 @@ std::string FolioText(std::int64_t number, std::int32_t width) {
 
 bool InTransactionWithRetry(Database& db, const std::function<bool()>& body) {
   constexpr int kAttempts = 3;
+  const bool nested = db.InTransaction();
   for (int attempt = 1;; ++attempt) {
     try {
       Transaction transaction(db);
       if (!body()) return false;  // rolled back by the destructor
       transaction.Commit();
       return true;
+    } catch (const TransactionConflict&) {
+      if (nested || attempt == kAttempts) throw;
     } catch (const Failure&) {
       if (attempt == kAttempts) throw;
     }

@@ -41,7 +41,8 @@ Boolean SuiteLotAssignment::AssignLot(const std::string& documentKind, const std
   for (TableRecordset found = Db().Query(
            "SELECT Sc_Cve_Sucursal, Al_Cve_Almacen, Lt_Cantidad FROM Lote WHERE Pr_Cve_Producto = :p1 AND "
            "Tl_Cve_Talla = :p2 AND Cl_Cve_Color = :p3 AND Lt_Cve_Lote = :p4 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "
-           "ORDER BY Sc_Cve_Sucursal, Al_Cve_Almacen",
+           "ORDER BY Sc_Cve_Sucursal, Al_Cve_Almacen" +
+               std::string(ForUpdate()),
            {Variant::FromText(product), Variant::FromText(size), Variant::FromText(colour), Variant::FromText(lot)});
        !found.Eof(); found.MoveNext()) {
     const Variant free = found.Field("Lt_Cantidad");

@@ -41,22 +41,25 @@ Boolean SuiteReceivableDocument::GenerateReceivable(ReceivableHeader& header, Bo
     errorText_ = texts::CustomerUnknown(header.Customer.Key);
     return kFalse;
   }
-  return ToBoolean(InTransactionWithRetry(Db(), [&] { return InsertReceivable(header); }));
+  const bool inCallersTransaction = Db().InTransaction();
+  return ToBoolean(InTransactionWithRetry(Db(), [&] { return InsertReceivable(header, inCallersTransaction); }));
 }
 
-// The transactional part: the series is advanced first (on SQLite that takes
-// the write lock, so the test for an active receivable below cannot race);
-// on PostgreSQL a racing insert breaks the unique index of active
-// receivables, and the retry then finds the winner.
-bool SuiteReceivableDocument::InsertReceivable(ReceivableHeader& header) {
+// The transactional part. On SQLite the transaction holds the database, so
+// the test for an active receivable cannot race; on PostgreSQL a racing
+// insert breaks the unique index of active receivables, and the retry then
+// finds the winner. The number is taken only once the document may be
+// billed, so that a refusal uses none up.
+bool SuiteReceivableDocument::InsertReceivable(ReceivableHeader& header, bool inCallersTransaction) {
   const std::string& branch = header.Branch.Key;
-  const std::optional<std::int64_t> number = TakeFolioNumber(Db(), branch, kReceivableSeries);
-  if (!number) {
-    errorText_ = texts::FolioSeriesWithdrawn(kReceivableSeries, branch);
-    return false;
-  }
   if (!ActiveReceivables(Db(), header.OriginTable, header.OriginDocument).Eof()) {
     errorText_ = texts::ReceivableAlreadyActive(header.OriginTable, header.OriginDocument);
+    return false;
+  }
+  const std::optional<std::int64_t> number = NextFolioNumber(
+      Db(), [this]() -> Database& { return AutonomousDb(); }, inCallersTransaction, branch, kReceivableSeries);
+  if (!number) {
+    errorText_ = texts::FolioSeriesWithdrawn(kReceivableSeries, branch);
     return false;
   }
   const std::string folio = FolioText(*number, kReceivableFolioWidth);
@@ -94,9 +97,9 @@ Boolean SuiteReceivableDocument::CancelReceivable(const std::string& documentKin
   }
   // Every receivable of the document is cancelled already: asking again
   // succeeds, so the document itself can still be cancelled afterwards.
-  const TableRecordset any = Db().Query(
-      "SELECT Cxc_Folio FROM Cuenta_X_Cobrar WHERE Cxc_Tabla = :p1 AND Cxc_Documento = :p2",
-      {Variant::FromText(documentKind), Variant::FromText(folio)});
+  const TableRecordset any =
+      Db().Query("SELECT Cxc_Folio FROM Cuenta_X_Cobrar WHERE Cxc_Tabla = :p1 AND Cxc_Documento = :p2",
+                 {Variant::FromText(documentKind), Variant::FromText(folio)});
   if (!any.Eof()) return kTrue;
   errorText_ = texts::ReceivableNotFound(documentKind, folio);
   return kFalse;

@@ -16,4 +16,13 @@ std::shared_ptr<Database> ThreadDatabase(const SuiteContext& context) {
   return db;
 }
 
+std::shared_ptr<Database> ThreadAutonomousDatabase(const SuiteContext& context, const Database& main) {
+  thread_local std::unordered_map<std::uint64_t, std::weak_ptr<Database>> connections;
+  if (auto db = connections[context.id].lock()) return db;
+  std::erase_if(connections, [](const auto& entry) { return entry.second.expired(); });
+  std::shared_ptr<Database> db = Database::Open(main.ConnectionString());
+  connections[context.id] = db;
+  return db;
+}
+
 }  // namespace apartado::suite

@@ -89,7 +89,7 @@ class SuiteReceivableDocument final : public ReceivableDocument, private Service
   std::string GetErrorText() override { return errorText_; }
 
  private:
-  bool InsertReceivable(ReceivableHeader& header);
+  bool InsertReceivable(ReceivableHeader& header, bool inCallersTransaction);
   std::string errorText_;
 };
 

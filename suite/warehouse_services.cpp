@@ -52,7 +52,9 @@ Boolean SuiteWarehouseServices::HandlesSeries(const std::string& branch, const s
 
 // Available quantity: Ex_Cantidad_Control_1 or _2 of the stock row; for a kit
 // (product type "04") Ek_Cantidad of its kit row, whichever control is asked.
-// No row answers 0. A control other than 1 or 2 throws Failure.
+// No row answers 0. A control other than 1 or 2 throws Failure. Read afresh
+// every time, and held until the transaction ends: the reservation that
+// follows decides on it.
 double SuiteWarehouseServices::GetStock(const std::string& branch, const std::string& warehouse,
                                         const std::string& product, const std::string& size, const std::string& colour,
                                         std::int32_t control, const std::string&) {
@@ -61,10 +63,11 @@ double SuiteWarehouseServices::GetStock(const std::string& branch, const std::st
   TableRecordset type = Db().CachedQuery("SELECT Pr_Tipo_Producto FROM Producto WHERE Pr_Cve_Producto = :p1",
                                          {Variant::FromText(product)});
   if (!type.Eof() && type.Field("Pr_Tipo_Producto").ToText() == "04")
-    return FirstNumber(Db().CachedQuery(std::string("SELECT Ek_Cantidad FROM Existencia_Kit") + kFiveKeysWhere, keys),
-                       "Ek_Cantidad");
+    return FirstNumber(
+        Db().Query(std::string("SELECT Ek_Cantidad FROM Existencia_Kit") + kFiveKeysWhere + ForUpdate(), keys),
+        "Ek_Cantidad");
   const std::string column = control == 1 ? "Ex_Cantidad_Control_1" : "Ex_Cantidad_Control_2";
-  return FirstNumber(Db().CachedQuery("SELECT " + column + " FROM Existencia" + kFiveKeysWhere, keys), column);
+  return FirstNumber(Db().Query("SELECT " + column + " FROM Existencia" + kFiveKeysWhere + ForUpdate(), keys), column);
 }
 
 // Ex_Costo_Promedio of the stock row when above 0, else the product's
@@ -89,10 +92,11 @@ std::string SuiteWarehouseServices::PickAutomaticLot(std::string branch, std::st
                                                      std::string size, std::string colour, double quantity, double) {
   std::vector<Variant> params = FiveKeys(branch, warehouse, product, size, colour);
   params.push_back(Variant::FromDouble(quantity));
-  TableRecordset lots = Db().CachedQuery(
+  TableRecordset lots = Db().Query(
       std::string("SELECT Lt_Cve_Lote FROM Lote") + kFiveKeysWhere +
           " AND Lt_Cantidad >= :p6 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "
-          "ORDER BY CASE WHEN Lt_Fecha_Caducidad IS NULL THEN 1 ELSE 0 END, Lt_Fecha_Caducidad, Lt_Cve_Lote",
+          "ORDER BY CASE WHEN Lt_Fecha_Caducidad IS NULL THEN 1 ELSE 0 END, Lt_Fecha_Caducidad, Lt_Cve_Lote" +
+          ForUpdate(),
       params);
   return lots.Eof() ? "" : lots.Field("Lt_Cve_Lote").ToText();
 }
