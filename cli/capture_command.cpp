@@ -4,6 +4,7 @@
 
 #include "apartado/apartado.h"
 #include "apartado/number_text.h"
+#include "apartado/operation_scope.h"
 #include "commands.h"
 #include "json_input.h"
 #include "record_json.h"
@@ -91,49 +92,65 @@ std::string JoinedTexts(const std::vector<suite::ReportedMessage>& messages) {
   return text;
 }
 
-// Runs one layaway through the object: Nuevo, Encabezado, Apartar_Productos,
-// then Detalle and Add_Apartado_Detalle per line.
+// One line, in a transaction nested in its layaway's: Detalle, then, when
+// the object took the line, Add_Apartado_Detalle. A refused line leaves
+// nothing (unless the policy keeps what was done) and its number is not used.
+LineResult CaptureLine(Apartado& object, const Json& given, Host& host) {
+  LineResult line;
+  OverlayDetalle(given, line.detalle);
+  host.messages.Take();
+  OperationScope scope(object, host.options.Policy().onRefusal);
+  object.Detalle(line.detalle);
+  line.messages = host.messages.Take();
+  if (line.messages.empty()) {
+    // Only a line the object took is added: after a refusal the object
+    // still holds the line before it.
+    line.ok = IsTrue(object.Add_Apartado_Detalle());
+    line.error = object.Error();
+    line.detalle = object.Detalle();
+  } else {
+    line.error = JoinedTexts(line.messages);
+  }
+  scope.Finish(ToBoolean(line.ok));
+  return line;
+}
+
+// Runs one layaway through the object as one transaction: Nuevo, Encabezado,
+// Apartar_Productos, then each line. What the lines stored is committed; a
+// failure of Nuevo or Encabezado leaves nothing. Run again whole when it
+// conflicts with another session's work.
 LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host& host,
                              const std::function<void()>& lineDone) {
   LayawayResult result;
+  int linesDone = 0;
   try {
-    object.Nuevo();
-    tApEncabezado header = object.Encabezado();
-    OverlayEncabezado(layaway.header, header, "Encabezado.");
-    object.Encabezado(header);
-    if (layaway.apartarProductos) object.Apartar_Productos(*layaway.apartarProductos);
+    Operations(object, host.options.Policy()).Group([&] {
+      result = LayawayResult{};
+      linesDone = 0;
+      object.Nuevo();
+      tApEncabezado header = object.Encabezado();
+      OverlayEncabezado(layaway.header, header, "Encabezado.");
+      object.Encabezado(header);
+      if (layaway.apartarProductos) object.Apartar_Productos(*layaway.apartarProductos);
+      for (const Json& given : layaway.lines) {
+        LineResult line = CaptureLine(object, given, host);
+        if (!line.ok && result.ok) {
+          result.ok = false;
+          result.error = line.error;
+        }
+        result.lines.push_back(std::move(line));
+        ++linesDone;
+      }
+      result.folio = object.Encabezado().Ap_Folio;
+      return kTrue;
+    });
   } catch (const std::exception& failure) {
+    // Nothing of the layaway was kept.
+    result = LayawayResult{};
     result.ok = false;
     result.error = failure.what();
-    return result;
   }
-  for (const Json& given : layaway.lines) {
-    LineResult line;
-    OverlayDetalle(given, line.detalle);
-    host.messages.Take();
-    try {
-      object.Detalle(line.detalle);
-      line.messages = host.messages.Take();
-      if (line.messages.empty()) {
-        // Only a line the object took is added: after a refusal the object
-        // still holds the line before it.
-        line.ok = IsTrue(object.Add_Apartado_Detalle());
-        line.error = object.Error();
-        line.detalle = object.Detalle();
-      } else {
-        line.error = JoinedTexts(line.messages);
-      }
-    } catch (const std::exception& failure) {
-      line.error = failure.what();
-    }
-    if (!line.ok && result.ok) {
-      result.ok = false;
-      result.error = line.error;
-    }
-    result.lines.push_back(std::move(line));
-    lineDone();
-  }
-  result.folio = object.Encabezado().Ap_Folio;
+  for (int i = 0; i < linesDone; ++i) lineDone();
   return result;
 }
 
@@ -152,33 +169,37 @@ Json LinesJson(const LayawayResult& result) {
   return lines;
 }
 
-void PrintText(Host& host, const std::vector<LayawayResult>& results) {
-  for (std::size_t i = 0; i < results.size(); ++i) {
-    const LayawayResult& r = results[i];
-    host.out << "Layaway " << i + 1 << ": folio " << (r.folio.empty() ? "(none)" : r.folio) << "\n";
-    std::vector<std::vector<std::string>> rows;
-    for (std::size_t n = 0; n < r.lines.size(); ++n) {
-      const LineResult& line = r.lines[n];
-      const tApDetalle& d = line.detalle;
-      rows.push_back({d.Ap_ID.empty() ? "-" : d.Ap_ID, d.Producto.Pr_Cve_Producto, NumberText(d.Ap_Cantidad_1),
-                      d.Ap_Unidad_1, NumberText(d.Ap_Precio_Neto_Importe), line.ok ? "stored" : "refused"});
+// A committed layaway's result, at once: one line of text or of JSON, then
+// every refusal on stderr with the component's text exactly as it holds it.
+void PrintLayaway(Host& host, int number, const LayawayInput& input, const LayawayResult& r) {
+  std::size_t stored = 0;
+  for (const LineResult& line : r.lines) stored += line.ok ? 1 : 0;
+  if (host.options.json) {
+    PrintJson(host.out,
+              {{"layaway", number}, {"folio", r.folio}, {"ok", r.ok}, {"error", r.error}, {"lines", LinesJson(r)}});
+  } else {
+    host.out << "Layaway " << number << ": ";
+    if (r.lines.empty() && !r.ok) {
+      host.out << "failed, nothing stored";
+    } else {
+      host.out << "folio " << (r.folio.empty() ? "(none)" : r.folio) << ", " << stored << " of " << input.lines.size()
+               << (input.lines.size() == 1 ? " line" : " lines") << " stored";
+      if (stored < r.lines.size()) {
+        std::string refused;
+        for (std::size_t n = 0; n < r.lines.size(); ++n)
+          if (!r.lines[n].ok) refused += (refused.empty() ? "" : ", ") + std::to_string(n + 1);
+        host.out << " (refused: line " << refused << ")";
+      }
     }
-    if (!rows.empty())
-      PrintTable(host.out, {"Ap_ID", "product", "quantity", "unit", "net amount", "result"}, rows, "  ");
+    host.out << std::endl;
   }
-}
-
-// Every refusal on stderr, the component's text exactly as it holds it.
-void ReportRefusals(Host& host, const std::vector<LayawayInput>& inputs, const std::vector<LayawayResult>& results) {
-  for (std::size_t i = 0; i < results.size(); ++i) {
-    const LayawayResult& r = results[i];
-    if (r.ok) continue;
-    if (r.lines.empty()) host.err << inputs[i].where << " failed:\n" << r.error << "\n";
-    for (std::size_t n = 0; n < r.lines.size(); ++n) {
-      if (!r.lines[n].ok)
-        host.err << inputs[i].where << ", line " << n + 1 << " refused:\n" << r.lines[n].error << "\n";
-    }
+  if (r.ok) return;
+  if (r.lines.empty()) host.err << input.where << " failed:\n" << r.error << "\n";
+  for (std::size_t n = 0; n < r.lines.size(); ++n) {
+    if (!r.lines[n].ok) host.err << input.where << ", line " << n + 1 << " refused:\n" << r.lines[n].error << "\n";
   }
+  host.out.flush();
+  host.err.flush();
 }
 
 }  // namespace
@@ -202,33 +223,12 @@ int CaptureCommand(Host& host, const std::string& file) {
       host.err << "capture: " << linesDone << " of " << totalLines << " lines\n";
     }
   };
-  std::vector<LayawayResult> results;
   bool allOk = true;
-  std::string firstError;
-  for (const LayawayInput& input : inputs) {
-    results.push_back(CaptureLayaway(object, input, host, lineDone));
-    if (!results.back().ok && allOk) {
-      allOk = false;
-      firstError = results.back().error;
-    }
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const LayawayResult result = CaptureLayaway(object, inputs[i], host, lineDone);
+    PrintLayaway(host, static_cast<int>(i) + 1, inputs[i], result);
+    allOk = allOk && result.ok;
   }
-
-  if (host.options.json) {
-    Json output = OperationJson(allOk, firstError);
-    if (results.size() == 1) {
-      output["folio"] = results[0].folio;
-      output["lines"] = LinesJson(results[0]);
-    }
-    Json layaways = Json::array();
-    for (const LayawayResult& r : results) {
-      layaways.push_back({{"folio", r.folio}, {"ok", r.ok}, {"error", r.error}, {"lines", LinesJson(r)}});
-    }
-    output["layaways"] = std::move(layaways);
-    PrintJson(host.out, output);
-  } else {
-    PrintText(host, results);
-  }
-  ReportRefusals(host, inputs, results);
   return allOk ? kExitOk : kExitRefused;
 }
 

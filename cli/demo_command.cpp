@@ -5,6 +5,7 @@
 
 #include "apartado/apartado.h"
 #include "apartado/number_text.h"
+#include "apartado/operation_scope.h"
 #include "apartado/suite.h"
 #include "commands.h"
 #include "demo_catalogue.h"
@@ -90,31 +91,44 @@ class Narrator {
 
 std::string Call(const std::string& operation, const std::string& folio) { return operation + "(\"" + folio + "\")"; }
 
-// Nuevo, Encabezado, then Detalle and Add_Apartado_Detalle per line. Answers
-// the folio, or "" after a refusal (already reported).
-std::string CaptureDemoLayaway(Host& host, Narrator& say, Apartado& layaway) {
-  layaway.Nuevo();
-  tApEncabezado header = layaway.Encabezado();
-  demo::FillHeader(header);
-  layaway.Encabezado(header);
-  layaway.Apartar_Productos(kFalse);
+// Nuevo, Encabezado, then Detalle and Add_Apartado_Detalle per line, as one
+// transaction. Answers the folio, or "" after a refusal (already reported;
+// nothing of the layaway is kept then).
+std::string CaptureDemoLayaway(Host& host, Narrator& say, Operations& operations) {
+  Apartado& layaway = operations.Object();
   std::vector<std::vector<std::string>> rows;
-  for (const tApDetalle& given : demo::Lines()) {
-    host.messages.Take();
-    layaway.Detalle(given);
-    const std::vector<suite::ReportedMessage> refusals = host.messages.Take();
-    if (!refusals.empty()) {
-      say.Unexpected("Detalle", refusals.front().message);
-      return "";
+  std::string refusedCall, refusal;
+  const bool captured = IsTrue(operations.Group([&] {
+    rows.clear();
+    layaway.Nuevo();
+    tApEncabezado header = layaway.Encabezado();
+    demo::FillHeader(header);
+    layaway.Encabezado(header);
+    layaway.Apartar_Productos(kFalse);
+    for (const tApDetalle& given : demo::Lines()) {
+      host.messages.Take();
+      layaway.Detalle(given);
+      const std::vector<suite::ReportedMessage> refusals = host.messages.Take();
+      if (!refusals.empty()) {
+        refusedCall = "Detalle";
+        refusal = refusals.front().message;
+        return kFalse;
+      }
+      if (!IsTrue(layaway.Add_Apartado_Detalle())) {
+        refusedCall = "Add_Apartado_Detalle()";
+        refusal = layaway.Error();
+        return kFalse;
+      }
+      const tApDetalle d = layaway.Detalle();
+      rows.push_back({d.Ap_ID, d.Producto.Pr_Cve_Producto, d.Producto.Pr_Tipo_Producto, NumberText(d.Ap_Cantidad_1),
+                      NumberText(d.Ap_Precio_Lista), NumberText(d.Ap_Impuesto_Importe),
+                      NumberText(d.Ap_Precio_Neto_Importe), d.Lote.Lt_Cve_Lote});
     }
-    if (!IsTrue(layaway.Add_Apartado_Detalle())) {
-      say.Unexpected("Add_Apartado_Detalle()", layaway.Error());
-      return "";
-    }
-    const tApDetalle d = layaway.Detalle();
-    rows.push_back({d.Ap_ID, d.Producto.Pr_Cve_Producto, d.Producto.Pr_Tipo_Producto, NumberText(d.Ap_Cantidad_1),
-                    NumberText(d.Ap_Precio_Lista), NumberText(d.Ap_Impuesto_Importe),
-                    NumberText(d.Ap_Precio_Neto_Importe), d.Lote.Lt_Cve_Lote});
+    return kTrue;
+  }));
+  if (!captured) {
+    say.Unexpected(refusedCall, refusal);
+    return "";
   }
   const std::string folio = layaway.Encabezado().Ap_Folio;
   say.Say("The first accepted line obtained the folio " + folio + "; each line was numbered and stored:");
@@ -147,6 +161,8 @@ int DemoCommand(Host& host) {
   say.Stock("now");
 
   Apartado layaway;
+  // Each operation is one transaction, as in every command.
+  Operations operations(layaway, host.options.Policy());
   say.Step("Capture a layaway");
   say.Say("Nuevo starts it, Encabezado takes the header (branch, warehouse, customer, seller, currency), and");
   say.Say("each line goes in with Detalle, which completes it from the catalogue (units, cost, tax, amounts),");
@@ -154,20 +170,20 @@ int DemoCommand(Host& host) {
   say.Say("Apartar_Productos is False here, so the lines are only stored; by default each line would reserve");
   say.Say("its stock at once.");
   say.Stock("before");
-  const std::string folio = CaptureDemoLayaway(host, say, layaway);
+  const std::string folio = CaptureDemoLayaway(host, say, operations);
   if (folio.empty()) return kExitRefused;
   say.Stock("after");
 
   say.Step("Reserve its stock: " + Call("Apartar", folio));
   say.Say("Every stored line moves its quantity from available to reserved stock (a kit in kits).");
   say.Stock("before");
-  if (!IsTrue(layaway.Apartar(folio))) return say.Unexpected(Call("Apartar", folio), layaway.Error());
+  if (!IsTrue(operations.Apartar(folio))) return say.Unexpected(Call("Apartar", folio), layaway.Error());
   say.Stock("after");
 
   say.Step("Generate the receivable: " + Call("Genera_Cuenta_x_Cobrar_Apartado", folio));
   say.Say("The layaway's amounts become an account receivable, due after the customer's 30 days of credit:");
   say.Stock("before");
-  if (!IsTrue(layaway.Genera_Cuenta_x_Cobrar_Apartado(folio))) {
+  if (!IsTrue(operations.Genera_Cuenta_x_Cobrar_Apartado(folio))) {
     return say.Unexpected(Call("Genera_Cuenta_x_Cobrar_Apartado", folio), layaway.Error());
   }
   const std::string receivables =
@@ -182,7 +198,7 @@ int DemoCommand(Host& host) {
   say.Step("Finalize it: " + Call("Finalizar_Apartado", folio));
   say.Say("The layaway is recorded in the customer's follow-up history; rows and stock stay as they are:");
   say.Stock("before");
-  if (!IsTrue(layaway.Finalizar_Apartado(folio))) {
+  if (!IsTrue(operations.Finalizar_Apartado(folio))) {
     return say.Unexpected(Call("Finalizar_Apartado", folio), layaway.Error());
   }
   say.Rows("SELECT * FROM Historial_Seguimiento WHERE Hs_Folio = :p1", folio,
@@ -195,7 +211,7 @@ int DemoCommand(Host& host) {
   say.Say("line's reserved stock goes back to available, and the rows are marked cancelled (Es_Cve_Estado CA):");
   layaway.Apartar_Productos(kTrue);
   say.Stock("before");
-  if (!IsTrue(layaway.Cancelar_Apartado(folio))) {
+  if (!IsTrue(operations.Cancelar_Apartado(folio))) {
     return say.Unexpected(Call("Cancelar_Apartado", folio), layaway.Error());
   }
   say.Rows("SELECT * FROM Apartado WHERE Ap_Folio = :p1 ORDER BY Ap_ID", folio,
@@ -208,7 +224,7 @@ int DemoCommand(Host& host) {
   say.Say("A cancelled layaway cannot be cancelled twice. The operation answers False and its error text");
   say.Say("(the component's own words, in Spanish, source tag first) says why:");
   say.Stock("before");
-  if (IsTrue(layaway.Cancelar_Apartado(folio))) {
+  if (IsTrue(operations.Cancelar_Apartado(folio))) {
     say.Say("It answered True, which it must not: the demo found a fault.");
     return kExitRefused;
   }

@@ -49,7 +49,13 @@ std::string FromEnvironment(const char* name, const std::string& fallback) {
   return value ? std::string(value) : fallback;
 }
 
-const char* const kFooter = R"(Environment:
+const char* const kFooter = R"(Transactions:
+  Every operation runs as one database transaction (a captured layaway as one, each line in it as a
+  nested one): after a crash or a lost connection it has happened whole or not at all, and one that
+  answers False changes nothing (unless --commit-on-refusal). On PostgreSQL the rows an operation
+  decides on are locked until it ends, so concurrent sessions never both reserve the same stock.
+
+Environment:
   APARTADO_DB, APARTADO_OPERATOR, APARTADO_SERVER_ID   used when --db, --operator, --server-id are not given
 
 Exit status:
@@ -63,7 +69,8 @@ Start with `apartado demo`: it builds a small demo database and walks a layaway 
 // Ends the help of every command.
 const char* const kCommandFooter =
     R"(Global options, before or after the command: --db CONN, --operator KEY, --server-id ID, --remote,
---json (see apartado --help). Exit status: 0 True, 1 False (the error text goes to stderr), 2 bad usage.)";
+--json, --commit-on-refusal (see apartado --help). Each operation is one transaction; a refused one
+changes nothing. Exit status: 0 True, 1 False (the error text goes to stderr), 2 bad usage.)";
 
 const char* const kLayawayShape = R"(A layaway object:
   {"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
@@ -75,9 +82,13 @@ const char* const kLayawayShape = R"(A layaway object:
    "Apartar_Productos": true}
 Field names are those of the records tApEncabezado and tApDetalle, nested as in them; dates are
 ISO 8601 text. Unknown fields, wrong types and malformed JSON are refused before anything is written.
-Per layaway: Nuevo, Encabezado (the given fields over the object's), Apartar_Productos when given, then
-per line Detalle and Add_Apartado_Detalle. A line Detalle refused is not added. Results per line: Ap_ID,
-ok, error, the messages reported and the completed Detalle (with --json). Exit 1 when a line was refused.
+Per layaway, as one transaction: Nuevo, Encabezado (the given fields over the object's),
+Apartar_Productos when given, then per line, as a nested transaction, Detalle and Add_Apartado_Detalle.
+A line Detalle refused is not added; a refused line leaves nothing and is not numbered, the layaway's
+other lines stay. Each layaway's result is printed as soon as it is committed: one line of text, or
+with --json one JSON object per line (folio, ok, error, and per line Ap_ID, ok, error, the messages
+reported and the completed Detalle). An interrupted run has printed exactly what it committed.
+Exit 1 when a line was refused.
 
 )";
 
@@ -150,7 +161,10 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   CLI::Option* serverOption =
       app.add_option("--server-id", serverId, "id of the server this session runs on (default empty)")->type_name("ID");
   app.add_flag("--remote", c.options.remote, "the session does not run on the central server");
-  app.add_flag("--json", c.options.json, "print one JSON object on stdout instead of text");
+  app.add_flag("--json", c.options.json, "print JSON on stdout instead of text");
+  app.add_flag("--commit-on-refusal", c.options.commitOnRefusal,
+               "keep what an operation did before it answered False (by default a refused\n"
+               "operation is rolled back whole and changes nothing)");
 
   app.add_subcommand("demo",
                      "a fresh demo database (./apartado-demo.db unless --db given) and one layaway\n"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "apartado/operation_scope.h"
 #include "apartado/suite.h"
 
 namespace apartado::cli {
@@ -32,6 +33,15 @@ struct HostOptions {
   std::string serverId;
   bool remote = false;
   bool json = false;
+  // --commit-on-refusal: what an operation did before answering False stays.
+  bool commitOnRefusal = false;
+
+  // How each operation of a command runs as a transaction.
+  TransactionPolicy Policy() const {
+    TransactionPolicy policy;
+    policy.onRefusal = commitOnRefusal ? OnRefusal::Commit : OnRefusal::RollBack;
+    return policy;
+  }
 };
 
 // The messages SessionServices::ReportMessage handed to the host, in order.

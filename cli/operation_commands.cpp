@@ -2,6 +2,7 @@
 
 #include "apartado/apartado.h"
 #include "apartado/number_text.h"
+#include "apartado/operation_scope.h"
 #include "commands.h"
 #include "output.h"
 
@@ -29,6 +30,7 @@ int FolioOperationCommand(Host& host, FolioOperation operation, const std::strin
   host.InstallSuite(host.options.connectionString);
   Apartado object;
   if (keepStock) object.Apartar_Productos(kFalse);
+  Operations operations(object, host.options.Policy());
   // The answer first: Error() must be read after the call.
   std::string call;
   std::string meaning;
@@ -37,28 +39,28 @@ int FolioOperationCommand(Host& host, FolioOperation operation, const std::strin
     case FolioOperation::Reserve:
       call = "Apartar";
       meaning = "the stock of every line of the layaway is reserved.";
-      ok = IsTrue(object.Apartar(folio));
+      ok = IsTrue(operations.Apartar(folio));
       break;
     case FolioOperation::Release:
       call = "Desapartar";
       meaning = "the reserved stock of every line of the layaway is available again.";
-      ok = IsTrue(object.Desapartar(folio).ToBoolean());
+      ok = IsTrue(operations.Desapartar(folio).ToBoolean());
       break;
     case FolioOperation::Cancel:
       call = "Cancelar_Apartado";
       meaning = keepStock ? "the layaway is cancelled; its receivable and stock were left alone."
                           : "the layaway is cancelled, its receivable cancelled and its stock released.";
-      ok = IsTrue(object.Cancelar_Apartado(folio));
+      ok = IsTrue(operations.Cancelar_Apartado(folio));
       break;
     case FolioOperation::Finalize:
       call = "Finalizar_Apartado";
       meaning = "the layaway is recorded in the customer's follow-up history.";
-      ok = IsTrue(object.Finalizar_Apartado(folio));
+      ok = IsTrue(operations.Finalizar_Apartado(folio));
       break;
     case FolioOperation::Receivable:
       call = "Genera_Cuenta_x_Cobrar_Apartado";
       meaning = "an accounts-receivable document was generated for the layaway.";
-      ok = IsTrue(object.Genera_Cuenta_x_Cobrar_Apartado(folio));
+      ok = IsTrue(operations.Genera_Cuenta_x_Cobrar_Apartado(folio));
       break;
   }
   return Report(host, call + "(" + Quoted(folio) + ")", ok, object.Error(), meaning);
@@ -67,8 +69,9 @@ int FolioOperationCommand(Host& host, FolioOperation operation, const std::strin
 int ReleaseProductCommand(Host& host, const ProductRelease& r) {
   host.InstallSuite(host.options.connectionString);
   Apartado object;
-  const bool ok = IsTrue(object.Desapartar_Producto(r.branch, r.warehouse, r.product, r.size, r.colour, r.quantity1,
-                                                    r.quantity2, r.series));
+  Operations operations(object, host.options.Policy());
+  const bool ok = IsTrue(operations.Desapartar_Producto(r.branch, r.warehouse, r.product, r.size, r.colour, r.quantity1,
+                                                        r.quantity2, r.series));
   const std::string call = "Desapartar_Producto(" + Quoted(r.branch) + ", " + Quoted(r.warehouse) + ", " +
                            Quoted(r.product) + ", " + Quoted(r.size) + ", " + Quoted(r.colour) + ", " +
                            NumberText(r.quantity1) + ", " + NumberText(r.quantity2) + ", " + Quoted(r.series) + ")";

@@ -104,17 +104,20 @@ TEST_P(CliTest, InitTwiceLoadAndCaptureAnswerInTheirShapes) {
   EXPECT_NE(text.out.find("Layaway 1: folio 0000000001"), std::string::npos) << text.out;
   EXPECT_EQ(ReservedP100(), 4);
 
-  // JSON Lines on stdin, one layaway per line; --json gives every line's result.
+  // JSON Lines on stdin, one layaway per line; --json prints one object per
+  // layaway, as each is committed, with every line's result.
   const std::string lines =
       Layaway({Line("K200", 1)}, {{"Apartar_Productos", false}}).dump() + "\n\n" + Layaway({Line("P100", 1)}).dump();
   CliResult result = Cli({"--json", "capture", "-"}, lines);
   ASSERT_EQ(result.status, 0) << result.err;
-  const json output = json::parse(result.out);
-  EXPECT_FALSE(output.contains("folio"));  // two layaways: see "layaways"
-  ASSERT_EQ(output["layaways"].size(), 2u);
-  EXPECT_EQ(output["layaways"][0]["folio"], "0000000002");
-  EXPECT_EQ(output["layaways"][1]["folio"], "0000000003");
-  const json& line = output["layaways"][0]["lines"][0];
+  std::istringstream printed(result.out);
+  std::vector<json> layaways;
+  for (std::string text; std::getline(printed, text);) layaways.push_back(json::parse(text));
+  ASSERT_EQ(layaways.size(), 2u);
+  EXPECT_EQ(layaways[0]["layaway"], 1);
+  EXPECT_EQ(layaways[0]["folio"], "0000000002");
+  EXPECT_EQ(layaways[1]["folio"], "0000000003");
+  const json& line = layaways[0]["lines"][0];
   EXPECT_EQ(line["Ap_ID"], "0001");
   EXPECT_EQ(line["ok"], true);
   EXPECT_EQ(line["messages"], json::array());
