@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "apartado/apartado.h"
@@ -314,6 +317,53 @@ TEST_P(LayawayOnDatabase, WholeLifeCaptureReceivableFinalizeCancelAndNoSecondCan
   EXPECT_EQ(layaway.Error(), "ApartadosQZL.dll - Cancelar_Apartado()\r\nImposible cancelar el apartado: " + folio +
                                  ", con estado = 'CA'");
   EXPECT_EQ(Count("Historial_Seguimiento") + Count("Notificacion_Documento") + Count("Cuenta_X_Cobrar"), 5);
+}
+
+// Stock quantities are kept exact to six decimals: the fractions a layaway
+// reserves come back to the very values they left, however they are added
+// up (0.2 + 0.5 - 0.2 is not 0.5 in binary floating point).
+TEST_P(LayawayOnDatabase, FractionsReservedAndReleasedReturnStockToExactlyWhereItWas) {
+  // Available, then reserved, control 1 and 2 of P1 in A1, as numbers.
+  using Quantities = std::vector<double>;
+  auto quantities = [&] {
+    Quantities values;
+    const TableRecordset row = Db().Query(
+        "SELECT Ex_Cantidad_Control_1, Ex_Cantidad_Control_2, Ex_Cantidad_Apartado_Control_1, "
+        "Ex_Cantidad_Apartado_Control_2 FROM Existencia WHERE Pr_Cve_Producto = 'P1' AND Al_Cve_Almacen = 'A1'");
+    for (const std::string& column : row.Columns()) {
+      EXPECT_EQ(row.Field(column).GetKind(), Variant::Kind::Double) << column;
+      values.push_back(row.Field(column).ToDouble());
+    }
+    return values;
+  };
+  // Compared exactly; a failure shows every digit (0.49999999999999994 is not 0.5).
+  auto expectQuantities = [&](const Quantities& expected, const char* when) {
+    const Quantities got = quantities();
+    std::ostringstream digits;
+    digits << std::setprecision(17);
+    for (const double value : got) digits << value << ' ';
+    EXPECT_EQ(got, expected) << when << ": " << digits.str();
+  };
+  Apartado layaway;
+  Begin(layaway, "A1");
+  for (const auto& [one, two] : {std::pair{0.2, 0.1}, std::pair{0.5, 0.2}}) {
+    tApDetalle line = Line("P1", one);
+    line.Ap_Cantidad_Control_2 = two;
+    ASSERT_TRUE(Add(layaway, line)) << layaway.Error();
+  }
+  expectQuantities({99.3, 49.7, 0.7, 0.3}, "reserved");
+
+  // Released line by line, in the order they were reserved.
+  ASSERT_EQ(layaway.Desapartar_Producto("S1", "A1", "P1", "T1", "R1", 0.2, 0.1), kTrue) << layaway.Error();
+  expectQuantities({99.5, 49.8, 0.5, 0.2}, "first line released");
+  ASSERT_EQ(layaway.Desapartar_Producto("S1", "A1", "P1", "T1", "R1", 0.5, 0.2), kTrue) << layaway.Error();
+  expectQuantities({100, 50, 0, 0}, "both released");
+
+  // Reserved again from the stored rows and given back by the cancellation.
+  const std::string folio = layaway.Encabezado().Ap_Folio;
+  ASSERT_EQ(layaway.Apartar(folio), kTrue) << layaway.Error();
+  ASSERT_EQ(layaway.Cancelar_Apartado(folio), kTrue) << layaway.Error();
+  expectQuantities({100, 50, 0, 0}, "cancelled");
 }
 
 APARTADO_INSTANTIATE_BACKENDS(LayawayOnDatabase);

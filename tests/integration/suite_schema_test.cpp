@@ -50,12 +50,18 @@ TEST_P(SuiteSchemaTest, EveryRequiredColumnExists) {
 TEST_P(SuiteSchemaTest, CreatingAgainKeepsRowsAndRowsRoundTripTheirValues) {
   // As the component writes them: date texts and numbers inside the statement.
   Db().GetConnection().Execute(
-      "INSERT INTO Apartado (Ap_Folio, Ap_ID, Ap_Fecha, Ap_Precio_Neto_Importe, Ap_Cantidad_1) "
-      "VALUES ('F1', '0001', '2026-03-10 15:30:45', 3000000000.25, 0.1)");
+      "INSERT INTO Apartado (Ap_Folio, Ap_ID, Ap_Fecha, Ap_Precio_Neto_Importe, Ap_Costo, Ap_Cantidad_1, "
+      "Ap_Cantidad_Control_1, Ap_Cantidad_Control_2) VALUES ('F1', '0001', '2026-03-10 15:30:45', 3000000000.25, "
+      "0.1234564, 0.1, 0.1234564, 0.736512)");
   suite::CreateSchema(Db());
-  // A new row is active; its date keeps the time of day, its amounts their fraction.
-  EXPECT_EQ(Rows("SELECT Es_Cve_Estado, Ap_Fecha, Ap_Precio_Neto_Importe, Ap_Cantidad_1 FROM Apartado"),
-            "AC|2026-03-10 15:30:45|3000000000.25|0.1\n");
+  // A new row is active; its date keeps the time of day, its amounts and
+  // costs their fraction; quantities keep six decimals.
+  EXPECT_EQ(Rows("SELECT Es_Cve_Estado, Ap_Fecha, Ap_Precio_Neto_Importe, Ap_Costo, Ap_Cantidad_1, "
+                 "Ap_Cantidad_Control_1 FROM Apartado"),
+            "AC|2026-03-10 15:30:45|3000000000.25|0.1234564|0.1|0.123456\n");
+  // Exactly the double the host holds for the decimal, which is not the one
+  // SQLite reads from the statement's text.
+  EXPECT_EQ(Scalar("SELECT Ap_Cantidad_Control_2 AS V FROM Apartado").ToDouble(), 0.736512);
   EXPECT_EQ(Db().Query("SELECT Ap_Fecha FROM Apartado").Field("Ap_Fecha").GetKind(), Variant::Kind::Date);
   // (Ap_Folio, Ap_ID) is the key, and the status is never null.
   EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}}), Failure);
@@ -69,6 +75,35 @@ TEST_P(SuiteSchemaTest, CreatingAgainKeepsRowsAndRowsRoundTripTheirValues) {
   receivable("1", "CA");
   receivable("2", "AC");
   EXPECT_THROW(receivable("3", "AC"), Failure);
+}
+
+// A database made by an earlier release: quantities in binary floating point,
+// one drifted off its decimal.
+TEST_P(SuiteSchemaTest, CreatingOverAnEarlierReleaseMakesItsQuantitiesExact) {
+  std::string earlier =
+      "DROP TABLE Existencia; "
+      "CREATE TABLE Existencia (Sc_Cve_Sucursal VARCHAR, Al_Cve_Almacen VARCHAR, Pr_Cve_Producto VARCHAR, "
+      "Tl_Cve_Talla VARCHAR, Cl_Cve_Color VARCHAR, Ex_Cantidad_Control_1 REAL, Ex_Cantidad_Control_2 REAL, "
+      "Ex_Cantidad_Apartado_Control_1 REAL, Ex_Cantidad_Apartado_Control_2 REAL, Ex_Costo_Promedio REAL, "
+      "Oper_Ult_Modif VARCHAR, Fecha_Ult_Modif TIMESTAMP, "
+      "PRIMARY KEY (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color))";
+  // REAL is single precision on PostgreSQL: the earlier release had double.
+  for (std::size_t at; IsPostgres() && (at = earlier.find(" REAL")) != std::string::npos;)
+    earlier.replace(at, 5, " DOUBLE PRECISION");
+  Db().RunScript(earlier);
+  InsertKeyed("Existencia", {"S1", "A1", "P1", "00", "00"},
+              {{"Ex_Cantidad_Control_1", N(99.5)}, {"Ex_Cantidad_Apartado_Control_1", N(0.7 - 0.2)}});
+  suite::CreateSchema(Db());
+  suite::CreateSchema(Db());
+
+  const std::string reserved = "SELECT Ex_Cantidad_Apartado_Control_1 AS V FROM Existencia";
+  EXPECT_EQ(Scalar(reserved).ToDouble(), 0.5);
+  // Moved as the layaway moves it, the reserved quantity stays on its decimals.
+  for (const char* step : {"+ 0.1", "+ 0.7", "- 1.3"}) {
+    Db().GetConnection().Execute(
+        std::string("UPDATE Existencia SET Ex_Cantidad_Apartado_Control_1 = Ex_Cantidad_Apartado_Control_1 ") + step);
+  }
+  EXPECT_EQ(Scalar(reserved).ToDouble(), 0.0);
 }
 
 TEST(SuiteSchemaScript, SqlServerScriptGuardsEveryCreation) {
