@@ -1,7 +1,7 @@
 // The suite schema rendered for each backend from the one table description
 // in schema_tables.cpp. Every statement is idempotent, so creating the schema
 // again over an existing database changes nothing; over a database created by
-// an earlier release it makes the quantities exact.
+// an earlier release it adds what that release lacked.
 #include <algorithm>
 #include <cctype>
 #include <sstream>
@@ -121,6 +121,23 @@ void WriteTable(std::ostream& out, Backend backend, const TableSpec& table) {
   }
 }
 
+// Columns a table created by an earlier release lacks. SQLite has no
+// ADD COLUMN IF NOT EXISTS: CreateSchema adds them there before the script.
+void WriteAddedColumns(std::ostream& out, Backend backend, const TableSpec& table) {
+  for (const ColumnSpec& column : table.columns) {
+    if (!column.addedLater) continue;
+    if (backend == Backend::PostgreSQL) {
+      out << "ALTER TABLE " << table.name << " ADD COLUMN IF NOT EXISTS " << ColumnDefinition(backend, column) << ";\n";
+    } else if (backend == Backend::ODBC) {
+      // WITH VALUES gives the rows already there the default, as the other
+      // backends do.
+      out << "IF COL_LENGTH(N'" << table.name << "', N'" << column.name << "') IS NULL ALTER TABLE " << table.name
+          << " ADD " << ColumnDefinition(backend, column) << (column.defaultValue.empty() ? "" : " WITH VALUES")
+          << ";\n";
+    }
+  }
+}
+
 // The double nearest the value's decimal. SQLite 3.40 reads some decimals one
 // unit in the last place off (the literal 0.736512, and round(x, 6) of it,
 // give 0.7365120000000001), while a whole number divided by 10^6 is rounded
@@ -196,6 +213,114 @@ void WritePostgresQuantityUpgrade(std::ostream& out) {
   out << "END\n$$;\n";
 }
 
+// The lot keys a draw-down names: the lot row it was taken from.
+const std::vector<std::string> kLotKeys = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto",
+                                           "Tl_Cve_Talla",    "Cl_Cve_Color",   "Lt_Cve_Lote"};
+
+std::string Matching(const std::string& left, const std::string& right, const std::vector<std::string>& columns) {
+  std::string text;
+  for (const std::string& column : columns)
+    text += (text.empty() ? "" : " AND ") + left + "." + column + " = " + right + "." + column;
+  return text;
+}
+
+std::string Qualified(const std::string& prefix, const std::vector<std::string>& columns) {
+  std::string text;
+  for (const std::string& column : columns) text += (text.empty() ? "" : ", ") + prefix + column;
+  return text;
+}
+
+// A layaway line whose status turns to 'CA' (cancelled) from anything else,
+// null included, gives back what it holds: the lot draw-downs recorded for it
+// and not given back yet return to the lot rows they came from and are marked
+// 'CA', and the serial number assigned to it is free again. Marking a
+// draw-down and returning its quantity happen together, so nothing returns
+// twice, whatever the status does later. The line is the document line
+// ('APARTADO', Ap_Folio, Ap_ID) the assignment services record.
+void WriteCancellationTrigger(std::ostream& out, Backend backend) {
+  switch (backend) {
+    case Backend::SQLite: {
+      // The draw-downs of the line not given back yet, their columns prefixed by `row`.
+      auto standing = [](const std::string& row) {
+        return row + "La_Tipo_Documento = 'APARTADO' AND " + row + "La_Folio = NEW.Ap_Folio AND " + row +
+               "La_ID = NEW.Ap_ID AND COALESCE(" + row + "Es_Cve_Estado, 'AC') <> 'CA'";
+      };
+      const std::string ofLot = standing("a.") + " AND " + Matching("a", "Lote", kLotKeys);
+      out << "CREATE TRIGGER IF NOT EXISTS TR_Apartado_Cancelacion AFTER UPDATE OF Es_Cve_Estado ON Apartado "
+             "FOR EACH ROW\nWHEN NEW.Es_Cve_Estado = 'CA' AND OLD.Es_Cve_Estado IS NOT 'CA'\nBEGIN\n"
+          << "  UPDATE Lote SET Lt_Cantidad = Lt_Cantidad + (SELECT SUM(COALESCE(a.La_Cantidad_1, 0)) FROM "
+             "Lote_Asignacion a WHERE "
+          << ofLot << ")\n    WHERE EXISTS (SELECT 1 FROM Lote_Asignacion a WHERE " << ofLot << ");\n"
+          << "  UPDATE Lote_Asignacion SET Es_Cve_Estado = 'CA' WHERE " << standing("") << ";\n"
+          << "  UPDATE Serie SET Sr_Tipo_Documento = NULL, Sr_Folio = NULL, Sr_ID = NULL\n"
+             "    WHERE Sr_Tipo_Documento = 'APARTADO' AND Sr_Folio = NEW.Ap_Folio AND Sr_ID = NEW.Ap_ID;\n"
+             "END;\n";
+      break;
+    }
+    case Backend::PostgreSQL:
+      // Marking the draw-downs and giving them back is one statement: a
+      // transaction that reaches them while another is giving them back
+      // waits for it, then finds them marked and gives back nothing.
+      out << "CREATE OR REPLACE FUNCTION Apartado_Cancelacion() RETURNS trigger AS $$\nBEGIN\n"
+          << "  WITH Devueltas AS (\n    UPDATE Lote_Asignacion SET Es_Cve_Estado = 'CA'\n"
+             "    WHERE La_Tipo_Documento = 'APARTADO' AND La_Folio = NEW.Ap_Folio AND La_ID = NEW.Ap_ID\n"
+             "      AND COALESCE(Es_Cve_Estado, 'AC') <> 'CA'\n    RETURNING "
+          << List(kLotKeys) << ", La_Cantidad_1)\n  UPDATE Lote SET Lt_Cantidad = Lote.Lt_Cantidad + d.Cantidad\n"
+          << "  FROM (SELECT " << List(kLotKeys) << ", SUM(COALESCE(La_Cantidad_1, 0)) AS Cantidad FROM Devueltas "
+          << "GROUP BY " << List(kLotKeys) << ") d\n  WHERE " << Matching("Lote", "d", kLotKeys) << ";\n"
+          << "  UPDATE Serie SET Sr_Tipo_Documento = NULL, Sr_Folio = NULL, Sr_ID = NULL\n"
+             "  WHERE Sr_Tipo_Documento = 'APARTADO' AND Sr_Folio = NEW.Ap_Folio AND Sr_ID = NEW.Ap_ID;\n"
+             "  RETURN NULL;\nEND\n$$ LANGUAGE plpgsql;\n"
+          << "CREATE OR REPLACE TRIGGER TR_Apartado_Cancelacion AFTER UPDATE OF Es_Cve_Estado ON Apartado "
+             "FOR EACH ROW\n  WHEN (NEW.Es_Cve_Estado = 'CA' AND OLD.Es_Cve_Estado IS DISTINCT FROM 'CA')\n"
+             "  EXECUTE FUNCTION Apartado_Cancelacion();\n";
+      break;
+    case Backend::ODBC: {
+      // One statement per trigger, run alone: no ';' inside the body.
+      const std::string key = TypeName(backend, ColumnKind::Key);
+      std::string lotColumns;
+      for (const std::string& column : kLotKeys) lotColumns += column + ' ' + key + ", ";
+      out << "CREATE OR ALTER TRIGGER TR_Apartado_Cancelacion ON Apartado AFTER UPDATE AS\nBEGIN\n"
+             "  SET NOCOUNT ON\n  IF NOT UPDATE(Es_Cve_Estado) RETURN\n"
+          << "  DECLARE @Lineas TABLE (Ap_Folio " << key << ", Ap_ID " << key << ")\n"
+          << "  INSERT INTO @Lineas (Ap_Folio, Ap_ID) SELECT i.Ap_Folio, i.Ap_ID FROM inserted i\n"
+             "    JOIN deleted d ON d.Ap_Folio = i.Ap_Folio AND d.Ap_ID = i.Ap_ID\n"
+             "    WHERE i.Es_Cve_Estado = 'CA' AND (d.Es_Cve_Estado IS NULL OR d.Es_Cve_Estado <> 'CA')\n"
+             "  IF NOT EXISTS (SELECT 1 FROM @Lineas) RETURN\n"
+          << "  DECLARE @Devueltas TABLE (" << lotColumns << "La_Cantidad_1 " << TypeName(backend, ColumnKind::Quantity)
+          << ")\n"
+          << "  UPDATE a SET Es_Cve_Estado = 'CA'\n    OUTPUT " << Qualified("inserted.", kLotKeys)
+          << ", inserted.La_Cantidad_1 INTO @Devueltas\n"
+             "    FROM Lote_Asignacion a JOIN @Lineas l ON a.La_Folio = l.Ap_Folio AND a.La_ID = l.Ap_ID\n"
+             "    WHERE a.La_Tipo_Documento = 'APARTADO' AND COALESCE(a.Es_Cve_Estado, 'AC') <> 'CA'\n"
+          << "  UPDATE lt SET Lt_Cantidad = lt.Lt_Cantidad + d.Cantidad\n    FROM Lote lt JOIN (SELECT "
+          << List(kLotKeys) << ", SUM(COALESCE(La_Cantidad_1, 0)) AS Cantidad FROM @Devueltas GROUP BY "
+          << List(kLotKeys) << ") d\n    ON " << Matching("lt", "d", kLotKeys) << "\n"
+          << "  UPDATE s SET Sr_Tipo_Documento = NULL, Sr_Folio = NULL, Sr_ID = NULL\n"
+             "    FROM Serie s JOIN @Lineas l ON s.Sr_Folio = l.Ap_Folio AND s.Sr_ID = l.Ap_ID\n"
+             "    WHERE s.Sr_Tipo_Documento = 'APARTADO'\nEND;\n";
+      break;
+    }
+  }
+}
+
+// SQLite's ALTER TABLE has no IF NOT EXISTS: a column is added when the
+// table exists without it (a table still to be created gets every column).
+void AddMissingColumnsSqlite(Database& db) {
+  for (const TableSpec& table : SuiteTables()) {
+    for (const ColumnSpec& column : table.columns) {
+      if (!column.addedLater) continue;
+      TableRecordset present = db.Query("SELECT name FROM pragma_table_info(:p1)", {Variant::FromText(table.name)});
+      if (present.Eof()) continue;
+      bool found = false;
+      for (; !present.Eof() && !found; present.MoveNext())
+        found = Lower(present.Field("name").ToText()) == Lower(column.name);
+      if (!found)
+        db.RunScript("ALTER TABLE " + table.name + " ADD COLUMN " + ColumnDefinition(Backend::SQLite, column));
+    }
+  }
+}
+
 }  // namespace
 
 std::string SchemaScript(Backend backend) {
@@ -205,13 +330,20 @@ std::string SchemaScript(Backend backend) {
     out << "CREATE OR REPLACE FUNCTION getdate() RETURNS timestamp AS $$ SELECT LOCALTIMESTAMP(0) $$ "
            "LANGUAGE sql;\n";
   }
-  for (const TableSpec& table : SuiteTables()) WriteTable(out, backend, table);
+  for (const TableSpec& table : SuiteTables()) {
+    WriteTable(out, backend, table);
+    WriteAddedColumns(out, backend, table);
+  }
   if (backend == Backend::PostgreSQL) WritePostgresQuantityUpgrade(out);
   if (backend == Backend::SQLite)
     for (const TableSpec& table : SuiteTables()) WriteQuantityRounding(out, table);
+  WriteCancellationTrigger(out, backend);
   return out.str();
 }
 
-void CreateSchema(Database& db) { db.RunScript(SchemaScript(db.GetBackend())); }
+void CreateSchema(Database& db) {
+  if (db.GetBackend() == Backend::SQLite) AddMissingColumnsSqlite(db);
+  db.RunScript(SchemaScript(db.GetBackend()));
+}
 
 }  // namespace apartado::suite

@@ -13,6 +13,11 @@ ColumnSpec W(std::string name) { return {std::move(name), ColumnKind::Whole, "0"
 ColumnSpec PK(std::string name) { return {std::move(name), ColumnKind::Key, "", true}; }
 // Catalogue status: 'BA' marks a withdrawn row; new rows are active.
 ColumnSpec Status() { return {"Es_Cve_Estado", ColumnKind::Key, "'AC'", false}; }
+// A column that tables made by an earlier release lack.
+ColumnSpec AddedLater(ColumnSpec column) {
+  column.addedLater = true;
+  return column;
+}
 
 std::vector<ColumnSpec> FiveKeys() {
   return {PK("Sc_Cve_Sucursal"), PK("Al_Cve_Almacen"), PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"), PK("Cl_Cve_Color")};
@@ -100,11 +105,13 @@ std::vector<TableSpec> BuildTables() {
                                  D("Lt_Fecha_Pedimento"), Status()}),
                Join(kFiveKeyNames, {"Lt_Cve_Lote"}),
                {{"IX_Lote_Producto", {"Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color", "Lt_Cve_Lote"}, false, ""}}});
-  // Every draw-down of a lot by a document line.
+  // Every draw-down of a lot by a document line. Es_Cve_Estado is 'AC' while
+  // it stands and 'CA' once its quantity went back to the lot (its layaway
+  // was cancelled), so that no draw-down is given back twice.
   t.push_back({"Lote_Asignacion",
                {K("La_Tipo_Documento"), K("La_Folio"), K("La_ID"), K("Sc_Cve_Sucursal"), K("Al_Cve_Almacen"),
                 K("Pr_Cve_Producto"), K("Tl_Cve_Talla"), K("Cl_Cve_Color"), K("Lt_Cve_Lote"), Q("La_Cantidad_1"),
-                Q("La_Cantidad_2"), K("Oper_Alta"), D("Fecha_Alta")},
+                Q("La_Cantidad_2"), K("Oper_Alta"), D("Fecha_Alta"), AddedLater(Status())},
                {},
                {{"IX_Lote_Asignacion_Documento", {"La_Tipo_Documento", "La_Folio", "La_ID"}, false, ""}}});
   // One row per unit: a serial number belongs to one product, size and

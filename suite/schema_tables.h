@@ -29,6 +29,9 @@ struct ColumnSpec {
   // A literal default in SQL ("'AC'", "0"), or empty for none.
   std::string defaultValue;
   bool notNull = false;
+  // A column that tables created before it lack: CreateSchema adds it to an
+  // existing table that does not have it yet.
+  bool addedLater = false;
 };
 
 struct IndexSpec {

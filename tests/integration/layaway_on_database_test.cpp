@@ -366,6 +366,47 @@ TEST_P(LayawayOnDatabase, FractionsReservedAndReleasedReturnStockToExactlyWhereI
   expectQuantities({100, 50, 0, 0}, "cancelled");
 }
 
+// A cancelled layaway lets go of what it held: its serial number can be
+// taken by another layaway, and its lot draw-downs return to the lots they
+// came from, once, however often the layaway is cancelled.
+TEST_P(LayawayOnDatabase, CancellationFreesTheSerialNumberAndGivesTheLotBackOnce) {
+  tApDetalle serial = Line("SR", 1);
+  serial.Serie.Sr_Cve_Serie = "SN-1";
+  tApDetalle lot = Line("L1", 2.5);
+  lot.Lote.Lt_Cve_Lote = "LT-A";
+  Apartado first;
+  Begin(first, "A1");
+  ASSERT_TRUE(Add(first, serial)) << first.Error();
+  ASSERT_TRUE(Add(first, lot)) << first.Error();
+  const std::string folio = first.Encabezado().Ap_Folio;
+  const std::string lots = "SELECT Lt_Cve_Lote, Lt_Cantidad FROM Lote ORDER BY Lt_Cve_Lote";
+  const std::string serials = "SELECT Sr_Tipo_Documento, Sr_Folio, Sr_ID FROM Serie";
+  ASSERT_EQ(Values(lots), (Texts{"LT-A", "7.5", "LT-B", "4", "LT-C", "1"}));
+
+  ASSERT_EQ(first.Cancelar_Apartado(folio), kTrue) << first.Error();
+  EXPECT_EQ(Values(lots), (Texts{"LT-A", "10", "LT-B", "4", "LT-C", "1"}));
+  EXPECT_EQ(Values(serials), (Texts{"<null>", "<null>", "<null>"}));
+  EXPECT_EQ(Values("SELECT La_Folio, La_ID, Lt_Cve_Lote, Es_Cve_Estado FROM Lote_Asignacion"),
+            (Texts{folio, "0002", "LT-A", "CA"}));
+
+  Apartado second;
+  Begin(second, "A1");
+  ASSERT_TRUE(Add(second, serial)) << second.Error();
+  const std::string secondFolio = second.Encabezado().Ap_Folio;
+  ASSERT_NE(secondFolio, folio);
+  EXPECT_EQ(Values(serials), (Texts{"APARTADO", secondFolio, "0001"}));
+
+  // Refused once cancelled; set back to active and cancelled again (its
+  // stock left alone), it gives back nothing more and takes no serial
+  // number from the layaway that holds it now.
+  EXPECT_EQ(first.Cancelar_Apartado(folio), kFalse);
+  Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'AC' WHERE Ap_Folio = :p1", {T(folio)});
+  first.Apartar_Productos(kFalse);
+  ASSERT_EQ(first.Cancelar_Apartado(folio), kTrue) << first.Error();
+  EXPECT_EQ(Values(lots), (Texts{"LT-A", "10", "LT-B", "4", "LT-C", "1"}));
+  EXPECT_EQ(Values(serials), (Texts{"APARTADO", secondFolio, "0001"}));
+}
+
 APARTADO_INSTANTIATE_BACKENDS(LayawayOnDatabase);
 
 }  // namespace
