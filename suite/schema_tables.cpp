@@ -6,12 +6,18 @@ namespace {
 ColumnSpec K(std::string name) { return {std::move(name), ColumnKind::Key, "", false}; }
 ColumnSpec T(std::string name) { return {std::move(name), ColumnKind::Text, "", false}; }
 ColumnSpec N(std::string name) { return {std::move(name), ColumnKind::Number, "0", false}; }
+ColumnSpec Q(std::string name) { return {std::move(name), ColumnKind::Quantity, "0", false}; }
 ColumnSpec D(std::string name) { return {std::move(name), ColumnKind::Date, "", false}; }
 ColumnSpec W(std::string name) { return {std::move(name), ColumnKind::Whole, "0", false}; }
 // Primary-key columns are never null.
 ColumnSpec PK(std::string name) { return {std::move(name), ColumnKind::Key, "", true}; }
 // Catalogue status: 'BA' marks a withdrawn row; new rows are active.
 ColumnSpec Status() { return {"Es_Cve_Estado", ColumnKind::Key, "'AC'", false}; }
+// A column that tables made by an earlier release lack.
+ColumnSpec AddedLater(ColumnSpec column) {
+  column.addedLater = true;
+  return column;
+}
 
 std::vector<ColumnSpec> FiveKeys() {
   return {PK("Sc_Cve_Sucursal"), PK("Al_Cve_Almacen"), PK("Pr_Cve_Producto"), PK("Tl_Cve_Talla"), PK("Cl_Cve_Color")};
@@ -83,27 +89,29 @@ std::vector<TableSpec> BuildTables() {
                {"Pr_Cve_Producto", "Un_Cve_Unidad_Origen", "Un_Cve_Unidad_Destino"},
                {}});
   t.push_back({"Existencia",
-               Join(FiveKeys(), {N("Ex_Cantidad_Control_1"), N("Ex_Cantidad_Control_2"),
-                                 N("Ex_Cantidad_Apartado_Control_1"), N("Ex_Cantidad_Apartado_Control_2"),
+               Join(FiveKeys(), {Q("Ex_Cantidad_Control_1"), Q("Ex_Cantidad_Control_2"),
+                                 Q("Ex_Cantidad_Apartado_Control_1"), Q("Ex_Cantidad_Apartado_Control_2"),
                                  N("Ex_Costo_Promedio"), K("Oper_Ult_Modif"), D("Fecha_Ult_Modif")}),
                kFiveKeyNames,
                {}});
   t.push_back(
       {"Existencia_Kit",
-       Join(FiveKeys(), {N("Ek_Cantidad"), N("Ek_Cantidad_Apartado"), K("Oper_Ult_Modif"), D("Fecha_Ult_Modif")}),
+       Join(FiveKeys(), {Q("Ek_Cantidad"), Q("Ek_Cantidad_Apartado"), K("Oper_Ult_Modif"), D("Fecha_Ult_Modif")}),
        kFiveKeyNames,
        {}});
   // Lt_Cantidad: the quantity of the lot still free, in control unit 1.
   t.push_back({"Lote",
-               Join(FiveKeys(), {PK("Lt_Cve_Lote"), D("Lt_Fecha_Caducidad"), N("Lt_Cantidad"), T("Lt_Pedimento"),
+               Join(FiveKeys(), {PK("Lt_Cve_Lote"), D("Lt_Fecha_Caducidad"), Q("Lt_Cantidad"), T("Lt_Pedimento"),
                                  D("Lt_Fecha_Pedimento"), Status()}),
                Join(kFiveKeyNames, {"Lt_Cve_Lote"}),
                {{"IX_Lote_Producto", {"Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color", "Lt_Cve_Lote"}, false, ""}}});
-  // Every draw-down of a lot by a document line.
+  // Every draw-down of a lot by a document line. Es_Cve_Estado is 'AC' while
+  // it stands and 'CA' once its quantity went back to the lot (its layaway
+  // was cancelled), so that no draw-down is given back twice.
   t.push_back({"Lote_Asignacion",
                {K("La_Tipo_Documento"), K("La_Folio"), K("La_ID"), K("Sc_Cve_Sucursal"), K("Al_Cve_Almacen"),
-                K("Pr_Cve_Producto"), K("Tl_Cve_Talla"), K("Cl_Cve_Color"), K("Lt_Cve_Lote"), N("La_Cantidad_1"),
-                N("La_Cantidad_2"), K("Oper_Alta"), D("Fecha_Alta")},
+                K("Pr_Cve_Producto"), K("Tl_Cve_Talla"), K("Cl_Cve_Color"), K("Lt_Cve_Lote"), Q("La_Cantidad_1"),
+                Q("La_Cantidad_2"), K("Oper_Alta"), D("Fecha_Alta"), AddedLater(Status())},
                {},
                {{"IX_Lote_Asignacion_Documento", {"La_Tipo_Documento", "La_Folio", "La_ID"}, false, ""}}});
   // One row per unit: a serial number belongs to one product, size and
@@ -143,13 +151,13 @@ std::vector<TableSpec> BuildTables() {
                                       K("Ap_Descuento_Global_Cuenta_Contable"),
                                       N("Ap_Descuento_Global_Factor"),
                                       N("Ap_Descuento_Global_Importe"),
-                                      N("Ap_Cantidad_1"),
+                                      Q("Ap_Cantidad_1"),
                                       K("Ap_Unidad_1"),
-                                      N("Ap_Cantidad_Control_1"),
+                                      Q("Ap_Cantidad_Control_1"),
                                       K("Ap_Unidad_Control_1"),
-                                      N("Ap_Cantidad_Control_2"),
+                                      Q("Ap_Cantidad_Control_2"),
                                       K("Ap_Unidad_Control_2"),
-                                      N("Ap_Cantidad_Costo"),
+                                      Q("Ap_Cantidad_Costo"),
                                       K("Ap_Unidad_Costo"),
                                       N("Ap_Costo"),
                                       N("Ap_Costo_Importe"),

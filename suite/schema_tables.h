@@ -7,13 +7,21 @@
 namespace apartado::suite {
 
 enum class ColumnKind {
-  Key,     // short text: keys, codes, operator keys
-  Text,    // longer text: descriptions, comments, values
-  Number,  // amounts, quantities, factors (a double)
-  Date,    // date with its time of day
-  Whole,   // small whole numbers: 0/1 flags, days
-  Counter  // 64-bit whole numbers: folio counters
+  Key,       // short text: keys, codes, operator keys
+  Text,      // longer text: descriptions, comments, values
+  Number,    // amounts, costs, prices, factors (a double)
+  Quantity,  // stock, lot and line quantities: exact to kQuantityDecimals places
+  Date,      // date with its time of day
+  Whole,     // small whole numbers: 0/1 flags, days
+  Counter    // 64-bit whole numbers: folio counters
 };
+
+// Decimal places a Quantity column keeps: fixed point on PostgreSQL and SQL
+// Server, rounded by triggers on SQLite, so that moving the same fractions in
+// and out of a stock row brings it back exactly where it was.
+constexpr int kQuantityDecimals = 6;
+// Digits in all of a fixed-point Quantity column.
+constexpr int kQuantityDigits = 20;
 
 struct ColumnSpec {
   std::string name;
@@ -21,6 +29,9 @@ struct ColumnSpec {
   // A literal default in SQL ("'AC'", "0"), or empty for none.
   std::string defaultValue;
   bool notNull = false;
+  // A column that tables created before it lack: CreateSchema adds it to an
+  // existing table that does not have it yet.
+  bool addedLater = false;
 };
 
 struct IndexSpec {

@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "apartado/apartado.h"
@@ -314,6 +317,94 @@ TEST_P(LayawayOnDatabase, WholeLifeCaptureReceivableFinalizeCancelAndNoSecondCan
   EXPECT_EQ(layaway.Error(), "ApartadosQZL.dll - Cancelar_Apartado()\r\nImposible cancelar el apartado: " + folio +
                                  ", con estado = 'CA'");
   EXPECT_EQ(Count("Historial_Seguimiento") + Count("Notificacion_Documento") + Count("Cuenta_X_Cobrar"), 5);
+}
+
+// Stock quantities are kept exact to six decimals: the fractions a layaway
+// reserves come back to the very values they left, however they are added
+// up (0.2 + 0.5 - 0.2 is not 0.5 in binary floating point).
+TEST_P(LayawayOnDatabase, FractionsReservedAndReleasedReturnStockToExactlyWhereItWas) {
+  // Available, then reserved, control 1 and 2 of P1 in A1, as numbers.
+  using Quantities = std::vector<double>;
+  auto quantities = [&] {
+    Quantities values;
+    const TableRecordset row = Db().Query(
+        "SELECT Ex_Cantidad_Control_1, Ex_Cantidad_Control_2, Ex_Cantidad_Apartado_Control_1, "
+        "Ex_Cantidad_Apartado_Control_2 FROM Existencia WHERE Pr_Cve_Producto = 'P1' AND Al_Cve_Almacen = 'A1'");
+    for (const std::string& column : row.Columns()) {
+      EXPECT_EQ(row.Field(column).GetKind(), Variant::Kind::Double) << column;
+      values.push_back(row.Field(column).ToDouble());
+    }
+    return values;
+  };
+  // Compared exactly; a failure shows every digit (0.49999999999999994 is not 0.5).
+  auto expectQuantities = [&](const Quantities& expected, const char* when) {
+    const Quantities got = quantities();
+    std::ostringstream digits;
+    digits << std::setprecision(17);
+    for (const double value : got) digits << value << ' ';
+    EXPECT_EQ(got, expected) << when << ": " << digits.str();
+  };
+  Apartado layaway;
+  Begin(layaway, "A1");
+  for (const auto& [one, two] : {std::pair{0.2, 0.1}, std::pair{0.5, 0.2}}) {
+    tApDetalle line = Line("P1", one);
+    line.Ap_Cantidad_Control_2 = two;
+    ASSERT_TRUE(Add(layaway, line)) << layaway.Error();
+  }
+  expectQuantities({99.3, 49.7, 0.7, 0.3}, "reserved");
+
+  // Released line by line, in the order they were reserved.
+  ASSERT_EQ(layaway.Desapartar_Producto("S1", "A1", "P1", "T1", "R1", 0.2, 0.1), kTrue) << layaway.Error();
+  expectQuantities({99.5, 49.8, 0.5, 0.2}, "first line released");
+  ASSERT_EQ(layaway.Desapartar_Producto("S1", "A1", "P1", "T1", "R1", 0.5, 0.2), kTrue) << layaway.Error();
+  expectQuantities({100, 50, 0, 0}, "both released");
+
+  // Reserved again from the stored rows and given back by the cancellation.
+  const std::string folio = layaway.Encabezado().Ap_Folio;
+  ASSERT_EQ(layaway.Apartar(folio), kTrue) << layaway.Error();
+  ASSERT_EQ(layaway.Cancelar_Apartado(folio), kTrue) << layaway.Error();
+  expectQuantities({100, 50, 0, 0}, "cancelled");
+}
+
+// A cancelled layaway lets go of what it held: its serial number can be
+// taken by another layaway, and its lot draw-downs return to the lots they
+// came from, once, however often the layaway is cancelled.
+TEST_P(LayawayOnDatabase, CancellationFreesTheSerialNumberAndGivesTheLotBackOnce) {
+  tApDetalle serial = Line("SR", 1);
+  serial.Serie.Sr_Cve_Serie = "SN-1";
+  tApDetalle lot = Line("L1", 2.5);
+  lot.Lote.Lt_Cve_Lote = "LT-A";
+  Apartado first;
+  Begin(first, "A1");
+  ASSERT_TRUE(Add(first, serial)) << first.Error();
+  ASSERT_TRUE(Add(first, lot)) << first.Error();
+  const std::string folio = first.Encabezado().Ap_Folio;
+  const std::string lots = "SELECT Lt_Cve_Lote, Lt_Cantidad FROM Lote ORDER BY Lt_Cve_Lote";
+  const std::string serials = "SELECT Sr_Tipo_Documento, Sr_Folio, Sr_ID FROM Serie";
+  ASSERT_EQ(Values(lots), (Texts{"LT-A", "7.5", "LT-B", "4", "LT-C", "1"}));
+
+  ASSERT_EQ(first.Cancelar_Apartado(folio), kTrue) << first.Error();
+  EXPECT_EQ(Values(lots), (Texts{"LT-A", "10", "LT-B", "4", "LT-C", "1"}));
+  EXPECT_EQ(Values(serials), (Texts{"<null>", "<null>", "<null>"}));
+  EXPECT_EQ(Values("SELECT La_Folio, La_ID, Lt_Cve_Lote, Es_Cve_Estado FROM Lote_Asignacion"),
+            (Texts{folio, "0002", "LT-A", "CA"}));
+
+  Apartado second;
+  Begin(second, "A1");
+  ASSERT_TRUE(Add(second, serial)) << second.Error();
+  const std::string secondFolio = second.Encabezado().Ap_Folio;
+  ASSERT_NE(secondFolio, folio);
+  EXPECT_EQ(Values(serials), (Texts{"APARTADO", secondFolio, "0001"}));
+
+  // Refused once cancelled; set back to active and cancelled again (its
+  // stock left alone), it gives back nothing more and takes no serial
+  // number from the layaway that holds it now.
+  EXPECT_EQ(first.Cancelar_Apartado(folio), kFalse);
+  Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'AC' WHERE Ap_Folio = :p1", {T(folio)});
+  first.Apartar_Productos(kFalse);
+  ASSERT_EQ(first.Cancelar_Apartado(folio), kTrue) << first.Error();
+  EXPECT_EQ(Values(lots), (Texts{"LT-A", "10", "LT-B", "4", "LT-C", "1"}));
+  EXPECT_EQ(Values(serials), (Texts{"APARTADO", secondFolio, "0001"}));
 }
 
 APARTADO_INSTANTIATE_BACKENDS(LayawayOnDatabase);
