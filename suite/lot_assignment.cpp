@@ -1,6 +1,7 @@
 // Lot draw-downs recorded against document lines: Lote and Lote_Asignacion.
 #include <algorithm>
 
+#include "quantities.h"
 #include "suite_services.h"
 #include "suite_texts.h"
 
@@ -62,7 +63,7 @@ Boolean SuiteLotAssignment::AssignLot(const std::string& documentKind, const std
                                           Variant::FromText(product),    Variant::FromText(size),
                                           Variant::FromText(colour),     Variant::FromText(lot)};
     std::vector<Variant> params = lotKeys;
-    params.push_back(Variant::FromDouble(quantity1));
+    params.push_back(Variant::FromDouble(StoredQuantity(quantity1)));
     if (Db().Command("UPDATE Lote SET Lt_Cantidad = Lt_Cantidad - :p7 WHERE Sc_Cve_Sucursal = :p1 AND "
                      "Al_Cve_Almacen = :p2 AND Pr_Cve_Producto = :p3 AND Tl_Cve_Talla = :p4 AND Cl_Cve_Color = :p5 "
                      "AND Lt_Cve_Lote = :p6 AND Lt_Cantidad >= :p7",
@@ -71,8 +72,9 @@ Boolean SuiteLotAssignment::AssignLot(const std::string& documentKind, const std
     }
     params = {Variant::FromText(documentKind), Variant::FromText(folio), Variant::FromText(lineId)};
     params.insert(params.end(), lotKeys.begin(), lotKeys.end());
-    params.insert(params.end(), {Variant::FromDouble(quantity1), Variant::FromDouble(quantity2),
-                                 Variant::FromText(Options().operatorKey)});
+    params.insert(params.end(),
+                  {Variant::FromDouble(StoredQuantity(quantity1)), Variant::FromDouble(StoredQuantity(quantity2)),
+                   Variant::FromText(Options().operatorKey)});
     Db().Command(
         "INSERT INTO Lote_Asignacion (La_Tipo_Documento, La_Folio, La_ID, Sc_Cve_Sucursal, Al_Cve_Almacen, "
         "Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, Lt_Cve_Lote, La_Cantidad_1, La_Cantidad_2, Oper_Alta, "

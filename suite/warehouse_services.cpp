@@ -1,5 +1,6 @@
 // Warehouse capabilities, stock, costs and automatic lots.
 #include "apartado/failure.h"
+#include "quantities.h"
 #include "suite_services.h"
 #include "suite_texts.h"
 
@@ -91,7 +92,7 @@ double SuiteWarehouseServices::GetCost(const std::string& branch, const std::str
 std::string SuiteWarehouseServices::PickAutomaticLot(std::string branch, std::string warehouse, std::string product,
                                                      std::string size, std::string colour, double quantity, double) {
   std::vector<Variant> params = FiveKeys(branch, warehouse, product, size, colour);
-  params.push_back(Variant::FromDouble(quantity));
+  params.push_back(Variant::FromDouble(StoredQuantity(quantity)));
   TableRecordset lots = Db().Query(
       std::string("SELECT Lt_Cve_Lote FROM Lote") + kFiveKeysWhere +
           " AND Lt_Cantidad >= :p6 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "

@@ -28,7 +28,7 @@ struct Database::Impl {
   std::string connectionString;
   soci::session session;
   SociConnection connection{*this};
-  StatementCache cache{session};
+  StatementCache cache{session, backend == Backend::PostgreSQL};
   std::unique_ptr<AnswerCache> answers;  // SQLite only
   // The backend's own handle, for what SOCI does not offer.
   sqlite_api::sqlite3* sqlite = nullptr;

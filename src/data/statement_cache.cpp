@@ -2,6 +2,7 @@
 
 #include <soci/soci.h>
 
+#include <charconv>
 #include <ctime>
 
 #include "apartado/failure.h"
@@ -52,6 +53,13 @@ void AppendBytes(std::string& out, const void* data, std::size_t size) {
   out.append(static_cast<const char*>(data), size);
 }
 
+// The shortest text that reads back as the same double: 0.1 is "0.1".
+std::string ShortestText(double value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
 }  // namespace
 
 // The storage a statement's use elements point at: one slot per placeholder
@@ -70,6 +78,7 @@ struct StatementCache::Entry {
   std::vector<Slot> Slots;          // sized once: the use elements hold addresses into it
   soci::row Row;
   std::unique_ptr<soci::statement> Statement;
+  bool RealsAsText = false;
 
   // The values bound, exactly as the database receives them.
   std::string BoundKey() const {
@@ -114,6 +123,7 @@ struct StatementCache::Entry {
           break;
         case BindKind::Real:
           s.Real = v.ToDouble();
+          if (RealsAsText) s.Text = ShortestText(s.Real);
           break;
         case BindKind::Date:
           s.DateTime = ToTm(v.ToDate());
@@ -125,7 +135,8 @@ struct StatementCache::Entry {
   }
 };
 
-StatementCache::StatementCache(soci::session& session) : session_(session) {}
+StatementCache::StatementCache(soci::session& session, bool realsAsText)
+    : session_(session), realsAsText_(realsAsText) {}
 StatementCache::~StatementCache() = default;
 
 void StatementCache::Clear() { entries_.clear(); }
@@ -150,6 +161,7 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
   if (entries_.size() >= kMaxStatements) entries_.clear();
   NumberedPlaceholders numbered = NumberPlaceholders(sql, params.size());
   auto entry = std::make_unique<Entry>();
+  entry->RealsAsText = realsAsText_;
   entry->Params = std::move(numbered.Params);
   entry->Slots.resize(entry->Params.size());
   entry->Statement = std::make_unique<soci::statement>(session_);
@@ -165,7 +177,10 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
         st.exchange(soci::use(s.Whole, s.Indicator));
         break;
       case BindKind::Real:
-        st.exchange(soci::use(s.Real, s.Indicator));
+        if (realsAsText_)
+          st.exchange(soci::use(s.Text, s.Indicator));
+        else
+          st.exchange(soci::use(s.Real, s.Indicator));
         break;
       case BindKind::Date:
         st.exchange(soci::use(s.DateTime, s.Indicator));

@@ -24,7 +24,11 @@ namespace apartado {
 // SOCI's errors pass through unchanged: the database translates them.
 class StatementCache {
  public:
-  explicit StatementCache(soci::session& session);
+  // realsAsText: doubles are bound as their shortest exact text. SOCI's
+  // PostgreSQL backend sends them as 20 digits (0.1 as
+  // 0.10000000000000000555), which a NUMERIC column then compares exactly
+  // and finds larger than its 0.1.
+  StatementCache(soci::session& session, bool realsAsText);
   ~StatementCache();
   StatementCache(const StatementCache&) = delete;
   StatementCache& operator=(const StatementCache&) = delete;
@@ -48,6 +52,7 @@ class StatementCache {
   Entry& Prepared(const std::string& key, const std::string& sql, const std::vector<Variant>& params, bool answersRows);
 
   soci::session& session_;
+  bool realsAsText_;
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
 };
 

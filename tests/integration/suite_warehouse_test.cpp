@@ -15,15 +15,19 @@ class SuiteWarehouseTest : public SuiteTest {
     warehouse_ = Factory().CreateWarehouseServices();
   }
   void Product(const char* product, const char* type, const Variant& cost, double tax) {
-    Insert("Producto", {{"Pr_Cve_Producto", T(product)}, {"Pr_Tipo_Producto", T(type)}, {"Pr_Costo", cost},
+    Insert("Producto", {{"Pr_Cve_Producto", T(product)},
+                        {"Pr_Tipo_Producto", T(type)},
+                        {"Pr_Costo", cost},
                         {"Pr_Tasa_Impuesto", N(tax)}});
   }
   std::shared_ptr<WarehouseServices> warehouse_;
 };
 
 TEST_P(SuiteWarehouseTest, CapabilitiesComeFromTheWarehouseRowOfTheBranch) {
-  Insert("Almacen", {{"Sc_Cve_Sucursal", T("01")}, {"Al_Cve_Almacen", T("A1")},
-                     {"Al_Maneja_Tallas", Variant::FromLong(1)}, {"Al_Maneja_Colores", Variant::FromLong(0)},
+  Insert("Almacen", {{"Sc_Cve_Sucursal", T("01")},
+                     {"Al_Cve_Almacen", T("A1")},
+                     {"Al_Maneja_Tallas", Variant::FromLong(1)},
+                     {"Al_Maneja_Colores", Variant::FromLong(0)},
                      {"Al_Maneja_Lotes", Variant::FromLong(1)}});
   EXPECT_EQ(warehouse_->HandlesSizes("01", "A1"), kTrue);
   EXPECT_EQ(warehouse_->HandlesColours("01", "A1"), kFalse);
@@ -67,11 +71,15 @@ TEST_P(SuiteWarehouseTest, StockCostAndTaxComeFromTheStockAndProductRows) {
 
 TEST_P(SuiteWarehouseTest, AutomaticLotIsTheEarliestExpiryThatCoversTheQuantity) {
   for (const auto& [lot, expiry, free, status] : std::vector<std::tuple<const char*, Variant, double, const char*>>{
-           {"L-SHORT", T("2026-01-01 00:00:00"), 2, "AC"}, {"L-LATE", T("2026-09-01 00:00:00"), 50, "AC"},
-           {"L-EARLY", T("2026-03-01 08:00:00"), 5, "AC"}, {"L-EARLIER-BA", T("2026-02-01 00:00:00"), 50, "BA"},
+           {"L-SHORT", T("2026-01-01 00:00:00"), 2, "AC"},
+           {"L-LATE", T("2026-09-01 00:00:00"), 50, "AC"},
+           {"L-EARLY", T("2026-03-01 08:00:00"), 5, "AC"},
+           {"L-EARLIER-BA", T("2026-02-01 00:00:00"), 50, "BA"},
            {"L-NO-EXPIRY", Variant::MakeNull(), 100, "AC"}})
     InsertKeyed("Lote", {"01", "A1", "P2", "00", "00"},
-                {{"Lt_Cve_Lote", T(lot)}, {"Lt_Fecha_Caducidad", expiry}, {"Lt_Cantidad", N(free)},
+                {{"Lt_Cve_Lote", T(lot)},
+                 {"Lt_Fecha_Caducidad", expiry},
+                 {"Lt_Cantidad", N(free)},
                  {"Es_Cve_Estado", T(status)}});
   auto pick = [&](const char* warehouse, double quantity) {
     return warehouse_->PickAutomaticLot("01", warehouse, "P2", "00", "00", quantity, 0);
@@ -89,13 +97,28 @@ TEST_P(SuiteWarehouseTest, ADrawDownTakesTheFirstBranchWhoseLotCoversItAndIsReco
   for (const auto& [branch, free] : {std::pair{"01", 10.0}, {"02", 3.0}})
     InsertKeyed("Lote", {branch, "A1", "P2", "00", "00"}, {{"Lt_Cve_Lote", T("L1")}, {"Lt_Cantidad", N(free)}});
   auto lots = Factory().CreateLotAssignment();
-  for (const auto& [line, q1, q2] : {std::tuple{"0001", 4.0, 2.5}, {"0002", 6.0, 0.0}, {"0003", 3.0, 0.0},
+  for (const auto& [line, q1, q2] : {std::tuple{"0001", 4.0, 2.5},
+                                     {"0002", 6.0, 0.0},
+                                     {"0003", 3.0, 0.0},
                                      {"0004", 0.0, 0.0}})  // nothing to draw is still recorded
     EXPECT_EQ(lots->AssignLot("APARTADO", "F1", line, "P2", "00", "00", "L1", q1, q2), kTrue) << line;
   EXPECT_EQ(Rows("SELECT Lt_Cantidad FROM Lote ORDER BY Sc_Cve_Sucursal"), "0\n0\n");
   EXPECT_EQ(Rows("SELECT La_ID, Sc_Cve_Sucursal, Al_Cve_Almacen, La_Cantidad_1, La_Cantidad_2, Oper_Alta "
                  "FROM Lote_Asignacion ORDER BY La_ID"),
             "0001|01|A1|4|2.5|OPER1\n0002|01|A1|6|0|OPER1\n0003|02|A1|3|0|OPER1\n0004|01|A1|0|0|OPER1\n");
+}
+
+// Lots are drawn to exactly nothing by decimal quantities, also one the host
+// added up in floating point (0.1 + 0.2 is 0.30000000000000004).
+TEST_P(SuiteWarehouseTest, DecimalDrawDownsTakeALotExactlyToNothing) {
+  for (const auto& [lot, free] : {std::pair{"L1", 0.3}, {"L2", 0.1}})
+    InsertKeyed("Lote", {"01", "A1", "P2", "00", "00"}, {{"Lt_Cve_Lote", T(lot)}, {"Lt_Cantidad", N(free)}});
+  auto lots = Factory().CreateLotAssignment();
+  EXPECT_EQ(Factory().CreateWarehouseServices()->PickAutomaticLot("01", "A1", "P2", "00", "00", 0.1 + 0.2, 0), "L1");
+  for (const auto& [lot, quantity] : {std::pair{"L1", 0.1 + 0.2}, {"L2", 0.1}})
+    EXPECT_EQ(lots->AssignLot("APARTADO", "F1", "0001", "P2", "00", "00", lot, quantity, 0), kTrue)
+        << lots->GetErrorText();
+  EXPECT_EQ(Rows("SELECT Lt_Cantidad FROM Lote"), "0\n0\n");
 }
 
 APARTADO_INSTANTIATE_BACKENDS(SuiteWarehouseTest);
