@@ -46,7 +46,39 @@ constexpr const char* kBookkeeping =
     "Folio VARCHAR(20) NOT NULL);"
     "CREATE INDEX IX_Stress_Operation ON Stress_Operation (Worker, Seq);"
     "CREATE TABLE Stress_Stock (Pr_Cve_Producto VARCHAR(20) NOT NULL, Kit INTEGER NOT NULL, "
-    "Total_1 DOUBLE PRECISION NOT NULL, Total_2 DOUBLE PRECISION NOT NULL)";
+    "Total_1 DOUBLE PRECISION NOT NULL, Total_2 DOUBLE PRECISION NOT NULL);"
+    "CREATE TABLE Stress_Below_Zero (Tabla VARCHAR(20) NOT NULL, Pr_Cve_Producto VARCHAR(20) NOT NULL, "
+    "Cantidad_1 DOUBLE PRECISION, Cantidad_2 DOUBLE PRECISION, Apartado_1 DOUBLE PRECISION, "
+    "Apartado_2 DOUBLE PRECISION)";
+
+// Every committed change that left a stock quantity below zero, kept as it
+// happened: releases raise what an oversold row shows, so by the end of a run
+// the row itself may no longer tell. The row goes with its transaction, so
+// only committed changes are kept.
+constexpr const char* kBelowZeroSqlite =
+    "CREATE TRIGGER TR_Stress_Existencia AFTER UPDATE ON Existencia "
+    "WHEN NEW.Ex_Cantidad_Control_1 < 0 OR NEW.Ex_Cantidad_Control_2 < 0 OR NEW.Ex_Cantidad_Apartado_Control_1 < 0 "
+    "OR NEW.Ex_Cantidad_Apartado_Control_2 < 0 BEGIN "
+    "INSERT INTO Stress_Below_Zero VALUES ('Existencia', NEW.Pr_Cve_Producto, NEW.Ex_Cantidad_Control_1, "
+    "NEW.Ex_Cantidad_Control_2, NEW.Ex_Cantidad_Apartado_Control_1, NEW.Ex_Cantidad_Apartado_Control_2); END;"
+    "CREATE TRIGGER TR_Stress_Existencia_Kit AFTER UPDATE ON Existencia_Kit "
+    "WHEN NEW.Ek_Cantidad < 0 OR NEW.Ek_Cantidad_Apartado < 0 BEGIN "
+    "INSERT INTO Stress_Below_Zero VALUES ('Existencia_Kit', NEW.Pr_Cve_Producto, NEW.Ek_Cantidad, NULL, "
+    "NEW.Ek_Cantidad_Apartado, NULL); END";
+
+constexpr const char* kBelowZeroPostgres =
+    "CREATE FUNCTION stress_existencia_below_zero() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+    "INSERT INTO Stress_Below_Zero VALUES ('Existencia', NEW.Pr_Cve_Producto, NEW.Ex_Cantidad_Control_1, "
+    "NEW.Ex_Cantidad_Control_2, NEW.Ex_Cantidad_Apartado_Control_1, NEW.Ex_Cantidad_Apartado_Control_2); "
+    "RETURN NULL; END $$;"
+    "CREATE TRIGGER TR_Stress_Existencia AFTER UPDATE ON Existencia FOR EACH ROW "
+    "WHEN (NEW.Ex_Cantidad_Control_1 < 0 OR NEW.Ex_Cantidad_Control_2 < 0 OR NEW.Ex_Cantidad_Apartado_Control_1 < 0 "
+    "OR NEW.Ex_Cantidad_Apartado_Control_2 < 0) EXECUTE FUNCTION stress_existencia_below_zero();"
+    "CREATE FUNCTION stress_kit_below_zero() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+    "INSERT INTO Stress_Below_Zero VALUES ('Existencia_Kit', NEW.Pr_Cve_Producto, NEW.Ek_Cantidad, NULL, "
+    "NEW.Ek_Cantidad_Apartado, NULL); RETURN NULL; END $$;"
+    "CREATE TRIGGER TR_Stress_Existencia_Kit AFTER UPDATE ON Existencia_Kit FOR EACH ROW "
+    "WHEN (NEW.Ek_Cantidad < 0 OR NEW.Ek_Cantidad_Apartado < 0) EXECUTE FUNCTION stress_kit_below_zero()";
 
 }  // namespace
 
@@ -54,6 +86,7 @@ void PrepareDatabase(const std::string& connection) {
   std::unique_ptr<Database> db = OpenEmptied(connection);
   apartado::suite::CreateSchema(*db);
   db->RunScript(kBookkeeping);
+  db->RunScript(IsPostgres(connection) ? kBelowZeroPostgres : kBelowZeroSqlite);
   apartado::Transaction tx(*db);
   auto T = [](const std::string& s) { return Variant::FromText(s); };
   auto N = [](double d) { return Variant::FromDouble(d); };

@@ -95,7 +95,7 @@ class Checker {
   }
 
   // 1 and 2: available plus reserved is what the row started with; nothing
-  // below zero.
+  // below zero, now or after any committed change.
   void CheckStockTotals() {
     std::set<std::string> listed;
     for (TableRecordset r = db_.Query("SELECT * FROM Stress_Stock"); !r.Eof(); r.MoveNext()) {
@@ -117,6 +117,16 @@ class Checker {
       if (!row.kit && Differ(row.available2 + row.reserved2, total2))
         Fail(1, key + ": available " + Number(row.available2) + " + reserved " + Number(row.reserved2) + " = " +
                     Number(row.available2 + row.reserved2) + ", started with " + Number(total2) + " (control 2)");
+    }
+    for (TableRecordset r = db_.Query("SELECT * FROM Stress_Below_Zero"); !r.Eof(); r.MoveNext()) {
+      std::string quantities;
+      for (const char* column : {"Cantidad_1", "Cantidad_2", "Apartado_1", "Apartado_2"}) {
+        const apartado::Variant value = r.Field(column);
+        quantities += std::string(quantities.empty() ? "" : ", ") + column + " " +
+                      (value.IsNull() ? "-" : Number(value.ToDouble()));
+      }
+      Fail(2, "a committed change left " + r.Field("Tabla").ToText() + " " + r.Field("Pr_Cve_Producto").ToText() +
+                  " with " + quantities);
     }
     for (const auto& [key, row] : stock_) {
       if (listed.count(key) == 0) Fail(1, "stock row " + key + " was not there at the start");
@@ -249,7 +259,7 @@ const char* CheckName(int check) {
     case 1:
       return "available + reserved = initial total, per stock row and unit";
     case 2:
-      return "no quantity below zero";
+      return "no quantity below zero, at the end or after any committed change";
     case 3:
       return "layaways stored whole or not at all, each capture once";
     case 4:
