@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole test run, from a fresh machine: installs what is needed, builds
 # with warnings as errors, starts a PostgreSQL server on loopback, runs the
-# unit tests and the integration tests (SQLite and PostgreSQL), checks the
-# installed CMake package, then runs the tests again under AddressSanitizer +
-# UndefinedBehaviorSanitizer and the threading tests under ThreadSanitizer.
+# unit tests and the integration tests (SQLite and PostgreSQL), a short stock
+# stress run on both, checks the installed CMake package, then runs the tests
+# again under AddressSanitizer + UndefinedBehaviorSanitizer and the threading
+# tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -37,6 +38,9 @@ ctest --test-dir build/test --output-on-failure
 
 step "benchmark smoke run (figures only; nothing is asserted about time)"
 ./build/test/bench/capture_bench --quick
+
+step "stock stress: workers killed at random on SQLite and PostgreSQL, then the invariants checked"
+./build/test/bench/stock_stress --quick --db sqlite --db "$APARTADO_TEST_PG"
 
 step "installed package: find_package(apartado)"
 prefix=$(mktemp -d /tmp/apartado-prefix.XXXXXX)
