@@ -218,8 +218,9 @@ class Worker {
     h.Ap_Condicion_Venta = "CONT";
     h.Ap_Referencia = state_.reference;
     object_->Encabezado(h);
+    std::vector<tApDetalle> details;
     for (const Line& line : lines) {
-      tApDetalle d;
+      tApDetalle& d = details.emplace_back();
       d.Producto.Pr_Cve_Producto = line.product;
       d.Tl_Cve_Talla = kSize;
       d.Cl_Cve_Color = kColour;
@@ -227,6 +228,10 @@ class Worker {
       d.Ap_Unidad_1 = "PZA";
       d.Ap_Cantidad_Control_2 = 2.0 * line.quantity;
       d.Ap_Precio_Lista = 100;
+    }
+    // The stock rows in one order first, as a host capturing lines does.
+    db_->HoldStock(StockRowsOf(object_->Encabezado(), details));
+    for (const tApDetalle& d : details) {
       object_->Detalle(d);
       if (reported_) return kFalse;  // the line was not taken: it must not be added
       if (!IsTrue(object_->Add_Apartado_Detalle())) return kFalse;

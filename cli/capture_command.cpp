@@ -123,8 +123,11 @@ LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host
                              const std::function<void()>& lineDone) {
   LayawayResult result;
   int linesDone = 0;
+  std::vector<tApDetalle> lines(layaway.lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) OverlayDetalle(layaway.lines[i], lines[i]);
+  Operations operations(object, host.options.Policy());
   try {
-    Operations(object, host.options.Policy()).Group([&] {
+    operations.Group([&] {
       result = LayawayResult{};
       linesDone = 0;
       object.Nuevo();
@@ -132,6 +135,7 @@ LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host
       OverlayEncabezado(layaway.header, header, "Encabezado.");
       object.Encabezado(header);
       if (layaway.apartarProductos) object.Apartar_Productos(*layaway.apartarProductos);
+      if (IsNonZero(object.Apartar_Productos())) operations.HoldStock(StockRowsOf(object.Encabezado(), lines));
       for (const Json& given : layaway.lines) {
         LineResult line = CaptureLine(object, given, host);
         if (!line.ok && result.ok) {

@@ -101,7 +101,7 @@ class Database {
   // nothing is done (SQLite's transaction holds the write lock already; SQL
   // Server is not covered).
   void HoldLayaway(const std::string& folio);
-  void HoldStock(const StockRowKey& key);
+  void HoldStock(const std::vector<StockRowKey>& keys);
 
   // The connection string this database was opened with.
   const std::string& ConnectionString() const;

@@ -61,7 +61,7 @@ class OperationScope {
   // (the folio) or Desapartar_Producto (the stock row) on PostgreSQL, or
   // two sessions may both act on what the other is changing.
   void HoldLayaway(const std::string& Ap_Folio);
-  void HoldStock(const StockRowKey& key);
+  void HoldStock(const std::vector<StockRowKey>& keys);
 
   // Ends the scope by the operation's answer: True commits; False commits
   // or rolls back by the policy. Answers the answer. A transaction a failed
@@ -124,6 +124,10 @@ class Operations {
   // Runs work as one transaction; the operations above called inside it are
   // nested scopes. Retried whole on a conflict.
   Boolean Group(const std::function<Boolean()>& work);
+  // Inside Group: holds stock rows until it ends (Connection::HoldStock).
+  // A group capturing lines holds StockRowsOf them first, so that
+  // concurrent captures take their rows in one order instead of deadlocking.
+  void HoldStock(const std::vector<StockRowKey>& keys);
 
   Apartado& Object() { return object_; }
   const TransactionPolicy& Policy() const { return policy_; }
@@ -134,5 +138,11 @@ class Operations {
   Apartado& object_;
   TransactionPolicy policy_;
 };
+
+// The stock rows that capturing these lines under this header may reserve:
+// each line's inventory branch and warehouse (the header's when it names
+// none), product, and its size and colour both as given and as "00" (what
+// a warehouse keeping no sizes or colours makes of them).
+std::vector<StockRowKey> StockRowsOf(const tApEncabezado& header, const std::vector<tApDetalle>& lines);
 
 }  // namespace apartado

@@ -63,6 +63,7 @@ struct StockRowKey {
   std::string Pr_Cve_Producto;
   std::string Tl_Cve_Talla;
   std::string Cl_Cve_Color;
+  friend auto operator<=>(const StockRowKey&, const StockRowKey&) = default;
 };
 
 // The open database connection a session hands out: executes one statement's
@@ -92,15 +93,16 @@ class Connection {
   // How the open transaction stands; Sound outside any.
   virtual TransactionHealth Health() const;
 
-  // Lock, until the outermost transaction ends, the rows that an operation
-  // decides on where the component reads them itself: the layaway's rows
-  // and the stock rows they name, or one stock row. Another session holding
-  // any of them is waited for; rows are always taken in one order (layaway
-  // rows, then stock rows by key), so that two holders never wait on each
-  // other. Where the outermost transaction already excludes every other
-  // writer (SQLite) nothing more is done. The defaults do nothing.
+  // Lock, until the outermost transaction ends, the rows that operations
+  // decide on: the layaway's rows and the stock rows they name, or the
+  // given stock rows (those that exist). Another session holding any of
+  // them is waited for; rows are always taken in one order (layaway rows,
+  // then Existencia and then Existencia_Kit rows, each by their keys' bytes),
+  // so that two holders never wait on each other. Where the outermost
+  // transaction already excludes every other writer (SQLite) nothing more is
+  // done. The defaults do nothing.
   virtual void HoldLayaway(const std::string& Ap_Folio);
-  virtual void HoldStock(const StockRowKey& key);
+  virtual void HoldStock(const std::vector<StockRowKey>& keys);
 };
 
 }  // namespace apartado

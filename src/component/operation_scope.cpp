@@ -48,7 +48,7 @@ OperationScope::~OperationScope() {
 
 void OperationScope::HoldLayaway(const std::string& Ap_Folio) { connection_->HoldLayaway(Ap_Folio); }
 
-void OperationScope::HoldStock(const StockRowKey& key) { connection_->HoldStock(key); }
+void OperationScope::HoldStock(const std::vector<StockRowKey>& keys) { connection_->HoldStock(keys); }
 
 void OperationScope::RollBackAndRestore() {
   finished_ = true;

@@ -40,7 +40,7 @@ Boolean Operations::Desapartar_Producto(const std::string& Sc_Cve_Sucursal, cons
   return RunInTransaction(
       object_,
       [&] {
-        SessionConnection().HoldStock({Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color});
+        SessionConnection().HoldStock({{Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color}});
         return object_.Desapartar_Producto(Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color,
                                            Cantidad_Control_1, Cantidad_Control_2, Series);
       },
@@ -70,5 +70,20 @@ Boolean Operations::CaptureLine(const tApDetalle& line) {
 }
 
 Boolean Operations::Group(const std::function<Boolean()>& work) { return RunInTransaction(object_, work, policy_); }
+
+void Operations::HoldStock(const std::vector<StockRowKey>& keys) { SessionConnection().HoldStock(keys); }
+
+std::vector<StockRowKey> StockRowsOf(const tApEncabezado& header, const std::vector<tApDetalle>& lines) {
+  std::vector<StockRowKey> keys;
+  for (const tApDetalle& line : lines) {
+    const bool own = !line.Ap_Almacen_Inventario.empty();
+    const std::string& branch = own ? line.Ap_Sucursal_Inventario : header.Sucursal.Sc_Cve_Sucursal;
+    const std::string& warehouse = own ? line.Ap_Almacen_Inventario : header.Almacen.Al_Cve_Almacen;
+    for (const std::string& size : {line.Tl_Cve_Talla, std::string("00")})
+      for (const std::string& colour : {line.Cl_Cve_Color, std::string("00")})
+        keys.push_back({branch, warehouse, line.Producto.Pr_Cve_Producto, size, colour});
+  }
+  return keys;
+}
 
 }  // namespace apartado

@@ -15,6 +15,6 @@ void Connection::RollbackTrans() { NoTransactions(); }
 int Connection::TransactionDepth() const { return 0; }
 TransactionHealth Connection::Health() const { return TransactionHealth::Sound; }
 void Connection::HoldLayaway(const std::string&) {}
-void Connection::HoldStock(const StockRowKey&) {}
+void Connection::HoldStock(const std::vector<StockRowKey>&) {}
 
 }  // namespace apartado

@@ -174,7 +174,7 @@ void Database::Rollback() { impl_->Rollback(); }
 int Database::TransactionDepth() const { return impl_->depth; }
 TransactionHealth Database::Health() const { return impl_->Health(); }
 void Database::HoldLayaway(const std::string& folio) { impl_->HoldLayaway(folio); }
-void Database::HoldStock(const StockRowKey& key) { impl_->HoldStock(key); }
+void Database::HoldStock(const std::vector<StockRowKey>& keys) { impl_->HoldStock(keys); }
 
 Transaction::Transaction(Database& db) : db_(db) { db_.Begin(); }
 

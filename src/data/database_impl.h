@@ -56,7 +56,7 @@ struct Database::Impl {
   void Rollback();
   TransactionHealth Health() const;
   void HoldLayaway(const std::string& folio);
-  void HoldStock(const StockRowKey& key);
+  void HoldStock(const std::vector<StockRowKey>& keys);
   // SQLite ended the transaction by itself (it does on some I/O errors).
   bool SqliteEndedTransaction() const;
   // The outermost transaction holds SQLite's write lock.

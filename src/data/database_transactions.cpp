@@ -5,6 +5,8 @@
 #include <soci/soci.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 
+#include <algorithm>
+
 #include "apartado/failure.h"
 #include "data/database_impl.h"
 #include "data/soci_rows.h"
@@ -14,28 +16,33 @@ namespace {
 
 std::string SavepointName(int depth) { return "apartado_" + std::to_string(depth); }
 
-std::vector<Variant> KeyParams(const StockRowKey& key) {
-  return {Variant::FromText(key.Sc_Cve_Sucursal), Variant::FromText(key.Al_Cve_Almacen),
-          Variant::FromText(key.Pr_Cve_Producto), Variant::FromText(key.Tl_Cve_Talla),
-          Variant::FromText(key.Cl_Cve_Color)};
-}
+// Rows are locked in the order of their keys' bytes, whatever the database's
+// collation, so that every holder takes them in one order.
+const char* const kKeyOrder =
+    " ORDER BY s.Sc_Cve_Sucursal COLLATE \"C\", s.Al_Cve_Almacen COLLATE \"C\", s.Pr_Cve_Producto COLLATE \"C\", "
+    "s.Tl_Cve_Talla COLLATE \"C\", s.Cl_Cve_Color COLLATE \"C\" FOR UPDATE OF s";
 
-// The stock rows a layaway's rows name, in key order (Existencia first, then
-// Existencia_Kit, as every holder takes them).
+// The stock rows a layaway's rows name.
 std::string LayawayStockRows(const std::string& table) {
   return "SELECT s.Sc_Cve_Sucursal FROM " + table +
          " s WHERE EXISTS (SELECT 1 FROM Apartado a WHERE a.Ap_Folio = :p1 AND "
          "a.Ap_Sucursal_Inventario = s.Sc_Cve_Sucursal AND a.Ap_Almacen_Inventario = s.Al_Cve_Almacen AND "
          "a.Pr_Cve_Producto = s.Pr_Cve_Producto AND a.Tl_Cve_Talla = s.Tl_Cve_Talla AND "
-         "a.Cl_Cve_Color = s.Cl_Cve_Color) "
-         "ORDER BY s.Sc_Cve_Sucursal, s.Al_Cve_Almacen, s.Pr_Cve_Producto, s.Tl_Cve_Talla, s.Cl_Cve_Color "
-         "FOR UPDATE OF s";
+         "a.Cl_Cve_Color = s.Cl_Cve_Color)" +
+         kKeyOrder;
 }
 
-std::string StockRow(const std::string& table) {
-  return "SELECT Sc_Cve_Sucursal FROM " + table +
-         " WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2 AND Pr_Cve_Producto = :p3 AND "
-         "Tl_Cve_Talla = :p4 AND Cl_Cve_Color = :p5 FOR UPDATE";
+// The stock rows of `count` keys, bound five parameters each.
+std::string StockRows(const std::string& table, std::size_t count) {
+  std::string sql = "SELECT s.Sc_Cve_Sucursal FROM " + table +
+                    " s WHERE (s.Sc_Cve_Sucursal, s.Al_Cve_Almacen, s.Pr_Cve_Producto, s.Tl_Cve_Talla, "
+                    "s.Cl_Cve_Color) IN (";
+  for (std::size_t k = 0; k < count; ++k) {
+    sql += k ? ", (" : "(";
+    for (std::size_t c = 1; c <= 5; ++c) sql += (c > 1 ? ", :p" : ":p") + std::to_string(5 * k + c);
+    sql += ")";
+  }
+  return sql + ")" + kKeyOrder;
 }
 
 }  // namespace
@@ -174,7 +181,7 @@ void Database::Impl::HoldLayaway(const std::string& folio) {
   if (backend != Backend::PostgreSQL || depth == 0) return;
   const std::vector<Variant> params = {Variant::FromText(folio)};
   try {
-    cache.Query("SELECT Ap_ID FROM Apartado WHERE Ap_Folio = :p1 ORDER BY Ap_ID FOR UPDATE", params);
+    cache.Query("SELECT Ap_ID FROM Apartado WHERE Ap_Folio = :p1 ORDER BY Ap_ID COLLATE \"C\" FOR UPDATE", params);
     cache.Query(LayawayStockRows("Existencia"), params);
     cache.Query(LayawayStockRows("Existencia_Kit"), params);
   } catch (const soci::soci_error& e) {
@@ -182,12 +189,19 @@ void Database::Impl::HoldLayaway(const std::string& folio) {
   }
 }
 
-void Database::Impl::HoldStock(const StockRowKey& key) {
-  if (backend != Backend::PostgreSQL || depth == 0) return;
-  const std::vector<Variant> params = KeyParams(key);
+void Database::Impl::HoldStock(const std::vector<StockRowKey>& keys) {
+  if (backend != Backend::PostgreSQL || depth == 0 || keys.empty()) return;
+  std::vector<StockRowKey> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  std::vector<Variant> params;
+  for (const StockRowKey& key : sorted) {
+    for (const std::string* part :
+         {&key.Sc_Cve_Sucursal, &key.Al_Cve_Almacen, &key.Pr_Cve_Producto, &key.Tl_Cve_Talla, &key.Cl_Cve_Color})
+      params.push_back(Variant::FromText(*part));
+  }
   try {
-    cache.Query(StockRow("Existencia"), params);
-    cache.Query(StockRow("Existencia_Kit"), params);
+    for (const char* table : {"Existencia", "Existencia_Kit"}) cache.Query(StockRows(table, sorted.size()), params);
   } catch (const soci::soci_error& e) {
     Fail(e);
   }

@@ -43,6 +43,6 @@ void SociConnection::RollbackTrans() { database_.Rollback(); }
 int SociConnection::TransactionDepth() const { return database_.depth; }
 TransactionHealth SociConnection::Health() const { return database_.Health(); }
 void SociConnection::HoldLayaway(const std::string& Ap_Folio) { database_.HoldLayaway(Ap_Folio); }
-void SociConnection::HoldStock(const StockRowKey& key) { database_.HoldStock(key); }
+void SociConnection::HoldStock(const std::vector<StockRowKey>& keys) { database_.HoldStock(keys); }
 
 }  // namespace apartado

@@ -29,7 +29,7 @@ class SociConnection final : public Connection {
   int TransactionDepth() const override;
   TransactionHealth Health() const override;
   void HoldLayaway(const std::string& Ap_Folio) override;
-  void HoldStock(const StockRowKey& key) override;
+  void HoldStock(const std::vector<StockRowKey>& keys) override;
 
  private:
   Database::Impl& database_;
