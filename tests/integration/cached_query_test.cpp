@@ -58,6 +58,15 @@ const Change kChanges[] = {
      },
      "tres"},
     {"table emptied whole", [](Database& db, auto&) { Run(db, "DELETE FROM Dato"); }, "(none)"},
+    {"a trigger of another table",
+     [](Database& db, auto&) {
+       db.RunScript(
+           "CREATE TABLE Otro (Valor TEXT); CREATE TRIGGER Copia AFTER INSERT ON Otro BEGIN "
+           "UPDATE Dato SET Valor = NEW.Valor; END;");
+       EXPECT_EQ(Cached(db), "uno");
+       Run(db, "INSERT INTO Otro VALUES ('dos')");
+     },
+     "dos"},
     {"table replaced by a view",
      [](Database& db, auto&) {
        Run(db, "ALTER TABLE Dato RENAME TO Viejo");
@@ -121,6 +130,32 @@ TEST_P(CachedQueryTest, EachParameterValueHasItsOwnAnswer) {
   EXPECT_EQ(count(), 2);
   db->Command("INSERT INTO Dato VALUES ('C', 'tres')");
   EXPECT_EQ(count(), 3);
+}
+
+// Inside a transaction holding the write lock, an answer is given again
+// without asking; another connection's commit is seen by the next
+// transaction, also one begun without the lock ("BEGIN", deferred).
+TEST(CachedQueryReuse, AnswersAreGivenAgainAndAnotherConnectionsCommitIsSeenByTheNextTransaction) {
+  const std::string connection = testing::TestConnectionStrings().front();
+  auto db = testing::OpenFresh(connection);
+  db->RunScript("CREATE TABLE Dato (Clave TEXT PRIMARY KEY, Valor TEXT); INSERT INTO Dato VALUES ('A', 'uno');");
+  auto other = Database::Open(connection);
+  EXPECT_EQ(Cached(*db), "uno");
+  const std::uint64_t given = db->KeptAnswersGiven();
+  db->Begin();
+  EXPECT_EQ(Cached(*db), "uno");
+  EXPECT_EQ(Cached(*db), "uno");
+  db->Commit();
+  EXPECT_EQ(db->KeptAnswersGiven(), given + 2);
+
+  other->Command("UPDATE Dato SET Valor = 'dos'");
+  db->Begin();
+  EXPECT_EQ(Cached(*db), "dos");
+  db->Commit();
+  other->Command("UPDATE Dato SET Valor = 'tres'");
+  apartado::Run(*db, "BEGIN");
+  EXPECT_EQ(Cached(*db), "tres");
+  apartado::Run(*db, "COMMIT");
 }
 
 TEST(CachedQueryConcurrency, CommitsOfAnotherThreadAreSeenInOrderAndOnceDone) {

@@ -75,6 +75,21 @@ std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& commandTex
   return std::make_unique<TableRecordset>();
 }
 
+void FakeConnection::BeginTrans() {
+  statements_.push_back("BEGIN TRANS");
+  ++depth_;
+}
+
+void FakeConnection::CommitTrans() {
+  statements_.push_back("COMMIT TRANS");
+  --depth_;
+}
+
+void FakeConnection::RollbackTrans() {
+  statements_.push_back("ROLLBACK TRANS");
+  --depth_;
+}
+
 void FakeConnection::AnswerNext(const std::string& fragment, std::vector<std::string> columns,
                                 std::vector<std::vector<Variant>> rows) {
   queued_.push_back({fragment, std::move(columns), std::move(rows)});
@@ -111,8 +126,9 @@ class FakeSession : public SessionServices {
   void ReportMessage(const std::string& message, std::int32_t style, const std::string& title,
                      const std::optional<Variant>& helpContext, const std::string& componentName,
                      const std::string& errorId) override {
-    s_->Record("Session.ReportMessage", {message, std::to_string(style), title,
-                                         helpContext ? helpContext->ToText() : "<omitted>", componentName, errorId},
+    s_->Record("Session.ReportMessage",
+               {message, std::to_string(style), title, helpContext ? helpContext->ToText() : "<omitted>", componentName,
+                errorId},
                Variant());
     s_->reported.emplace_back(errorId, message);
   }
@@ -128,9 +144,11 @@ class FakeCatalog : public CatalogServices {
   std::string LookupValue(const std::string& table, const std::string& keyColumn, const std::string& keyValue,
                           const std::string& resultColumn, std::int32_t whole, const std::string& keyColumn2,
                           const std::string& keyValue2, const std::string& excludedStatus) override {
-    return s_->Record("Catalog.LookupValue", {table, keyColumn, keyValue, resultColumn, std::to_string(whole),
-                                              keyColumn2, keyValue2, excludedStatus},
-                      T(""))
+    return s_
+        ->Record(
+            "Catalog.LookupValue",
+            {table, keyColumn, keyValue, resultColumn, std::to_string(whole), keyColumn2, keyValue2, excludedStatus},
+            T(""))
         .ToText();
   }
   Date GetCurrentDate() override {
@@ -163,9 +181,18 @@ class FakeCatalog : public CatalogServices {
                             double& discountAmount, double& discountedPrice, double& discountedAmount,
                             double& globalDiscountFactor, double& globalDiscountAmount, double& taxFactor,
                             double& taxAmount, double& netPrice, double& netAmount, std::int16_t mode) override {
-    std::vector<double*> refs{&quantity,       &listPrice,           &listPriceAmount,      &discountFactor,
-                              &discountAmount, &discountedPrice,     &discountedAmount,     &globalDiscountFactor,
-                              &globalDiscountAmount, &taxFactor,     &taxAmount,            &netPrice,
+    std::vector<double*> refs{&quantity,
+                              &listPrice,
+                              &listPriceAmount,
+                              &discountFactor,
+                              &discountAmount,
+                              &discountedPrice,
+                              &discountedAmount,
+                              &globalDiscountFactor,
+                              &globalDiscountAmount,
+                              &taxFactor,
+                              &taxAmount,
+                              &netPrice,
                               &netAmount};
     std::vector<std::string> args;
     for (double* r : refs) args.push_back(N(*r));
@@ -176,8 +203,9 @@ class FakeCatalog : public CatalogServices {
   Boolean AddFollowUpHistory(const std::string& app, const std::string& kind, const std::string& folio,
                              const std::string& entityKind, const std::string& entityKey, Date date,
                              const std::string& description) override {
-    return s_->Record("Catalog.AddFollowUpHistory",
-                      {app, kind, folio, entityKind, entityKey, FormatDateTime(date), description}, B(kTrue))
+    return s_
+        ->Record("Catalog.AddFollowUpHistory",
+                 {app, kind, folio, entityKind, entityKey, FormatDateTime(date), description}, B(kTrue))
         .ToInteger();
   }
   Boolean NotifyDocument(const std::string& kind, const std::string& folio, const std::string& text) override {
@@ -214,8 +242,8 @@ class FakeWarehouse : public WarehouseServices {
                  const std::string& c, double quantity, const std::string& extra) override {
     return s_->Record("Warehouse.GetCost", {b, w, p, sz, c, N(quantity), extra}, D(0)).ToDouble();
   }
-  std::string PickAutomaticLot(std::string b, std::string w, std::string p, std::string sz, std::string c,
-                               double q, double q2) override {
+  std::string PickAutomaticLot(std::string b, std::string w, std::string p, std::string sz, std::string c, double q,
+                               double q2) override {
     return s_->Record("Warehouse.PickAutomaticLot", {b, w, p, sz, c, N(q), N(q2)}, T("")).ToText();
   }
 
@@ -240,8 +268,8 @@ class FakeReceivable : public ReceivableDocument {
       : s_(std::move(s)), last_(std::move(last)) {}
   Boolean GenerateReceivable(ReceivableHeader& h, Boolean f1, Boolean f2) override {
     *last_ = h;
-    return s_->Record("Receivable.GenerateReceivable", {h.OriginDocument, std::to_string(f1), std::to_string(f2)},
-                      B(kTrue))
+    return s_
+        ->Record("Receivable.GenerateReceivable", {h.OriginDocument, std::to_string(f1), std::to_string(f2)}, B(kTrue))
         .ToInteger();
   }
   Boolean CancelReceivable(const std::string& kind, const std::string& folio) override {
@@ -259,13 +287,13 @@ class FakeReceivable : public ReceivableDocument {
 class FakeSeries : public SeriesAssignment {
  public:
   explicit FakeSeries(std::shared_ptr<Script> s) : s_(std::move(s)) {}
-  Boolean AssignSeries(const std::string& kind, const std::string& folio, const std::string& line,
-                       const std::string& p, const std::string& sz, const std::string& c, const std::string& serial,
+  Boolean AssignSeries(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
+                       const std::string& sz, const std::string& c, const std::string& serial,
                        const std::string& customs, Date customsDate, std::int16_t quantity) override {
-    return s_->Record("Series.AssignSeries",
-                      {kind, folio, line, p, sz, c, serial, customs, FormatDateTime(customsDate),
-                       std::to_string(quantity)},
-                      B(kTrue))
+    return s_
+        ->Record("Series.AssignSeries",
+                 {kind, folio, line, p, sz, c, serial, customs, FormatDateTime(customsDate), std::to_string(quantity)},
+                 B(kTrue))
         .ToInteger();
   }
   std::string GetErrorText() override { return s_->Record("Series.GetErrorText", {}, T("series refused")).ToText(); }

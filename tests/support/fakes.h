@@ -72,6 +72,15 @@ class FakeConnection : public Connection {
   // The n-th statement executed (1-based) fails with description.
   void FailAt(int n, const std::string& description);
 
+  // Transactions are recorded among the statements as "BEGIN TRANS",
+  // "COMMIT TRANS" and "ROLLBACK TRANS"; health answers Health().
+  void BeginTrans() override;
+  void CommitTrans() override;
+  void RollbackTrans() override;
+  int TransactionDepth() const override { return depth_; }
+  TransactionHealth Health() const override { return health ? health() : TransactionHealth::Sound; }
+  std::function<TransactionHealth()> health;
+
   const std::vector<std::string>& Statements() const { return statements_; }
 
  private:
@@ -85,6 +94,7 @@ class FakeConnection : public Connection {
   std::deque<Rows> queued_;
   std::vector<Rows> always_;
   std::map<int, std::string> failures_;
+  int depth_ = 0;
 };
 
 // The factory that hands out fakes sharing one Script and one FakeConnection.
