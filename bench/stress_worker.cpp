@@ -74,18 +74,6 @@ class Worker {
  public:
   explicit Worker(const WorkerArgs& args) : args_(args), statePath_(StatePath(args.dir, args.id)) {
     db_ = std::shared_ptr<Database>(Database::Open(args.connection));
-    if (db_->GetBackend() == Backend::PostgreSQL) {
-      // Captures take stock rows line by line, in whatever order the lines
-      // come, so two of them often wait on each other. The server finds such
-      // a deadlock only after deadlock_timeout (1 s by default), which would
-      // leave the workers waiting most of the run; a superuser may shorten
-      // it for its own session.
-      try {
-        db_->Command("SET deadlock_timeout = '20ms'");
-      } catch (const Failure& refused) {
-        Say(std::string("deadlock_timeout left as it is: ") + refused.what());
-      }
-    }
     suite::SuiteOptions options;
     options.connectionString = args.connection;
     options.database = db_;

@@ -112,6 +112,8 @@ LineResult CaptureLine(Apartado& object, const Json& given, Host& host) {
     line.error = JoinedTexts(line.messages);
   }
   scope.Finish(ToBoolean(line.ok));
+  // A refused line rolled back has no number: the next line takes it.
+  if (!line.ok && host.options.Policy().onRefusal == OnRefusal::RollBack) line.detalle.Ap_ID.clear();
   return line;
 }
 
