@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -49,6 +50,7 @@ class StatementCache {
 
   soci::session& session_;
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
+  std::uint64_t lastId_ = 0;
 };
 
 }  // namespace apartado
