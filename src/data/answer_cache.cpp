@@ -1,6 +1,7 @@
 #include "data/answer_cache.h"
 
 #include <cctype>
+#include <string_view>
 #include <utility>
 
 #include "data/statement_text.h"
@@ -15,6 +16,19 @@ constexpr std::size_t kMaxAnswers = 16384;
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
+}
+
+// True when the text's first word is SELECT with only blanks before it: a
+// query, told without reading the statement into tokens as EffectOf does
+// (which answers ReadsOnly for it too).
+bool PlainSelect(std::string_view sql) {
+  constexpr std::string_view kSelect = "SELECT";
+  std::size_t i = 0;
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  if (sql.size() - i < kSelect.size()) return false;
+  for (const char expected : kSelect)
+    if (std::toupper(static_cast<unsigned char>(sql[i++])) != expected) return false;
+  return i == sql.size() || !(std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_');
 }
 
 }  // namespace
@@ -61,6 +75,7 @@ void AnswerCache::Keep(const std::string& key, const Stamp& stamp, const TableRe
 }
 
 void AnswerCache::Ran(std::string_view sql) {
+  if (PlainSelect(sql)) return;
   const StatementEffect effect = EffectOf(sql);
   switch (effect.kind) {
     case StatementEffect::Kind::ReadsOnly:

@@ -3,6 +3,7 @@
 #include <soci/soci.h>
 
 #include <charconv>
+#include <cstdint>
 #include <ctime>
 
 #include "apartado/failure.h"
@@ -74,15 +75,15 @@ struct StatementCache::Entry {
     soci::indicator Indicator = soci::i_ok;
   };
 
+  std::uint64_t Id = 0;             // never given to another statement of this cache
   std::vector<std::size_t> Params;  // occurrence -> parameter index
   std::vector<Slot> Slots;          // sized once: the use elements hold addresses into it
   soci::row Row;
   std::unique_ptr<soci::statement> Statement;
   bool RealsAsText = false;
 
-  // The values bound, exactly as the database receives them.
-  std::string BoundKey() const {
-    std::string key;
+  // Appends the values bound, exactly as the database receives them.
+  void AppendBoundKey(std::string& key) const {
     for (const Slot& s : Slots) {
       key += static_cast<char>(s.Kind);
       switch (s.Kind) {
@@ -107,7 +108,6 @@ struct StatementCache::Entry {
           break;
       }
     }
-    return key;
   }
 
   void Fill(const std::vector<Variant>& params) {
@@ -162,6 +162,7 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
   NumberedPlaceholders numbered = NumberPlaceholders(sql, params.size());
   auto entry = std::make_unique<Entry>();
   entry->RealsAsText = realsAsText_;
+  entry->Id = ++lastId_;
   entry->Params = std::move(numbered.Params);
   entry->Slots.resize(entry->Params.size());
   entry->Statement = std::make_unique<soci::statement>(session_);
@@ -216,7 +217,10 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
-    std::string answerKey = key + '\0' + entry.BoundKey();
+    // The statement by its number, which stands for its text and its
+    // parameters' kinds (a short key hashes fast), then the values bound.
+    std::string answerKey(reinterpret_cast<const char*>(&entry.Id), sizeof entry.Id);
+    entry.AppendBoundKey(answerKey);
     if (const TableRecordset* kept = answers.Find(answerKey, table)) {
       answers.CountGiven();
       return *kept;

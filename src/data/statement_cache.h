@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -54,6 +55,7 @@ class StatementCache {
   soci::session& session_;
   bool realsAsText_;
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
+  std::uint64_t lastId_ = 0;
 };
 
 }  // namespace apartado
