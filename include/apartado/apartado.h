@@ -9,13 +9,33 @@
 
 namespace apartado {
 
+namespace detail {
+
+// What an Apartado object holds beyond its service components: the state a
+// transaction saves before it begins and puts back when it rolls back.
+struct ApartadoState {
+  tApEncabezado Header;
+  tApDetalle Line;
+  std::string ErrorText;
+  Boolean Apartar_Productos_ = kTrue;
+  Boolean HandlesSizes = kFalse;
+  Boolean HandlesColours = kFalse;
+  Boolean HandlesLots = kFalse;
+  Boolean HandlesSeries = kFalse;
+  std::string BranchServerId;
+  std::int16_t LineCounter = 0;
+  std::string AuditDateText;
+};
+
+}  // namespace detail
+
 // A layaway ("apartado"): captures a layaway line by line, reserves and
 // releases stock, cancels, finalizes and bills a stored layaway.
 //
 // An object is used on the thread that created it. Operations answer True or
 // False; after False, Error() says why. Only construction, Nuevo and the
 // Encabezado assignment let a failure (Failure) reach the caller.
-class Apartado {
+class Apartado : private detail::ApartadoState {
  public:
   // Runs the module start-up on this thread if it has not run yet, creates the
   // object's TaxCalculator and a new WarehouseServices for the thread. Throws
@@ -73,17 +93,6 @@ class Apartado {
   Boolean ValidateFirstLine();
   Boolean ValidateLine();
 
-  tApEncabezado Header;
-  tApDetalle Line;
-  std::string ErrorText;
-  Boolean Apartar_Productos_ = kTrue;
-  Boolean HandlesSizes = kFalse;
-  Boolean HandlesColours = kFalse;
-  Boolean HandlesLots = kFalse;
-  Boolean HandlesSeries = kFalse;
-  std::string BranchServerId;
-  std::int16_t LineCounter = 0;
-  std::string AuditDateText;
   std::unique_ptr<apartado::TaxCalculator> TaxCalculator;
 };
 

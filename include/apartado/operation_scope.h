@@ -79,12 +79,12 @@ class OperationScope {
   void Rollback();
 
  private:
-  struct Saved;
   void RollBackAndRestore();
+  detail::ApartadoState& State() { return object_; }
   Apartado& object_;
   OnRefusal onRefusal_;
   Connection* connection_;
-  std::unique_ptr<Saved> saved_;
+  detail::ApartadoState saved_;
   bool finished_ = false;
 };
 

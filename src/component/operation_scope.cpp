@@ -11,29 +11,8 @@
 
 namespace apartado {
 
-// The object as it was when the scope began: everything an operation may
-// change (the service components stay).
-struct OperationScope::Saved {
-  tApEncabezado Header;
-  tApDetalle Line;
-  std::string ErrorText;
-  Boolean Apartar_Productos = kTrue;
-  Boolean HandlesSizes = kFalse;
-  Boolean HandlesColours = kFalse;
-  Boolean HandlesLots = kFalse;
-  Boolean HandlesSeries = kFalse;
-  std::string BranchServerId;
-  std::int16_t LineCounter = 0;
-  std::string AuditDateText;
-};
-
 OperationScope::OperationScope(Apartado& object, OnRefusal onRefusal)
-    : object_(object),
-      onRefusal_(onRefusal),
-      connection_(&Publico().SessionServices->GetConnection()),
-      saved_(new Saved{object.Header, object.Line, object.ErrorText, object.Apartar_Productos_, object.HandlesSizes,
-                       object.HandlesColours, object.HandlesLots, object.HandlesSeries, object.BranchServerId,
-                       object.LineCounter, object.AuditDateText}) {
+    : object_(object), onRefusal_(onRefusal), connection_(&Publico().SessionServices->GetConnection()), saved_(object) {
   connection_->BeginTrans();
 }
 
@@ -53,20 +32,9 @@ void OperationScope::HoldStock(const std::vector<StockRowKey>& keys) { connectio
 void OperationScope::RollBackAndRestore() {
   finished_ = true;
   // After a conflict the work runs again from the start: its error too goes.
-  const bool keepError = connection_->Health() != TransactionHealth::Conflict;
-  Saved& s = *saved_;
-  std::string error = keepError ? object_.ErrorText : s.ErrorText;
-  object_.Header = s.Header;
-  object_.Line = s.Line;
+  std::string error = connection_->Health() == TransactionHealth::Conflict ? saved_.ErrorText : object_.ErrorText;
+  State() = saved_;
   object_.ErrorText = std::move(error);
-  object_.Apartar_Productos_ = s.Apartar_Productos;
-  object_.HandlesSizes = s.HandlesSizes;
-  object_.HandlesColours = s.HandlesColours;
-  object_.HandlesLots = s.HandlesLots;
-  object_.HandlesSeries = s.HandlesSeries;
-  object_.BranchServerId = s.BranchServerId;
-  object_.LineCounter = s.LineCounter;
-  object_.AuditDateText = s.AuditDateText;
   connection_->RollbackTrans();
 }
 

@@ -97,11 +97,7 @@ void Database::Impl::Begin() {
         Exec("BEGIN");
         break;
       case Backend::ODBC:
-        try {
-          session.begin();
-        } catch (const soci::soci_error& e) {
-          Fail(e);
-        }
+        Exec("BEGIN TRANSACTION");
         break;
     }
     ++transactionSerial;
@@ -121,19 +117,10 @@ void Database::Impl::Commit() {
     throw Failure("The transaction was rolled back: a statement in it failed");
   }
   try {
-    if (depth == 1) {
-      if (backend == Backend::ODBC) {
-        try {
-          session.commit();
-        } catch (const soci::soci_error& e) {
-          Fail(e);
-        }
-      } else {
-        Exec("COMMIT");
-      }
-    } else if (backend != Backend::ODBC) {
+    if (depth == 1)
+      Exec("COMMIT");
+    else if (backend != Backend::ODBC)  // SQL Server keeps a savepoint until the transaction ends
       Exec("RELEASE SAVEPOINT " + SavepointName(depth - 1));
-    }
   } catch (const Failure&) {
     // What failed to commit is rolled back: the level ends either way.
     try {
@@ -153,28 +140,17 @@ void Database::Impl::Rollback() {
   // The level ends even when the database cannot be told (a lost connection
   // rolls back by itself).
   --depth;
+  // SQLite may have ended the transaction itself: nothing is left to undo,
+  // and the outer levels fail on commit.
+  if (backend == Backend::SQLite && sqlite_api::sqlite3_get_autocommit(sqlite)) return;
   if (level == 1) {
-    if (backend == Backend::SQLite && sqlite_api::sqlite3_get_autocommit(sqlite)) return;  // SQLite ended it already
-    if (backend == Backend::ODBC) {
-      try {
-        session.rollback();
-      } catch (const soci::soci_error& e) {
-        Fail(e);
-      }
-    } else {
-      Exec("ROLLBACK");
-    }
-    return;
-  }
-  if (backend == Backend::ODBC) {
+    Exec("ROLLBACK");
+  } else if (backend == Backend::ODBC) {
     Exec("ROLLBACK TRANSACTION " + SavepointName(level - 1));
-    return;
+  } else {
+    Exec("ROLLBACK TO SAVEPOINT " + SavepointName(level - 1));
+    Exec("RELEASE SAVEPOINT " + SavepointName(level - 1));
   }
-  if (backend == Backend::SQLite && sqlite_api::sqlite3_get_autocommit(sqlite)) {
-    return;  // nothing left to roll back to; the outer levels fail on commit
-  }
-  Exec("ROLLBACK TO SAVEPOINT " + SavepointName(level - 1));
-  Exec("RELEASE SAVEPOINT " + SavepointName(level - 1));
 }
 
 void Database::Impl::HoldLayaway(const std::string& folio) {
