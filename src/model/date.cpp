@@ -10,7 +10,7 @@ namespace apartado {
 namespace {
 
 // Days between 1970-01-01 and the civil date (proleptic Gregorian).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+constexpr long long DaysFromCivil(long long y, unsigned m, unsigned d) {
   y -= m <= 2;
   const long long era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -31,9 +31,11 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
   y = static_cast<int>(yoe + era * 400 + (m <= 2));
 }
 
-const long long kEpochOffset = DaysFromCivil(1899, 12, 30);
-const double kMinDate = static_cast<double>(DaysFromCivil(100, 1, 1) - kEpochOffset);
-const double kMaxDate = static_cast<double>(DaysFromCivil(9999, 12, 31) - kEpochOffset) + 86399.0 / 86400.0;
+// Computed at compile time: a date made while a program's globals are
+// initialized must not find them still zero.
+constexpr long long kEpochOffset = DaysFromCivil(1899, 12, 30);
+constexpr double kMinDate = static_cast<double>(DaysFromCivil(100, 1, 1) - kEpochOffset);
+constexpr double kMaxDate = static_cast<double>(DaysFromCivil(9999, 12, 31) - kEpochOffset) + 86399.0 / 86400.0;
 
 int DaysInMonth(int y, int m) {
   static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
