@@ -3,6 +3,7 @@
 #include <string>
 
 #include "apartado/boolean.h"
+#include "apartado/export.h"
 #include "apartado/records.h"
 #include "apartado/services.h"
 #include "apartado/variant.h"
@@ -35,7 +36,7 @@ struct ApartadoState {
 // An object is used on the thread that created it. Operations answer True or
 // False; after False, Error() says why. Only construction, Nuevo and the
 // Encabezado assignment let a failure (Failure) reach the caller.
-class Apartado : private detail::ApartadoState {
+class APARTADO_EXPORT Apartado : private detail::ApartadoState {
  public:
   // Runs the module start-up on this thread if it has not run yet, creates the
   // object's TaxCalculator and a new WarehouseServices for the thread. Throws
@@ -84,14 +85,15 @@ class Apartado : private detail::ApartadoState {
   // transaction rolls back.
   friend class OperationScope;
 
-  Boolean Aparta_Producto(const std::string& Sc_Cve_Sucursal, const std::string& Al_Cve_Almacen,
-                          const std::string& Pr_Cve_Producto, const std::string& Tl_Cve_Talla,
-                          const std::string& Cl_Cve_Color, double Cantidad_Control_1, double Cantidad_Control_2);
-  Boolean Inserta_Apartado();
-  Boolean Crm_Historial_Seguimiento(const std::string& Ap_Folio, const std::string& Descripcion);
-  void ApplyDetalle(const tApDetalle& value);
-  Boolean ValidateFirstLine();
-  Boolean ValidateLine();
+  APARTADO_LOCAL Boolean Aparta_Producto(const std::string& Sc_Cve_Sucursal, const std::string& Al_Cve_Almacen,
+                                         const std::string& Pr_Cve_Producto, const std::string& Tl_Cve_Talla,
+                                         const std::string& Cl_Cve_Color, double Cantidad_Control_1,
+                                         double Cantidad_Control_2);
+  APARTADO_LOCAL Boolean Inserta_Apartado();
+  APARTADO_LOCAL Boolean Crm_Historial_Seguimiento(const std::string& Ap_Folio, const std::string& Descripcion);
+  APARTADO_LOCAL void ApplyDetalle(const tApDetalle& value);
+  APARTADO_LOCAL Boolean ValidateFirstLine();
+  APARTADO_LOCAL Boolean ValidateLine();
 
   std::unique_ptr<apartado::TaxCalculator> TaxCalculator;
 };

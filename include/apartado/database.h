@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "apartado/export.h"
 #include "apartado/recordset.h"
 #include "apartado/variant.h"
 
@@ -27,7 +28,7 @@ enum class Backend { SQLite, PostgreSQL, ODBC };
 // columns as text, which converts on use; PostgreSQL booleans read as 1 / 0.
 //
 // Not thread-safe: one Database per thread.
-class Database {
+class APARTADO_EXPORT Database {
  public:
   // Opens the connection. Throws Failure with the backend's message.
   static std::unique_ptr<Database> Open(const std::string& connectionString);
@@ -106,15 +107,16 @@ class Database {
   // The connection string this database was opened with.
   const std::string& ConnectionString() const;
 
-  struct Impl;
+  // The backend connection, defined inside the library.
+  struct APARTADO_LOCAL Impl;
 
  private:
-  explicit Database(std::unique_ptr<Impl> impl);
+  APARTADO_LOCAL explicit Database(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 
 // Rolls back unless committed; never throws from its destructor.
-class Transaction {
+class APARTADO_EXPORT Transaction {
  public:
   explicit Transaction(Database& db);
   ~Transaction();

@@ -5,6 +5,7 @@
 
 #include "apartado/apartado.h"
 #include "apartado/boolean.h"
+#include "apartado/export.h"
 #include "apartado/recordset.h"
 #include "apartado/variant.h"
 
@@ -42,7 +43,7 @@ struct TransactionPolicy {
 // nothing while the layaway's earlier lines stay. Ends by Finish, Commit or
 // Rollback; one that is destroyed unfinished (an exception left it) rolls
 // back. Use on the object's thread, with scopes nested, not interleaved.
-class OperationScope {
+class APARTADO_EXPORT OperationScope {
  public:
   // Saves the object's state and begins. On SQLite the outermost scope takes
   // the write lock at once. Throws Failure when the database refuses
@@ -79,7 +80,7 @@ class OperationScope {
   void Rollback();
 
  private:
-  void RollBackAndRestore();
+  APARTADO_LOCAL void RollBackAndRestore();
   detail::ApartadoState& State() { return object_; }
   Apartado& object_;
   OnRefusal onRefusal_;
@@ -97,13 +98,14 @@ class OperationScope {
 // is a nested scope that does not retry by itself: a conflict is passed up
 // for the outermost run to retry. Work may open nested scopes; it must leave
 // the database only through them.
-Boolean RunInTransaction(Apartado& object, const std::function<Boolean()>& work, TransactionPolicy policy = {});
+APARTADO_EXPORT Boolean RunInTransaction(Apartado& object, const std::function<Boolean()>& work,
+                                         TransactionPolicy policy = {});
 
 // The public operations of one object, each run by RunInTransaction with the
 // rows it decides on held first, so that on every backend an operation is
 // whole or absent and two sessions never both decide on the same stock.
 // Group runs several as one transaction (a whole captured layaway).
-class Operations {
+class APARTADO_EXPORT Operations {
  public:
   explicit Operations(Apartado& object, TransactionPolicy policy = {}) : object_(object), policy_(policy) {}
 
@@ -134,7 +136,7 @@ class Operations {
 
  private:
   // Runs an operation on a stored layaway with its rows held.
-  Boolean OnLayaway(const std::string& Ap_Folio, const std::function<Boolean()>& operation);
+  APARTADO_LOCAL Boolean OnLayaway(const std::string& Ap_Folio, const std::function<Boolean()>& operation);
   Apartado& object_;
   TransactionPolicy policy_;
 };
@@ -143,6 +145,6 @@ class Operations {
 // each line's inventory branch and warehouse (the header's when it names
 // none), product, and its size and colour both as given and as "00" (what
 // a warehouse keeping no sizes or colours makes of them).
-std::vector<StockRowKey> StockRowsOf(const tApEncabezado& header, const std::vector<tApDetalle>& lines);
+APARTADO_EXPORT std::vector<StockRowKey> StockRowsOf(const tApEncabezado& header, const std::vector<tApDetalle>& lines);
 
 }  // namespace apartado

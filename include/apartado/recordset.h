@@ -4,13 +4,14 @@
 #include <string_view>
 #include <vector>
 
+#include "apartado/export.h"
 #include "apartado/variant.h"
 
 namespace apartado {
 
 // The rows a statement answered, walked as with an ADO recordset: test for the
 // end, read a column of the current row by name, move to the next row, close.
-class Recordset {
+class APARTADO_EXPORT Recordset {
  public:
   virtual ~Recordset() = default;
   // True when no current row remains (at once for an empty result or a command).
@@ -24,7 +25,7 @@ class Recordset {
 };
 
 // A recordset held in memory: the column names and every row, read at once.
-class TableRecordset final : public Recordset {
+class APARTADO_EXPORT TableRecordset final : public Recordset {
  public:
   TableRecordset() = default;
   TableRecordset(std::vector<std::string> columns, std::vector<std::vector<Variant>> rows);
@@ -40,7 +41,7 @@ class TableRecordset final : public Recordset {
   int ColumnIndex(std::string_view name) const;
 
  private:
-  void RequireOpen() const;
+  APARTADO_LOCAL void RequireOpen() const;
   std::vector<std::string> columns_;
   std::vector<std::vector<Variant>> rows_;
   std::size_t position_ = 0;
@@ -69,7 +70,7 @@ struct StockRowKey {
 // The open database connection a session hands out: executes one statement's
 // text as it stands, and groups statements into transactions for a host (the
 // layaway component itself never opens one).
-class Connection {
+class APARTADO_EXPORT Connection {
  public:
   virtual ~Connection() = default;
   // Runs the text. A query answers its rows; any other statement answers an

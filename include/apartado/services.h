@@ -6,6 +6,7 @@
 
 #include "apartado/boolean.h"
 #include "apartado/date.h"
+#include "apartado/export.h"
 #include "apartado/recordset.h"
 #include "apartado/records.h"
 #include "apartado/variant.h"
@@ -17,7 +18,7 @@
 namespace apartado {
 
 // Connection, operator, parameters, server identity, message reporting.
-class SessionServices {
+class APARTADO_EXPORT SessionServices {
  public:
   virtual ~SessionServices() = default;
   // The session's open connection; asked again before every statement.
@@ -38,7 +39,7 @@ class SessionServices {
 };
 
 // Catalogue look-ups, folios, dates and line amounts.
-class CatalogServices {
+class APARTADO_EXPORT CatalogServices {
  public:
   virtual ~CatalogServices() = default;
   // The resultColumn of the row of table whose keyColumn (and keyColumn2, when
@@ -77,7 +78,7 @@ class CatalogServices {
 };
 
 // Per-warehouse capabilities, stock, costs and lots.
-class WarehouseServices {
+class APARTADO_EXPORT WarehouseServices {
  public:
   virtual ~WarehouseServices() = default;
   virtual Boolean HandlesSizes(const std::string& branch, const std::string& warehouse) = 0;
@@ -98,7 +99,7 @@ class WarehouseServices {
                                        double quantity2) = 0;
 };
 
-class TaxCalculator {
+class APARTADO_EXPORT TaxCalculator {
  public:
   virtual ~TaxCalculator() = default;
   virtual double GetTaxFactor(const std::string& branch, const std::string& customer,
@@ -143,7 +144,7 @@ struct ReceivableHeader {
   friend bool operator==(const ReceivableHeader&, const ReceivableHeader&) = default;
 };
 
-class ReceivableDocument {
+class APARTADO_EXPORT ReceivableDocument {
  public:
   virtual ~ReceivableDocument() = default;
   // Non-zero when the receivable was created.
@@ -152,7 +153,7 @@ class ReceivableDocument {
   virtual std::string GetErrorText() = 0;
 };
 
-class SeriesAssignment {
+class APARTADO_EXPORT SeriesAssignment {
  public:
   virtual ~SeriesAssignment() = default;
   virtual Boolean AssignSeries(const std::string& documentKind, const std::string& folio, const std::string& lineId,
@@ -162,7 +163,7 @@ class SeriesAssignment {
   virtual std::string GetErrorText() = 0;
 };
 
-class LotAssignment {
+class APARTADO_EXPORT LotAssignment {
  public:
   virtual ~LotAssignment() = default;
   virtual Boolean AssignLot(const std::string& documentKind, const std::string& folio, const std::string& lineId,
@@ -175,7 +176,7 @@ class LotAssignment {
 // the component asks it on whichever thread needs a component. Each Create
 // may throw Failure, which reaches the caller as the failure of the step that
 // asked for it.
-class ServiceFactory {
+class APARTADO_EXPORT ServiceFactory {
  public:
   virtual ~ServiceFactory() = default;
   virtual std::shared_ptr<SessionServices> CreateSessionServices() = 0;
@@ -189,9 +190,9 @@ class ServiceFactory {
 
 // Installs the factory the component uses from then on (threads that already
 // started keep the services they created). Passing nullptr uninstalls it.
-void InstallServiceFactory(std::shared_ptr<ServiceFactory> factory);
+APARTADO_EXPORT void InstallServiceFactory(std::shared_ptr<ServiceFactory> factory);
 // The installed factory, kept alive for the caller even if another thread
 // installs a new one meanwhile; throws Failure when none is installed.
-std::shared_ptr<ServiceFactory> InstalledServiceFactory();
+APARTADO_EXPORT std::shared_ptr<ServiceFactory> InstalledServiceFactory();
 
 }  // namespace apartado

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "apartado/database.h"
+#include "apartado/export.h"
 #include "apartado/services.h"
 
 // The reference implementations of the suite services, over the suite's own
@@ -39,15 +40,15 @@ struct SuiteOptions {
 };
 
 // A factory whose services share one connection per thread to the database.
-std::shared_ptr<ServiceFactory> MakeSuiteFactory(SuiteOptions options);
+APARTADO_EXPORT std::shared_ptr<ServiceFactory> MakeSuiteFactory(SuiteOptions options);
 
 // Creates the suite schema if it is missing (safe to repeat): every table
 // and index that does not exist yet. Throws Failure with the database's
 // message when a statement is refused.
-void CreateSchema(Database& db);
+APARTADO_EXPORT void CreateSchema(Database& db);
 
 // The DDL script CreateSchema runs on a backend (ODBC means SQL Server), one
 // statement per ';'.
-std::string SchemaScript(Backend backend);
+APARTADO_EXPORT std::string SchemaScript(Backend backend);
 
 }  // namespace apartado::suite

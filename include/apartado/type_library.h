@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "apartado/export.h"
+
 namespace apartado {
 
 // The component's published type library, as data a host can read where the
@@ -23,6 +25,6 @@ struct TypeLibrary {
   std::vector<TypeLibraryMember> Members;  // in the interface's slot order
 };
 
-const TypeLibrary& PublishedTypeLibrary();
+APARTADO_EXPORT const TypeLibrary& PublishedTypeLibrary();
 
 }  // namespace apartado

@@ -5,6 +5,7 @@
 
 #include "apartado/boolean.h"
 #include "apartado/date.h"
+#include "apartado/export.h"
 
 namespace apartado {
 
@@ -12,7 +13,7 @@ namespace apartado {
 // Conversions that cannot be made throw Failure with the platform's texts:
 // "Overflow" (out of range), "Invalid use of Null" (a null converted to a
 // plain type) and "Type mismatch" (anything else).
-class Variant {
+class APARTADO_EXPORT Variant {
  public:
   enum class Kind { Empty, Null, Boolean, Integer, Long, Double, Date, Text };
 
