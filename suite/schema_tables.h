@@ -32,6 +32,9 @@ struct ColumnSpec {
   // A column that tables created before it lack: CreateSchema adds it to an
   // existing table that does not have it yet.
   bool addedLater = false;
+  // What the reference suite requires of the column or does with it, for
+  // those who fill the table (apartado schema, docs/schema.md); may be empty.
+  std::string rule;
 };
 
 struct IndexSpec {
@@ -47,6 +50,8 @@ struct TableSpec {
   std::vector<ColumnSpec> columns;
   std::vector<std::string> primaryKey;
   std::vector<IndexSpec> indexes;
+  // What a row is and who writes the table, for those who fill it.
+  std::string purpose;
 };
 
 // Every table of the suite schema, in creation order.
