@@ -200,9 +200,10 @@ void PrintLayaway(Host& host, int number, const LayawayInput& input, const Layaw
     host.out << std::endl;
   }
   if (r.ok) return;
-  if (r.lines.empty()) host.err << input.where << " failed:\n" << r.error << "\n";
+  if (r.lines.empty()) PrintRefusal(host.err, input.where + " failed", r.error);
   for (std::size_t n = 0; n < r.lines.size(); ++n) {
-    if (!r.lines[n].ok) host.err << input.where << ", line " << n + 1 << " refused:\n" << r.lines[n].error << "\n";
+    if (!r.lines[n].ok)
+      PrintRefusal(host.err, input.where + ", line " + std::to_string(n + 1) + " refused", r.lines[n].error);
   }
   host.out.flush();
   host.err.flush();
@@ -226,7 +227,7 @@ int CaptureCommand(Host& host, const std::string& file) {
   auto lineDone = [&] {
     ++linesDone;
     if (totalLines > kProgressEvery && linesDone % kProgressEvery == 0) {
-      host.err << "capture: " << linesDone << " of " << totalLines << " lines\n";
+      host.err << "apartado: capture: " << linesDone << " of " << totalLines << " lines\n";
     }
   };
   bool allOk = true;

@@ -12,9 +12,15 @@ namespace apartado::cli {
 // init: creates the suite schema if it is missing.
 int InitCommand(Host& host);
 
-// load FILE...: inserts rows given as {"Table": [{"Column": value}, ...]} in
-// one transaction across all files; "-" reads the input stream.
-int LoadCommand(Host& host, const std::vector<std::string>& files);
+struct LoadChoices {
+  std::vector<std::string> files;  // "-" reads the input stream
+  bool replace = false;            // --replace: a row whose key is stored updates it
+  std::string table;               // --table: every input is CSV rows of this table
+};
+// load FILE...: writes rows given as JSON {"Table": [{"Column": value}, ...]}
+// or as CSV (a file ending in .csv, or any input with --table) in one
+// transaction across all files, creating the schema where it is missing.
+int LoadCommand(Host& host, const LoadChoices& choices);
 
 // capture FILE: captures layaways given as one object, an array of them or
 // JSON Lines.
@@ -35,8 +41,9 @@ struct ProductRelease {
 // release-product: Desapartar_Producto.
 int ReleaseProductCommand(Host& host, const ProductRelease& release);
 
-// show FOLIO: the stored rows of a layaway.
-int ShowCommand(Host& host, const std::string& folio);
+// show FOLIO: the stored rows of a layaway, one line each, or every column
+// of each with full.
+int ShowCommand(Host& host, const std::string& folio, bool full);
 
 struct StockFilter {
   std::string branch, warehouse, product;  // empty: any
@@ -44,7 +51,13 @@ struct StockFilter {
 // stock: the stock rows, available and reserved.
 int StockCommand(Host& host, const StockFilter& filter);
 
+// The database the demo builds unless --db names another.
+inline constexpr const char* kDemoDatabase = "apartado-demo.db";
 // demo: a fresh demo database and a layaway's life, narrated.
 int DemoCommand(Host& host);
+
+// schema [TABLE]: the suite's tables and columns, what each holds and what
+// the reference suite requires of it; throws InputError for an unknown table.
+int SchemaCommand(Host& host, const std::string& table);
 
 }  // namespace apartado::cli

@@ -8,14 +8,13 @@
 #include "apartado/operation_scope.h"
 #include "apartado/suite.h"
 #include "commands.h"
+#include "database_checks.h"
 #include "demo_catalogue.h"
 #include "load.h"
 #include "stock_view.h"
 
 namespace apartado::cli {
 namespace {
-
-constexpr const char* kDefaultDemoDatabase = "apartado-demo.db";
 
 const char* const kIntroduction = R"(What a layaway is
   A layaway ("apartado") sets goods aside for a customer who will pay for them later. The goods stay
@@ -25,24 +24,13 @@ const char* const kIntroduction = R"(What a layaway is
   This demo builds a small shop and walks one layaway through its life, showing the stock as it goes.
 )";
 
-// The SQLite file a connection string names, or "" for a server database or
-// a private in-memory one.
-std::string SqliteFile(const std::string& connection) {
-  std::string path = connection.rfind("sqlite:", 0) == 0 ? connection.substr(7) : connection;
-  if (path == ":memory:" || connection.rfind("postgresql:", 0) == 0 || connection.rfind("postgres:", 0) == 0 ||
-      connection.rfind("odbc:", 0) == 0) {
-    return "";
-  }
-  return path;
-}
-
 // Starts from an empty file. Only a file named like the demo's own database
 // is removed; any other existing file is left alone and refused.
 void RemoveOldDemo(const std::string& file) {
   namespace fs = std::filesystem;
   if (file.empty() || !fs::exists(file)) return;
-  if (fs::path(file).filename() != kDefaultDemoDatabase) {
-    throw InputError(file + " already exists and is not a demo database (" + kDefaultDemoDatabase +
+  if (fs::path(file).filename() != kDemoDatabase) {
+    throw InputError(file + " already exists and is not a demo database (" + kDemoDatabase +
                      "): remove it or give --db a new file");
   }
   for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(file + suffix);
@@ -77,7 +65,7 @@ class Narrator {
   // An operation answered False when it should not have: its text, exactly.
   int Unexpected(const std::string& call, const std::string& error) {
     out_ << "  " << call << " answered False; the demo stops here.\n";
-    host_.err << error << "\n";
+    PrintRefusal(host_.err, call + " answered False", error);
     return kExitRefused;
   }
 
@@ -140,7 +128,7 @@ std::string CaptureDemoLayaway(Host& host, Narrator& say, Operations& operations
 }  // namespace
 
 int DemoCommand(Host& host) {
-  const std::string connection = host.options.connectionGiven ? host.options.connectionString : kDefaultDemoDatabase;
+  const std::string& connection = host.options.connectionString;
   RemoveOldDemo(SqliteFile(connection));
   std::unique_ptr<Database> db = Database::Open(connection);
   suite::CreateSchema(*db);
@@ -153,7 +141,8 @@ int DemoCommand(Host& host) {
   Narrator say(host, *db);
 
   host.out << kIntroduction;
-  say.Step("A fresh demo database: " + connection);
+  const std::string shown = WithoutPassword(connection);
+  say.Step("A fresh demo database: " + shown);
   say.Say("Loaded a small catalogue: branch 01 with warehouse 01 (keeps lots, not sizes or colours), the peso");
   say.Say("(MXN), seller V01, customer C001 with 30 days of credit, sale condition AP30, the unit PZA, and three");
   say.Say("products: P100 a chair (plain, type 01), K200 a dining set (a kit, type 04, counted in kits) and");
@@ -231,11 +220,10 @@ int DemoCommand(Host& host) {
   host.out << "\n" << layaway.Error() << "\n\n";
   say.Stock("after");
 
-  host.out << "\nThe demo database is " << connection << ". Look around:\n"
-           << "  apartado --db " << connection << " show " << folio << "\n"
-           << "  apartado --db " << connection << " stock\n"
-           << "  apartado --db " << connection
-           << " capture my-layaway.json   (apartado capture --help shows the shape)\n";
+  host.out << "\nThe demo database is " << shown << ". Look around:\n"
+           << "  apartado --db " << shown << " show " << folio << "\n"
+           << "  apartado --db " << shown << " stock\n"
+           << "  apartado --db " << shown << " capture my-layaway.json   (apartado capture --help shows the shape)\n";
   return kExitOk;
 }
 

@@ -10,7 +10,9 @@
 
 #include "apartado/failure.h"
 #include "apartado/services.h"
+#include "apartado/version.h"
 #include "commands.h"
+#include "database_checks.h"
 #include "output.h"
 
 namespace apartado::cli {
@@ -64,7 +66,8 @@ Exit status:
   2  bad usage or bad input (nothing was written); the message names what is wrong
 
 Start with `apartado demo`: it builds a small demo database and walks a layaway through its life.
-`apartado COMMAND --help` describes each command.)";
+`apartado schema` lists the tables and columns a catalogue fills. `apartado help COMMAND` describes each
+command. Every error on stderr starts with "apartado:".)";
 
 // Ends the help of every command.
 const char* const kCommandFooter =
@@ -94,10 +97,13 @@ Exit 1 when a line was refused.
 
 struct Choices {
   HostOptions options;
-  std::vector<std::string> files;
+  LoadChoices load;
   std::string file;
   std::string folio;
   bool keepStock = false;
+  bool full = false;
+  std::string table;  // schema TABLE
+  std::string topic;  // help COMMAND
   ProductRelease release;
   StockFilter filter;
 };
@@ -119,8 +125,12 @@ int RunOnOwnThread(const std::function<int()>& fn) {
 }
 
 int Dispatch(const std::string& command, Choices& c, Host& host) {
+  if (command == "schema") return SchemaCommand(host, c.table);
+  // Every other command works on a database, and only these may create one.
+  RequireKnownBackend(host.options.connectionString);
+  if (command != "init" && command != "load" && command != "demo") RequireSuiteDatabase(host.options.connectionString);
   if (command == "init") return InitCommand(host);
-  if (command == "load") return LoadCommand(host, c.files);
+  if (command == "load") return LoadCommand(host, c.load);
   if (command == "capture") return CaptureCommand(host, c.file);
   if (command == "reserve") return FolioOperationCommand(host, FolioOperation::Reserve, c.folio);
   if (command == "release") return FolioOperationCommand(host, FolioOperation::Release, c.folio);
@@ -128,7 +138,7 @@ int Dispatch(const std::string& command, Choices& c, Host& host) {
   if (command == "finalize") return FolioOperationCommand(host, FolioOperation::Finalize, c.folio);
   if (command == "receivable") return FolioOperationCommand(host, FolioOperation::Receivable, c.folio);
   if (command == "release-product") return ReleaseProductCommand(host, c.release);
-  if (command == "show") return ShowCommand(host, c.folio);
+  if (command == "show") return ShowCommand(host, c.folio, c.full);
   if (command == "stock") return StockCommand(host, c.filter);
   if (command == "demo") return DemoCommand(host);
   throw InputError("unknown command: " + command);
@@ -136,6 +146,56 @@ int Dispatch(const std::string& command, Choices& c, Host& host) {
 
 void AddFolio(CLI::App* sub, Choices& c, const std::string& what) {
   sub->add_option("FOLIO", c.folio, what)->required();
+}
+
+std::vector<CLI::App*> Commands(CLI::App& app) {
+  return app.get_subcommands([](CLI::App*) { return true; });
+}
+
+std::string CommandList(CLI::App& app) {
+  std::string names;
+  for (CLI::App* sub : Commands(app)) names += (names.empty() ? "" : ", ") + sub->get_name();
+  return "the commands are: " + names;
+}
+
+// The command the arguments name: the first that is neither an option nor an
+// option's value. Empty, with the problem said, when it names none or one
+// that does not exist; empty without a problem for --help and --version.
+struct CommandWord {
+  std::string name;
+  std::string problem;
+};
+CommandWord FindCommand(CLI::App& app, const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h" || arg == "--version") return {};
+    if (arg.size() > 1 && arg[0] == '-') {
+      const CLI::Option* option = app.get_option_no_throw(arg);
+      if (option != nullptr && option->get_items_expected() > 0) ++i;  // its value
+      continue;
+    }
+    for (CLI::App* sub : Commands(app))
+      if (sub->get_name() == arg) return {arg, ""};
+    return {"", "unknown command \"" + arg + "\"; " + CommandList(app)};
+  }
+  return {"", "no command given; " + CommandList(app)};
+}
+
+// help [COMMAND]: what --help prints, for the program or one command.
+int Help(CLI::App& app, const std::string& topic, std::ostream& out, std::ostream& err) {
+  if (topic.empty()) {
+    app.clear();  // else help() describes the command parsed: help itself
+    out << app.help();
+    return kExitOk;
+  }
+  for (CLI::App* sub : Commands(app)) {
+    if (sub->get_name() == topic) {
+      out << sub->help();
+      return kExitOk;
+    }
+  }
+  err << "apartado: unknown command \"" << topic << "\"; " << CommandList(app) << "\n";
+  return kExitBadInput;
 }
 
 }  // namespace
@@ -165,6 +225,10 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   app.add_flag("--commit-on-refusal", c.options.commitOnRefusal,
                "keep what an operation did before it answered False (by default a refused\n"
                "operation is rolled back whole and changes nothing)");
+  app.set_version_flag("--version", std::string("apartado ") + APARTADO_VERSION, "print the version and exit");
+
+  app.add_subcommand("help", "describe the commands, or one command")
+      ->add_option("COMMAND", c.topic, "the command to describe");
 
   app.add_subcommand("demo",
                      "a fresh demo database (./apartado-demo.db unless --db given) and one layaway\n"
@@ -174,15 +238,26 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
                       "refused, and a server database must hold no catalogue yet. The narration is text only.\n\n") +
           kCommandFooter);
   app.add_subcommand("init", "create the suite schema in the database if it is missing (safe to repeat)");
+  app.add_subcommand("schema", "the tables and columns load fills, and what the reference suite requires of them")
+      ->add_option("TABLE", c.table, "only this table");
 
-  CLI::App* load = app.add_subcommand("load", "insert catalogue and stock rows from JSON files, in one transaction");
-  load->add_option("FILE", c.files, "JSON {\"Table\": [{\"Column\": value, ...}, ...], ...}; - reads stdin")
+  CLI::App* load =
+      app.add_subcommand("load", "write catalogue and stock rows from JSON or CSV files, in one transaction");
+  load->add_option("FILE", c.load.files,
+                   "JSON {\"Table\": [{\"Column\": value, ...}, ...], ...}, or CSV (NAME.csv\nfills the table NAME); - "
+                   "reads stdin")
       ->required();
+  load->add_flag("--replace", c.load.replace,
+                 "a row whose key is stored already updates the columns it gives (the others keep\n"
+                 "their values); by default it is refused");
+  load->add_option("--table", c.load.table, "every input is CSV rows of this table")->type_name("TABLE");
   load->footer(
       "Example: {\"Sucursal\": [{\"Sc_Cve_Sucursal\": \"01\", \"Sc_Descripcion\": \"Centro\"}]}\n"
       "Text columns take strings, numeric columns numbers (true/false as 1/0), date columns ISO 8601 text,\n"
-      "any column null. An unknown table or column, a wrong type or a duplicate key is refused naming the\n"
-      "file, table, row and column; nothing of any file is written then.\n\n" +
+      "any column null. CSV: a header row of column names, then one row per line; an empty cell leaves the\n"
+      "column out (\"\" is an empty text). `apartado schema` lists the tables and columns. The schema is\n"
+      "created first where it is missing. An unknown table or column, a wrong type or a duplicate key is\n"
+      "refused naming the file, table, row and column; nothing of any file is written then.\n\n" +
       std::string(kCommandFooter));
 
   CLI::App* capture = app.add_subcommand("capture", "capture layaways from JSON: one object, an array or JSON Lines");
@@ -216,31 +291,37 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   AddFolio(
       app.add_subcommand("receivable", "Genera_Cuenta_x_Cobrar_Apartado: turn a layaway into an account receivable"), c,
       "the layaway's folio");
-  AddFolio(app.add_subcommand("show", "the stored rows of a layaway, every column"), c, "the layaway's folio");
+  CLI::App* show = app.add_subcommand("show", "the stored rows of a layaway, one line each");
+  AddFolio(show, c, "the layaway's folio");
+  show->add_flag("--full", c.full, "every column of every row");
 
   CLI::App* stock = app.add_subcommand("stock", "stock rows (Existencia and Existencia_Kit), available and reserved");
   stock->add_option("--sucursal", c.filter.branch, "only this branch")->type_name("S");
   stock->add_option("--almacen", c.filter.warehouse, "only this warehouse")->type_name("A");
   stock->add_option("--producto", c.filter.product, "only this product")->type_name("P");
 
-  const std::map<std::string, std::string> groups = {{"demo", "Start here"}, {"init", "Set up"}, {"load", "Set up"},
-                                                     {"capture", "Capture"}, {"show", "Look"},   {"stock", "Look"}};
+  const std::map<std::string, std::string> groups = {
+      {"help", "Start here"}, {"demo", "Start here"}, {"init", "Set up"}, {"schema", "Set up"},
+      {"load", "Set up"},     {"capture", "Capture"}, {"show", "Look"},   {"stock", "Look"}};
   for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
     if (sub->get_footer().empty()) sub->footer(kCommandFooter);
     auto group = groups.find(sub->get_name());
     sub->group(group == groups.end() ? "Operations on a stored layaway" : group->second);
   }
   app.footer(kFooter);
-  if (argc <= 1) {
-    out << app.help();
+  if (argc <= 1) out << app.help();
+  const CommandWord word = FindCommand(app, std::vector<std::string>(argv + 1, argv + argc));
+  if (!word.problem.empty()) {
+    err << "apartado: " << word.problem << "\n";
     return kExitBadInput;
   }
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    int code = app.exit(e, out, err);
-    return code == 0 ? kExitOk : kExitBadInput;
+    if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help, --version
+    err << "apartado: " << e.what() << " (see `apartado help " << word.name << "`)\n";
+    return kExitBadInput;
   }
 
   c.options.connectionGiven = dbOption->count() > 0;
@@ -248,19 +329,22 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   c.options.operatorKey = operatorOption->count() > 0 ? operatorKey : FromEnvironment("APARTADO_OPERATOR", "ADMIN");
   c.options.serverId = serverOption->count() > 0 ? serverId : FromEnvironment("APARTADO_SERVER_ID", "");
   const std::string command = app.get_subcommands().at(0)->get_name();
+  if (command == "help") return Help(app, c.topic, out, err);
+  if (command == "demo" && !c.options.connectionGiven) c.options.connectionString = kDemoDatabase;
 
   Host host(c.options, out, err, in);
   try {
     return RunOnOwnThread([&] { return Dispatch(command, c, host); });
   } catch (const InputError& e) {
     if (host.options.json) PrintJson(out, OperationJson(false, e.what()));
-    err << "apartado " << command << ": " << e.what() << "\n";
+    err << "apartado: " << e.what() << "\n";
     return kExitBadInput;
   } catch (const std::exception& e) {
     // A failure the database or a service raised outside any operation's
-    // failure path: the command did not complete.
-    if (host.options.json) PrintJson(out, OperationJson(false, e.what()));
-    err << e.what() << "\n";
+    // failure path: the command did not complete. It names the database.
+    const std::string message = WithoutPassword(host.options.connectionString) + ": " + e.what();
+    if (host.options.json) PrintJson(out, OperationJson(false, message));
+    err << "apartado: " << message << "\n";
     return kExitRefused;
   }
 }

@@ -5,6 +5,7 @@
 #include "apartado/operation_scope.h"
 #include "commands.h"
 #include "output.h"
+#include "queries.h"
 
 namespace apartado::cli {
 namespace {
@@ -12,14 +13,24 @@ namespace {
 // Prints an operation's answer: on False the component's error text goes to
 // stderr exactly as the object holds it, then a newline.
 int Report(Host& host, const std::string& call, bool ok, const std::string& error, const std::string& meaning) {
-  for (const suite::ReportedMessage& m : host.messages.Take()) host.err << m.title << ":\n" << m.message << "\n";
+  for (const suite::ReportedMessage& m : host.messages.Take()) PrintRefusal(host.err, m.title, m.message);
   if (host.options.json) {
     PrintJson(host.out, OperationJson(ok, error));
   } else {
     host.out << call << " answered " << (ok ? "True" : "False") << (ok ? ": " + meaning : std::string()) << "\n";
   }
-  if (!ok) host.err << error << "\n";
+  if (!ok) PrintRefusal(host.err, call + " answered False", error);
   return ok ? kExitOk : kExitRefused;
+}
+
+// The component answers an operation on a folio without stored rows as it
+// would any other (Apartar and Desapartar True, having done nothing); the
+// host says so, since a mistyped folio looks the same.
+void NoteFolioWithoutRows(Host& host, const std::string& folio) {
+  std::unique_ptr<Database> db = Database::Open(host.options.connectionString);
+  if (LayawayRows(*db, folio).Rows().empty()) {
+    host.err << "apartado: folio " << folio << " has no stored rows: the operation found nothing to do\n";
+  }
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -63,6 +74,7 @@ int FolioOperationCommand(Host& host, FolioOperation operation, const std::strin
       ok = IsTrue(operations.Genera_Cuenta_x_Cobrar_Apartado(folio));
       break;
   }
+  if (ok) NoteFolioWithoutRows(host, folio);
   return Report(host, call + "(" + Quoted(folio) + ")", ok, object.Error(), meaning);
 }
 

@@ -19,6 +19,10 @@ Json OperationJson(bool ok, const std::string& error) {
   return result;
 }
 
+void PrintRefusal(std::ostream& err, const std::string& what, const std::string& text) {
+  err << "apartado: " << what << ":\n" << text << "\n";
+}
+
 Json VariantToJson(const Variant& value) {
   switch (value.GetKind()) {
     case Variant::Kind::Empty:

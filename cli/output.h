@@ -20,6 +20,10 @@ void PrintJson(std::ostream& out, const Json& value);
 // {"ok": ok, "error": error}
 Json OperationJson(bool ok, const std::string& error);
 
+// Writes "apartado: WHAT:" and, on the lines after it, the text exactly as
+// given (the component's CR LF included), then a newline.
+void PrintRefusal(std::ostream& err, const std::string& what, const std::string& text);
+
 // A database value as JSON: null, a number, a Boolean, text; dates as ISO 8601
 // text.
 Json VariantToJson(const Variant& value);

@@ -40,18 +40,34 @@ void PrintStockTables(std::ostream& out, Database& db, const StockFilter& filter
   }
 }
 
-int ShowCommand(Host& host, const std::string& folio) {
+int ShowCommand(Host& host, const std::string& folio, bool full) {
   std::unique_ptr<Database> db = Database::Open(host.options.connectionString);
   TableRecordset rows = LayawayRows(*db, folio);
   if (host.options.json) {
     PrintJson(host.out, Json{{"rows", RowsToJson(rows)}});
-  } else if (rows.Rows().empty()) {
-    host.out << "No stored rows for folio " << folio << ".\n";
-  } else {
-    host.out << "Layaway " << folio << ": " << rows.Rows().size() << (rows.Rows().size() == 1 ? " row" : " rows")
-             << "\n";
-    PrintRecords(host.out, rows);
+    return kExitOk;
   }
+  if (rows.Rows().empty()) {
+    host.out << "No stored rows for folio " << folio << ".\n";
+    return kExitOk;
+  }
+  const std::vector<std::vector<std::string>> layaway =
+      SelectedCells(rows, {"Ap_Fecha", "Sc_Cve_Sucursal", "Al_Cve_Almacen", "Cl_Cve_Cliente", "Mn_Cve_Moneda"});
+  const std::vector<std::string>& first = layaway.front();
+  host.out << "Layaway " << folio << ", dated " << first[0] << ": branch " << first[1] << ", warehouse " << first[2]
+           << ", customer " << first[3] << ", currency " << first[4] << "; " << rows.Rows().size()
+           << (rows.Rows().size() == 1 ? " row" : " rows") << "\n";
+  if (full) {
+    PrintRecords(host.out, rows);
+    return kExitOk;
+  }
+  PrintTable(
+      host.out,
+      {"line", "product", "size", "colour", "quantity", "control-1", "control-2", "unit", "net amount", "status"},
+      SelectedCells(
+          rows, {"Ap_ID", "Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color", "Ap_Cantidad_1", "Ap_Cantidad_Control_1",
+                 "Ap_Cantidad_Control_2", "Ap_Unidad_1", "Ap_Precio_Neto_Importe", "Es_Cve_Estado"}),
+      "  ");
   return kExitOk;
 }
 

@@ -184,7 +184,7 @@ TEST_P(CliTest, RefusedLinesAndOperationsCarryTheComponentsTextsExactly) {
                .dump());
   CliResult result = Cli({"--json", "capture", path});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, path + ": layaway 1, line 2 refused:\n" + readOnly + "\n" + path +
+  EXPECT_EQ(result.err, "apartado: " + path + ": layaway 1, line 2 refused:\n" + readOnly + "\napartado: " + path +
                             ": layaway 1, line 3 refused:\n" + noProduct + "\n");
   const json output = json::parse(result.out);
   EXPECT_EQ(output["ok"], false);
@@ -210,7 +210,7 @@ TEST_P(CliTest, RefusedLinesAndOperationsCarryTheComponentsTextsExactly) {
   const std::string unknown = "ApartadosQZL.dll - Cancelar_Apartado()\r\nImposible localizar el apartado: X9";
   CliResult cancel = Cli({"cancel", "X9"});
   EXPECT_EQ(cancel.status, 1);
-  EXPECT_EQ(cancel.err, unknown + "\n");
+  EXPECT_EQ(cancel.err, "apartado: Cancelar_Apartado(\"X9\") answered False:\n" + unknown + "\n");
   EXPECT_NE(cancel.out.find("answered False"), std::string::npos) << cancel.out;
   EXPECT_EQ(json::parse(Cli({"--json", "cancel", "X9"}).out), (json{{"ok", false}, {"error", unknown}}));
 }

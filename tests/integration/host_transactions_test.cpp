@@ -255,7 +255,11 @@ void HostTransactionsTest::CheckRefusals(const RefusalPolicy& p) {
   reserve.insert(reserve.end(), {"reserve", "0000000002"});
   const Outcome stopped = Run(reserve);
   EXPECT_EQ(stopped.status, 1);
-  EXPECT_EQ(stopped.err.rfind("condicionApartadoQZL.dll - Apartar()\r\napartadoQZL.dll - Aparta_Producto() ", 0), 0u)
+  EXPECT_EQ(
+      stopped.err.rfind("apartado: Apartar(\"0000000002\") answered False:\ncondicionApartadoQZL.dll - Apartar()\r\n"
+                        "apartadoQZL.dll - Aparta_Producto() ",
+                        0),
+      0u)
       << stopped.err;
   EXPECT_EQ(Stock("P100"), p.reserved);
 }

@@ -1,0 +1,73 @@
+#include "integration/host_program.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace apartado::testing {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string WriteFile(const std::string& dir, const std::string& name, const std::string& content) {
+  const std::string path = (std::filesystem::path(dir) / name).string();
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+std::string NewDirectory(const std::string& label) {
+  static std::atomic<int> counter{0};
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("apartado-" + label + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir.string();
+}
+
+ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input,
+                          const std::vector<std::string>& environment) {
+  static std::atomic<int> runs{0};
+  const std::string stem = (std::filesystem::path(dir) / (".run" + std::to_string(++runs))).string();
+  const std::string in = stem + ".in", out = stem + ".out", err = stem + ".err";
+  std::ofstream(in, std::ios::binary) << input;
+
+  std::vector<std::string> words = {APARTADO_CLI_PATH};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> variables = {"PATH=/usr/bin:/bin"};
+  variables.insert(variables.end(), environment.begin(), environment.end());
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addchdir_np(&files, dir.c_str());
+  posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ProgramRun run;
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  posix_spawn_file_actions_destroy(&files);
+  run.out = ReadFile(out);
+  run.err = ReadFile(err);
+  for (const std::string& path : {in, out, err}) std::filesystem::remove(path);
+  return run;
+}
+
+}  // namespace apartado::testing
