@@ -4,6 +4,8 @@
 #include <cctype>
 #include <set>
 
+#include "apartado/schema.h"
+
 namespace apartado::cli {
 namespace {
 
@@ -48,6 +50,18 @@ const std::vector<std::string>& KnownColumns() {
       "Ex_Cantidad_Apartado_Control_2", "Ex_Costo_Promedio", "Ek_Cantidad", "Ek_Cantidad_Apartado"};
   // clang-format on
   return names;
+}
+
+// A column's name as the suite schema spells it (a server that folds names
+// answers "ap_folio"), or as given when the schema has no such column.
+std::string SchemaSpelling(const std::string& table, const std::string& column) {
+  static const std::vector<suite::SchemaTable> schema = suite::DescribeSchema();
+  for (const suite::SchemaTable& t : schema) {
+    if (Upper(t.name) != Upper(table)) continue;
+    for (const suite::SchemaColumn& c : t.columns)
+      if (Upper(c.name) == Upper(column)) return c.name;
+  }
+  return column;
 }
 
 }  // namespace
@@ -110,7 +124,8 @@ std::optional<std::vector<ColumnInfo>> DescribeTable(Database& db, const std::st
   std::vector<ColumnInfo> columns;
   for (; !rows.Eof(); rows.MoveNext()) {
     const std::string column = rows.Field("name").ToText();
-    columns.push_back({column, KindOfDeclaredType(rows.Field("type").ToText()), keys.count(Upper(column)) > 0});
+    columns.push_back({SchemaSpelling(table, column), KindOfDeclaredType(rows.Field("type").ToText()),
+                       keys.count(Upper(column)) > 0});
   }
   if (columns.empty()) return std::nullopt;
   return columns;

@@ -14,7 +14,7 @@ namespace apartado::cli {
 enum class ColumnKind { Text, Integer, Number, DateTime, Any };
 
 struct ColumnInfo {
-  std::string name;  // as the database spells it
+  std::string name;  // as the suite schema spells it, else as the database does
   ColumnKind kind = ColumnKind::Any;
   bool key = false;  // part of the primary key
 };

@@ -160,8 +160,6 @@ TEST_P(CliTest, BadInputExitsTwoNamingTheProblemAndWritesNothing) {
     }
     EXPECT_EQ(Count("Moneda") + Count("Apartado") + Count("Folio"), 1) << expected;  // not even a folio was taken
   }
-  EXPECT_EQ(Cli({"frobnicate"}).status, 2);
-  EXPECT_EQ(Cli({"release-product", "01", "01", "P1", "00", "00", "x", "1"}).status, 2);
   // A key already stored is refused by the database; the message still names
   // the key, and the rest of the load is rolled back.
   ASSERT_EQ(Cli({"load", good}).status, 0);

@@ -1,8 +1,11 @@
 #pragma once
 // Running the built command-line host as a user would: its own process, a
 // working directory and no environment of the test's.
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "integration/test_databases.h"
 
 namespace apartado::testing {
 
@@ -23,5 +26,29 @@ std::string WriteFile(const std::string& dir, const std::string& name, const std
 
 // A new empty directory for a test, removed by the caller.
 std::string NewDirectory(const std::string& label);
+
+// The program run on each backend's emptied database (--db GetParam()), in a
+// directory of the test's own.
+class HostProgramTest : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    dir_ = NewDirectory("host");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  ProgramRun Run(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), {"--db", GetParam()});
+    return RunHostProgram(args, dir_, input);
+  }
+  std::string File(const std::string& name, const std::string& content) { return WriteFile(dir_, name, content); }
+  // The first column of the first row the query answers, as text ("NULL" for a null).
+  std::string Value(const std::string& sql) {
+    TableRecordset rows = Db().Query(sql);
+    if (rows.Rows().empty()) return "(no row)";
+    return rows.Rows()[0][0].IsNull() ? "NULL" : rows.Rows()[0][0].ToText();
+  }
+
+  std::string dir_;
+};
 
 }  // namespace apartado::testing

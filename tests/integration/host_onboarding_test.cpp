@@ -1,0 +1,186 @@
+// What a newcomer fills a database with, through the built program: the
+// schema listed as docs/schema.md shows it, the example catalogue loaded from
+// JSON and from CSV, CSV as spreadsheets write it, and load --replace.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <tuple>
+
+#include "apartado/schema.h"
+#include "integration/host_program.h"
+
+namespace apartado::testing {
+namespace {
+
+using nlohmann::json;
+
+const std::string kExamples = std::string(APARTADO_SOURCE_DIR) + "/docs/examples/";
+
+// The README example's line, as a layaway for capture.
+const char* const kExampleLayaway = R"({"Encabezado": {"Sucursal": {"Sc_Cve_Sucursal": "01"},
+  "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C1"}, "Vendedor": {"Vn_Cve_Vendedor": "V1"},
+  "Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1, "Ap_Condicion_Venta": "CONTADO"},
+  "Detalles": [{"Producto": {"Pr_Cve_Producto": "P1"}, "Ap_Cantidad_1": 2, "Ap_Unidad_1": "PZA",
+                "Ap_Cantidad_Control_2": 2, "Ap_Precio_Lista": 899}]})";
+
+// The fenced block of docs/schema.md.
+std::string DocsPage() {
+  const std::string page = ReadFile(std::string(APARTADO_SOURCE_DIR) + "/docs/schema.md");
+  const std::size_t start = page.find("```text\n") + 8;
+  return page.substr(start, page.rfind("```") - start);
+}
+
+TEST(HostSchema, ListsEveryTableAndColumnAsTheDocsPageDoes) {
+  const std::string dir = NewDirectory("schema");
+  const ProgramRun all = RunHostProgram({"schema"}, dir);
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out, DocsPage()) << "docs/schema.md differs from `apartado schema`: write the output into its block";
+  for (const suite::SchemaTable& table : suite::DescribeSchema()) {
+    EXPECT_NE(all.out.find("\n" + table.name + "\n"), std::string::npos) << table.name;
+    for (const suite::SchemaColumn& column : table.columns) {
+      EXPECT_NE(all.out.find("\n  " + column.name + " "), std::string::npos) << table.name << "." << column.name;
+    }
+  }
+
+  const ProgramRun product = RunHostProgram({"schema", "producto"}, dir);
+  EXPECT_EQ(product.out.substr(0, 9), "Producto\n");
+  EXPECT_EQ(product.out.find("\nSucursal\n"), std::string::npos);
+  const json listed = json::parse(RunHostProgram({"--json", "schema", "Producto"}, dir).out);
+  ASSERT_EQ(listed["tables"].size(), 1u);
+  const json& columns = listed["tables"][0]["columns"];
+  EXPECT_EQ(columns[0], (json{{"name", "Pr_Cve_Producto"},
+                              {"type", "text"},
+                              {"key", true},
+                              {"required", true},
+                              {"default", ""},
+                              {"rule", ""}}));
+  EXPECT_EQ(columns[1]["rule"], "must not be empty: a product without a description counts as missing");
+  EXPECT_EQ(columns[2]["rule"],
+            "\"01\" plain, \"02\" kept by lots, \"03\" kept by serial numbers, \"04\" kit (stock in Existencia_Kit), "
+            "\"05\" and \"99\" keep no stock; any other code: its lines cannot reserve stock");
+
+  const ProgramRun unknown = RunHostProgram({"schema", "Productos"}, dir);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.err.rfind("apartado: no such table in the suite schema: Productos (the tables: Sucursal, ", 0), 0u)
+      << unknown.err;
+  std::filesystem::remove_all(dir);
+}
+
+using HostLoad = HostProgramTest;
+
+// The example catalogue, written from `apartado schema` alone, as JSON and as
+// one CSV file per table: either captures the README's line alike.
+TEST_P(HostLoad, ExampleCatalogueFromJsonOrCsvCapturesTheSameLine) {
+  std::vector<std::string> csv = {"load"};
+  for (const char* table : {"Sucursal", "Almacen", "Moneda", "Vendedor", "Cliente", "Condicion_Venta", "Unidad",
+                            "Talla", "Color", "Producto", "Existencia"}) {
+    csv.push_back(kExamples + "shop-csv/" + table + ".csv");
+  }
+  std::vector<json> captured;
+  for (const std::vector<std::string>& load : {std::vector<std::string>{"load", kExamples + "shop.json"}, csv}) {
+    db_ = OpenFresh(GetParam());
+    const ProgramRun loaded = Run(load);  // creates the schema
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    const ProgramRun capture = Run({"--json", "capture", "-"}, kExampleLayaway);
+    ASSERT_EQ(capture.status, 0) << capture.err << capture.out;
+    captured.push_back(json::parse(capture.out));
+  }
+  EXPECT_EQ(captured[0]["folio"], "0000000001");
+  EXPECT_EQ(captured[0]["lines"][0]["Detalle"]["Ap_Precio_Neto_Importe"], 2085.68);  // 2 * 899 with 16 % tax
+  EXPECT_EQ(captured[0]["lines"][0]["Detalle"]["Ap_Costo"], 450);
+  EXPECT_EQ(captured[0], captured[1]);
+  EXPECT_EQ(Value("SELECT Ex_Cantidad_Apartado_Control_1 FROM Existencia"), "2");
+}
+
+TEST_P(HostLoad, CsvIsReadAsSpreadsheetsWriteItAndItsFaultsNamed) {
+  const std::string clients = File("Cliente.csv",
+                                   "\xEF\xBB\xBF"
+                                   "Cl_Cve_Cliente,Cl_Descripcion,Cl_Dias_Credito,Cl_Limite_Credito,Cl_Tipo_Cuenta\r\n"
+                                   "C1,\"Hernández, Muebles \"\"La Silla\"\"\",30, 1500.5 ,\r\n"
+                                   "\r\n"
+                                   "C2,\"Dos\nlíneas\",,,\"\"\r\n"
+                                   ",,,,\r\n");
+  ProgramRun load = Run({"load", clients});
+  ASSERT_EQ(load.status, 0) << load.err;
+  EXPECT_EQ(load.out, "  Cliente: 2 rows\nLoaded 2 rows from 1 file in one transaction.\n");
+  EXPECT_EQ(Value("SELECT Cl_Descripcion FROM Cliente WHERE Cl_Cve_Cliente = 'C1'"), "Hernández, Muebles \"La Silla\"");
+  EXPECT_EQ(Value("SELECT Cl_Dias_Credito FROM Cliente WHERE Cl_Cve_Cliente = 'C1'"), "30");
+  EXPECT_EQ(Value("SELECT Cl_Limite_Credito FROM Cliente WHERE Cl_Cve_Cliente = 'C1'"), "1500.5");
+  EXPECT_EQ(Value("SELECT Cl_Tipo_Cuenta FROM Cliente WHERE Cl_Cve_Cliente = 'C1'"),
+            "NULL");  // an empty cell: not given
+  EXPECT_EQ(Value("SELECT Cl_Descripcion FROM Cliente WHERE Cl_Cve_Cliente = 'C2'"), "Dos\nlíneas");
+  EXPECT_EQ(Value("SELECT Cl_Dias_Credito FROM Cliente WHERE Cl_Cve_Cliente = 'C2'"), "0");  // the default
+  EXPECT_EQ(Value("SELECT Cl_Tipo_Cuenta FROM Cliente WHERE Cl_Cve_Cliente = 'C2'"), "");    // "": an empty text
+  // --table names the table of stdin; whole-number columns take true and false.
+  load = Run({"load", "--table", "Almacen", "-"}, "Sc_Cve_Sucursal,Al_Cve_Almacen,Al_Maneja_Lotes\n01,01,true\n");
+  ASSERT_EQ(load.status, 0) << load.err;
+  EXPECT_EQ(Value("SELECT Al_Maneja_Lotes FROM Almacen"), "1");
+
+  const std::string header = "Cl_Cve_Cliente,Cl_Descripcion,Cl_Dias_Credito\n";
+  for (const auto& [name, content, expected] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"Cliente.csv", header + "C3,\"Tres,30\n", ": line 2: a quoted field is never closed"},
+           {"Cliente.csv", header + "C3,Tr\"es,30\n", ": line 2: a quote inside an unquoted field"},
+           {"Cliente.csv", header + "C3,\"Tres\"x,30\n", ": line 2: text after the closing quote of a field"},
+           {"Cliente.csv", header + "C3,Tres,30\nC4,Cuatro\n", ": line 3: 2 fields, but the header names 3 columns"},
+           {"Cliente.csv", header + "C3,Tres,treinta\n",
+            ": table Cliente, row 1 (line 2), column Cl_Dias_Credito: expected a whole number, not text \"treinta\""},
+           {"Cliente.csv", header + "C3,Tres,30\n\nC4,Cuatro,1.5\n",
+            ": table Cliente, row 2 (line 4), column Cl_Dias_Credito: expected a whole number, not the number 1.5"},
+           {"Cliente.csv", "Cl_Cve_Cliente,cl_cve_cliente\nC3,C3\n",
+            ": line 1, the header: column cl_cve_cliente is named twice"},
+           {"Clientes.csv", header + "C3,Tres,30\n", ": table Clientes: no such table"}}) {
+    const std::string path = File(name, content);
+    const ProgramRun refused = Run({"load", path});
+    EXPECT_EQ(refused.status, 2) << expected;
+    EXPECT_EQ(refused.err.rfind("apartado: " + path + expected, 0), 0u) << refused.err;
+  }
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM Cliente"), "2");
+}
+
+TEST_P(HostLoad, ReplaceCorrectsStoredRowsByTheirKeyAndInsertsTheRest) {
+  ASSERT_EQ(Run({"load", kExamples + "shop.json"}).status, 0);
+  const ProgramRun twice = Run({"load", kExamples + "shop.json"});
+  EXPECT_EQ(twice.status, 2);
+  EXPECT_NE(twice.err.find("already stored: "), std::string::npos) << twice.err;
+  EXPECT_NE(twice.err.find("(--replace updates stored rows)"), std::string::npos) << twice.err;
+
+  const ProgramRun replaced = Run({"--json", "load", "--replace", "-"}, R"({
+    "Producto": [{"Pr_Cve_Producto": "P1", "Pr_Descripcion": "Silla de pino"},
+                 {"Pr_Cve_Producto": "P2", "Pr_Descripcion": "Mesa", "Pr_Tipo_Producto": "01"}],
+    "Existencia": [{"Sc_Cve_Sucursal": "01", "Al_Cve_Almacen": "01", "Pr_Cve_Producto": "P1", "Tl_Cve_Talla": "00",
+                    "Cl_Cve_Color": "00", "Ex_Cantidad_Control_1": 25, "Ex_Cantidad_Control_2": 25}]})");
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(json::parse(replaced.out)["tables"], (json{{"Producto", 2}, {"Existencia", 1}}));
+  EXPECT_EQ(json::parse(replaced.out)["updated"], (json{{"Producto", 1}, {"Existencia", 1}}));
+  EXPECT_EQ(Value("SELECT Pr_Descripcion FROM Producto WHERE Pr_Cve_Producto = 'P1'"), "Silla de pino");
+  EXPECT_EQ(Value("SELECT Pr_Costo FROM Producto WHERE Pr_Cve_Producto = 'P1'"), "450");  // not given: kept
+  EXPECT_EQ(Value("SELECT Pr_Descripcion FROM Producto WHERE Pr_Cve_Producto = 'P2'"), "Mesa");
+  EXPECT_EQ(Value("SELECT Ex_Cantidad_Control_1 FROM Existencia"), "25");
+  // Stock re-synced from a spreadsheet: one column, the others kept.
+  const ProgramRun resync = Run({"load", "--replace", "--table", "Existencia", "-"},
+                                "Sc_Cve_Sucursal,Al_Cve_Almacen,Pr_Cve_Producto,Tl_Cve_Talla,Cl_Cve_Color,"
+                                "Ex_Cantidad_Control_1\n01,01,P1,00,00,30\n");
+  ASSERT_EQ(resync.status, 0) << resync.err;
+  EXPECT_EQ(resync.out,
+            "  Existencia: 1 rows (1 replaced stored rows)\nLoaded 1 rows from 1 file in one transaction.\n");
+  EXPECT_EQ(Value("SELECT Ex_Cantidad_Control_1 FROM Existencia"), "30");
+  EXPECT_EQ(Value("SELECT Ex_Cantidad_Control_2 FROM Existencia"), "25");
+
+  for (
+      const auto& [input, expected] : std::vector<std::pair<std::string, std::string>>{
+          {R"({"Historial_Seguimiento": [{"Hs_Folio": "1"}]})",
+           "stdin: table Historial_Seguimiento: the table has no key, so --replace cannot tell"},
+          {R"({"Producto": [{"Pr_Cve_Producto": "P3"}], "Existencia": [{"Pr_Cve_Producto": "P1", "Ex_Cantidad_Control_1": 1}]})",
+           "stdin: table Existencia, row 1: --replace needs every key column (Sc_Cve_Sucursal, Al_Cve_Almacen, "
+           "Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color)"}}) {
+    const ProgramRun refused = Run({"load", "--replace", "-"}, input);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err.rfind("apartado: " + expected, 0), 0u) << refused.err;
+  }
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM Producto"), "2");  // P3 was not kept
+}
+
+APARTADO_INSTANTIATE_BACKENDS(HostLoad);
+
+}  // namespace
+}  // namespace apartado::testing
