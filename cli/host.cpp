@@ -62,7 +62,8 @@ Environment:
 
 Exit status:
   0  every operation answered True
-  1  an operation answered False or failed; its error text goes to stderr exactly as the component holds it
+  1  an operation answered False or failed: stderr says "apartado: CALL answered False:", then the error
+     text exactly as the component holds it
   2  bad usage or bad input (nothing was written); the message names what is wrong
 
 Start with `apartado demo`: it builds a small demo database and walks a layaway through its life.

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh demo
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DAPARTADO_BUILD_TESTS=OFF \
   -DAPARTADO_BUILD_BENCH=OFF >/dev/null
 ninja -C build/release apartado_cli >/dev/null

@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project builds and tests with (as root).
+# Installs the Debian 12 packages the project needs (as root). Usage:
+#   install-deps.sh demo   what building the host and running its demo needs
+#   install-deps.sh test   that, and what the tests need: GoogleTest and a
+#                          PostgreSQL server (Debian's package creates and
+#                          starts a cluster of its own on port 5432)
 # Does nothing when they are all present already.
 set -euo pipefail
 
-packages=(
+demo=(
   g++ cmake ninja-build pkg-config
-  libsoci-dev libboost-dev libsqlite3-dev sqlite3 libpq-dev unixodbc-dev
+  libsoci-dev libboost-dev libsqlite3-dev libpq-dev unixodbc-dev
   nlohmann-json3-dev libcli11-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  postgresql
 )
+test=(sqlite3 libgtest-dev libgmock-dev googletest postgresql)
+
+case "${1:-}" in
+  demo) packages=("${demo[@]}") ;;
+  test) packages=("${demo[@]}" "${test[@]}") ;;
+  *)
+    echo "usage: install-deps.sh demo|test" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

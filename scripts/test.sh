@@ -2,7 +2,9 @@
 # The whole test run, from a fresh machine: installs what is needed, builds
 # with warnings as errors, starts a PostgreSQL server on loopback, runs the
 # unit tests and the integration tests (SQLite and PostgreSQL), a short stock
-# stress run on both, checks the installed CMake package, then runs the tests
+# stress run on both, checks the installed package (the program from its own
+# prefix, the README's library example built against it, pkg-config, the
+# exported symbols, the project built inside another), then runs the tests
 # again under AddressSanitizer + UndefinedBehaviorSanitizer and the threading
 # tests under ThreadSanitizer.
 set -euo pipefail
@@ -12,7 +14,7 @@ root=$(pwd)
 step() { printf '\n==== %s\n' "$*"; }
 
 step "dependencies"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 step "PostgreSQL server on loopback"
 pgdir=$(mktemp -d /tmp/apartado-pg.XXXXXX)
@@ -42,13 +44,41 @@ step "benchmark smoke run (figures only; nothing is asserted about time)"
 step "stock stress: workers killed at random on SQLite and PostgreSQL, then the invariants checked"
 ./build/test/bench/stock_stress --quick --db sqlite --db "$APARTADO_TEST_PG"
 
-step "installed package: find_package(apartado)"
+step "installed package: the program, the README example, pkg-config, the exported symbols"
 prefix=$(mktemp -d /tmp/apartado-prefix.XXXXXX)
+work=$(mktemp -d /tmp/apartado-package.XXXXXX)
 cmake --install build/test --prefix "$prefix" >/dev/null
-cmake -S tests/package -B build/package -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-ninja -C build/package >/dev/null
-LD_LIBRARY_PATH="$prefix/lib" ./build/package/package_consumer
-rm -rf "$prefix"
+# The program finds its libraries in its own prefix, with no environment set.
+env -i "$prefix/bin/apartado" --version
+(cd "$work" && env -i "$prefix/bin/apartado" demo >/dev/null)
+echo "$prefix/bin/apartado demo: ran"
+bash scripts/check-exports.sh "$prefix/lib/libapartado.so" "$prefix/lib/libapartado_suite.so"
+# The README's library example as written, built against the package alone.
+bash scripts/readme-example.sh "$work/my_host"
+cmake -S "$work/my_host" -B "$work/my_host/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+ninja -C "$work/my_host/build" >/dev/null
+# A new database: the schema is created and the line refused, the catalogue being empty.
+status=0
+"$work/my_host/build/my_host" "$work/json.db" 2>"$work/refused.txt" || status=$?
+cat "$work/refused.txt"
+[ "$status" -eq 1 ] && grep -q "^refused: La moneda: MXN, no existe" "$work/refused.txt"
+# With the example catalogue, from JSON and from CSV, the line is captured.
+"$prefix/bin/apartado" --db "$work/json.db" load docs/examples/shop.json >/dev/null
+captured=$("$work/my_host/build/my_host" "$work/json.db")
+echo "$captured"
+[ "$captured" = "folio 0000000001, line 0001" ]
+"$prefix/bin/apartado" --db "$work/csv.db" load docs/examples/shop-csv/*.csv >/dev/null
+# pkg-config gives what a build without CMake needs.
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+g++ -o "$work/pc_host" "$work/my_host/main.cpp" $(pkg-config --cflags --libs apartado-suite)
+unset PKG_CONFIG_PATH
+captured=$(LD_LIBRARY_PATH="$prefix/lib" "$work/pc_host" "$work/csv.db")
+echo "$captured (pkg-config, the CSV catalogue)"
+[ "$captured" = "folio 0000000001, line 0001" ]
+# Built inside another project, only the libraries are built by default.
+cmake -S tests/package/subproject -B "$work/subproject" -G Ninja -DAPARTADO_SOURCE="$root" >/dev/null
+echo "add_subdirectory: only the libraries"
+rm -rf "$prefix" "$work"
 
 step "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure build/asan -DAPARTADO_SANITIZE=address,undefined -DAPARTADO_BUILD_BENCH=OFF
