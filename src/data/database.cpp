@@ -160,7 +160,7 @@ void Database::RunScript(const std::string& script) {
         RunPostgresScript(impl_->session, script);
         break;
       case Backend::ODBC:
-        for (const std::string& statement : SplitScript(script)) impl_->session << statement;
+        for (const std::string& statement : SplitScript(script, SqlDialect::SqlServer)) impl_->session << statement;
         break;
     }
   } catch (const soci::soci_error& e) {
