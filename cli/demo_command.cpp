@@ -142,7 +142,7 @@ std::string CaptureDemoLayaway(Host& host, Narrator& say, Operations& operations
 int DemoCommand(Host& host) {
   const std::string connection = host.options.connectionGiven ? host.options.connectionString : kDefaultDemoDatabase;
   RemoveOldDemo(SqliteFile(connection));
-  std::unique_ptr<Database> db = Database::Open(connection);
+  std::unique_ptr<Database> db = Database::Open(connection, host.options.Opening());
   suite::CreateSchema(*db);
   try {
     LoadDocuments(*db, {{"demo catalogue", demo::Catalogue()}});

@@ -9,6 +9,7 @@
 #include "apartado/date.h"
 #include "apartado/failure.h"
 #include "commands.h"
+#include "input_checks.h"
 #include "json_input.h"
 #include "load.h"
 #include "queries.h"
@@ -169,6 +170,7 @@ class RowChecker {
                                  [&](const ColumnInfo& c) { return Lower(c.name) == Lower(cell.key()); });
       if (column == columns.end()) throw InputError(cellWhere + ": no such column");
       pending.params.push_back(ColumnValue(cell.value(), column->kind, cellWhere));
+      CheckLoadedValue(column->name, cell.value(), cellWhere);
       if (column->key) {
         pending.keyColumns.push_back(cell.key());  // as the input spells it
         pending.keyValues.push_back(pending.params.back());
@@ -245,7 +247,7 @@ int LoadCommand(Host& host, const std::vector<std::string>& files) {
     const std::string name = file == "-" ? "stdin" : file;
     documents.push_back({name, ParseDocument(ReadInput(file, host.in), name)});
   }
-  std::unique_ptr<Database> db = Database::Open(host.options.connectionString);
+  std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening());
   std::vector<std::pair<std::string, int>> counts = LoadDocuments(*db, documents);
 
   int total = 0;

@@ -281,5 +281,67 @@ TEST(RecordJson, EveryFieldIsNamedAsInItsRecordInOrderAndReadBackAsWritten) {
   EXPECT_EQ(cli::DetalleToJson(d), line);
 }
 
+// The dotted path of every leaf of a record's JSON, with the leaf.
+void Leaves(const cli::Json& object, const std::string& prefix, std::vector<std::pair<std::string, cli::Json>>& out) {
+  for (auto it = object.begin(); it != object.end(); ++it) {
+    if (it.value().is_object())
+      Leaves(it.value(), prefix + it.key() + ".", out);
+    else
+      out.emplace_back(prefix + it.key(), it.value());
+  }
+}
+
+// Sets the leaf at a dotted path.
+void SetLeaf(cli::Json& object, const std::string& path, const cli::Json& value) {
+  const std::size_t dot = path.find('.');
+  if (dot == std::string::npos) {
+    object[path] = value;
+  } else {
+    SetLeaf(object[path.substr(0, dot)], path.substr(dot + 1), value);
+  }
+}
+
+// Every text field of both records refuses what would end its quotes, and
+// every number field a value beyond its range, naming the field.
+TEST(RecordJson, EveryTextFieldRefusesWhatWouldEndItsQuotesAndEveryNumberFieldItsRange) {
+  int texts = 0, numbers = 0;
+  for (const bool header : {true, false}) {
+    std::vector<std::pair<std::string, cli::Json>> leaves;
+    Leaves(header ? cli::EncabezadoToJson({}) : cli::DetalleToJson({}), "", leaves);
+    for (const auto& [path, leaf] : leaves) {
+      if (path.find("Fecha") != std::string::npos) continue;  // dates are read as dates
+      std::vector<std::pair<cli::Json, std::string>> refused;
+      if (leaf.is_string()) {
+        ++texts;
+        refused = {{"O'K", " holds a single quote (') at character 2"},
+                   {"C:\\x", " holds a backslash (\\) at character 3"},
+                   {std::string("a\0", 2), " holds a NUL character at character 2"},
+                   {"\x7f", " holds the control character U+007F at character 1"},
+                   {"\xc2\x85", " holds the control character U+0085 at character 1"}};
+      } else if (leaf.is_number_float()) {
+        ++numbers;
+        refused = {{1e13, " must be a number from -"}};
+      } else {
+        refused = {{32768, " must be a whole number from -32768 to 32767"},
+                   {18446744073709551615u, " must be a whole number from -32768 to 32767"}};
+      }
+      for (const auto& [value, message] : refused) {
+        cli::Json given = cli::Json::object();
+        SetLeaf(given, path, value);
+        try {
+          tApEncabezado h;
+          tApDetalle d;
+          header ? cli::OverlayEncabezado(given, h) : cli::OverlayDetalle(given, d);
+          ADD_FAILURE() << path << " took " << value.dump();
+        } catch (const cli::InputError& e) {
+          EXPECT_EQ(std::string(e.what()).rfind("field \"" + path + "\"" + message, 0), 0u) << e.what();
+        }
+      }
+    }
+  }
+  EXPECT_EQ(texts, 84);  // every field was tried
+  EXPECT_EQ(numbers, 23);
+}
+
 }  // namespace
 }  // namespace apartado::testing
