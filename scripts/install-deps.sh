@@ -8,6 +8,7 @@ packages=(
   libsoci-dev libboost-dev libsqlite3-dev sqlite3 libpq-dev unixodbc-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang libclang-rt-dev
   postgresql
 )
 
