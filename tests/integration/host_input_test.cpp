@@ -180,6 +180,9 @@ TEST_P(HostInputTest, TextThatWouldEndItsQuotesIsRefusedWhereverItIsGiven) {
       {{"capture", "FILE"},
        Layaway(Line({{"Lote", {{"Lt_Pedimento", "\x1b[2J"}}}})).dump(),
        "field \"Lote.Lt_Pedimento\" holds the control character U+001B at character 1"},
+      {{"capture", "FILE"},
+       Layaway(Line({{"Serie", {{"UserDef", "\xc2\x85"}}}})).dump(),
+       "field \"Serie.UserDef\" holds the control character U+0085 at character 1"},
       // The whole input is checked first: the good layaway before is not captured either.
       {{"capture", "FILE"},
        Layaway().dump() + "\n" + Layaway(Line({{"Tl_Cve_Talla", "0'0"}})).dump(),
@@ -285,32 +288,35 @@ TEST_P(HostInputTest, DocumentsWithNothingToCaptureOrAKeyGivenTwiceAndFilesThatA
 }
 
 // show and stock only read: they read a database in a folder this user
-// cannot write (as root, the program runs as nobody to be refused writing).
+// cannot write, in WAL mode (as the host leaves every database it writes)
+// or not, and create nothing. As root, the program runs as nobody.
 TEST_P(HostInputTest, CommandsThatOnlyReadReadADatabaseNoOneMayWrite) {
   if (IsPostgres()) GTEST_SKIP() << "an SQLite file's permissions";
   const fs::path folder = dir_ / "read-only";
   fs::create_directories(folder);
-  const std::string copy = (folder / "shop.db").string();
-  Db().Command("VACUUM INTO :p1", {Variant::FromText(copy)});
-  Database::Open(copy).reset();  // a WAL database, as every database the host writes
-  ASSERT_FALSE(fs::exists(copy + "-wal"));
-  fs::permissions(copy, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                              fs::perms::others_exec | fs::perms::group_read | fs::perms::group_exec);
-  auto run = [&](const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {APARTADO_CLI_PATH, "--db", copy};
-    if (::geteuid() == 0)
-      argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Spawn(argv);
-  };
-  const Outcome shown = run({"show", "0000000001"});
-  EXPECT_EQ(shown.status, 0) << shown.err;
-  EXPECT_NE(shown.out.find("Layaway 0000000001: 1 row"), std::string::npos) << shown.out;
-  const Outcome stock = run({"--json", "stock", "--producto", "P100"});
-  EXPECT_EQ(stock.status, 0) << stock.err;
-  EXPECT_NE(stock.out.find("\"Ex_Cantidad_Apartado_Control_1\":2"), std::string::npos) << stock.out;
-  EXPECT_EQ(fs::directory_iterator(folder)->path(), copy);  // nothing beside it
+  const std::string wal = (folder / "wal.db").string(), journal = (folder / "journal.db").string();
+  for (const std::string& copy : {wal, journal}) Db().Command("VACUUM INTO :p1", {Variant::FromText(copy)});
+  Database::Open(wal).reset();
+  ASSERT_FALSE(fs::exists(wal + "-wal"));
+  const auto readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  for (const std::string& copy : {wal, journal}) fs::permissions(copy, readable);
+  fs::permissions(folder, readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+  for (const std::string& copy : {wal, journal}) {
+    auto run = [&](const std::vector<std::string>& args) {
+      std::vector<std::string> argv = {APARTADO_CLI_PATH, "--db", copy};
+      if (::geteuid() == 0)
+        argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+      argv.insert(argv.end(), args.begin(), args.end());
+      return Spawn(argv);
+    };
+    const Outcome shown = run({"show", "0000000001"});
+    EXPECT_EQ(shown.status, 0) << copy << ": " << shown.err;
+    EXPECT_NE(shown.out.find("Layaway 0000000001: 1 row"), std::string::npos) << shown.out;
+    const Outcome stock = run({"--json", "stock", "--producto", "P100"});
+    EXPECT_EQ(stock.status, 0) << copy << ": " << stock.err;
+    EXPECT_NE(stock.out.find("\"Ex_Cantidad_Apartado_Control_1\":2"), std::string::npos) << stock.out;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);  // nothing beside them
   // A missing database is named, not created.
   const Outcome missing = Spawn({APARTADO_CLI_PATH, "--db", (dir_ / "none.db").string(), "stock"});
   EXPECT_EQ(missing.status, 1);
