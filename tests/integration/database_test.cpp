@@ -158,6 +158,25 @@ TEST_P(DatabaseTest, ConcurrentReadThenWriteTransactionsLoseNoUpdate) {
   EXPECT_EQ(Rows(Db(), "SELECT N FROM Contador"), std::to_string(kThreads * kRounds));
 }
 
+TEST_P(DatabaseTest, PostgresCancelsAStatementPastItsTimeoutAndALostConnectionNamesTheDatabase) {
+  if (!IsPostgres()) GTEST_SKIP() << "PostgreSQL's statement_timeout and backends";
+  OpenOptions options;
+  options.statementTimeout = std::chrono::milliseconds(200);
+  auto db = Database::Open(GetParam(), options);
+  EXPECT_THAT([&] { db->GetConnection().Execute("SELECT pg_sleep(5)"); },
+              Fails("canceling statement due to statement timeout"));
+  const int pid =
+      static_cast<int>(db->GetConnection().Execute("SELECT pg_backend_pid() AS pid")->Field("pid").ToLong());
+  Db().Query("SELECT pg_terminate_backend(:p1)", {Variant::FromLong(pid)});
+  try {
+    db->GetConnection().Execute("SELECT 1");
+    ADD_FAILURE() << "a terminated connection answered";
+  } catch (const Failure& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Lost the connection to the database " + GetParam() + ": ", 0), 0u)
+        << e.what();
+  }
+}
+
 APARTADO_INSTANTIATE_BACKENDS(DatabaseTest);
 
 // A server that takes connections and never answers: the kernel completes them into the backlog.
