@@ -5,6 +5,7 @@
 #include "apartado/apartado.h"
 #include "apartado/number_text.h"
 #include "apartado/operation_scope.h"
+#include "capture_input.h"
 #include "commands.h"
 #include "json_input.h"
 #include "record_json.h"
@@ -14,14 +15,6 @@ namespace {
 
 // Long inputs report their progress on stderr every this many lines.
 constexpr int kProgressEvery = 1000;
-
-// One layaway of the input, checked before anything is written.
-struct LayawayInput {
-  std::string where;  // "FILE: layaway N (input line L)"
-  Json header;        // the given header fields (an empty object when none)
-  std::vector<Json> lines;
-  std::optional<Boolean> apartarProductos;
-};
 
 struct LineResult {
   bool ok = false;
@@ -36,55 +29,6 @@ struct LayawayResult {
   std::string folio;
   std::vector<LineResult> lines;
 };
-
-LayawayInput CheckLayaway(const InputValue& input, const std::string& name, int number) {
-  LayawayInput layaway;
-  layaway.where = name + ": layaway " + std::to_string(number);
-  if (input.line > 0) layaway.where += " (input line " + std::to_string(input.line) + ")";
-  auto refuse = [&](const std::string& what) { throw InputError(layaway.where + ": " + what); };
-
-  const Json& value = input.value;
-  if (!value.is_object()) refuse("expected an object {\"Encabezado\": {...}, \"Detalles\": [...]}");
-  layaway.header = Json::object();
-  for (auto member = value.begin(); member != value.end(); ++member) {
-    const std::string& key = member.key();
-    const Json& given = member.value();
-    if (key == "Encabezado") {
-      tApEncabezado scratch;
-      try {
-        OverlayEncabezado(given, scratch, "Encabezado.");
-      } catch (const InputError& e) {
-        refuse(e.what());
-      }
-      layaway.header = given;
-    } else if (key == "Detalles") {
-      if (!given.is_array()) refuse("field \"Detalles\" must be an array of lines");
-      int lineNumber = 0;
-      for (const Json& line : given) {
-        ++lineNumber;
-        tApDetalle scratch;
-        try {
-          OverlayDetalle(line, scratch);
-        } catch (const InputError& e) {
-          throw InputError(layaway.where + ", line " + std::to_string(lineNumber) + ": " + e.what());
-        }
-        layaway.lines.push_back(line);
-      }
-    } else if (key == "Apartar_Productos") {
-      if (given.is_boolean()) {
-        layaway.apartarProductos = given.get<bool>() ? kTrue : kFalse;
-      } else if (given.is_number_integer() && given.get<std::int64_t>() >= -32768 &&
-                 given.get<std::int64_t>() <= 32767) {
-        layaway.apartarProductos = static_cast<Boolean>(given.get<std::int64_t>());
-      } else {
-        refuse("field \"Apartar_Productos\" must be true or false");
-      }
-    } else {
-      refuse("unknown field \"" + key + "\" (a layaway has Encabezado, Detalles and Apartar_Productos)");
-    }
-  }
-  return layaway;
-}
 
 std::string JoinedTexts(const std::vector<suite::ReportedMessage>& messages) {
   std::string text;
@@ -213,13 +157,9 @@ void PrintLayaway(Host& host, int number, const LayawayInput& input, const Layaw
 
 int CaptureCommand(Host& host, const std::string& file) {
   const std::string name = file == "-" ? "stdin" : file;
-  std::vector<InputValue> values = ParseObjects(ReadInput(file, host.in), name);
-  std::vector<LayawayInput> inputs;
+  const std::vector<LayawayInput> inputs = ReadLayaways(ReadInput(file, host.in), name);
   int totalLines = 0;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    inputs.push_back(CheckLayaway(values[i], name, static_cast<int>(i) + 1));
-    totalLines += static_cast<int>(inputs.back().lines.size());
-  }
+  for (const LayawayInput& input : inputs) totalLines += static_cast<int>(input.lines.size());
 
   host.InstallSuite(host.options.connectionString);
   Apartado object;

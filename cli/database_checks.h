@@ -2,7 +2,7 @@
 // What the host checks of the database a command names before it runs: that
 // the connection string is one it knows, that a reading or operating command
 // finds an existing database with the suite schema (only init, load and demo
-// may create one), and how a database is named in messages.
+// may create one).
 #include <string>
 #include <vector>
 
@@ -18,10 +18,6 @@ std::string SqliteFile(const std::string& connection);
 // ("mysql://...").
 void RequireKnownBackend(const std::string& connection);
 
-// The connection string as messages may show it: any password removed (a
-// URI's user:password@ and password= parameter, an ODBC PWD= or Password=).
-std::string WithoutPassword(const std::string& connection);
-
 // The suite tables the database lacks, in creation order; every table when
 // it has none of them.
 std::vector<std::string> MissingSuiteTables(Database& db);
@@ -29,6 +25,6 @@ std::vector<std::string> MissingSuiteTables(Database& db);
 // For every command but init, load and demo: throws InputError, before
 // anything is created, when the SQLite file does not exist ("no such
 // database"), or when the database lacks the suite schema (run init).
-void RequireSuiteDatabase(const std::string& connection);
+void RequireSuiteDatabase(const std::string& connection, const OpenOptions& options);
 
 }  // namespace apartado::cli

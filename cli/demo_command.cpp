@@ -130,7 +130,7 @@ std::string CaptureDemoLayaway(Host& host, Narrator& say, Operations& operations
 int DemoCommand(Host& host) {
   const std::string& connection = host.options.connectionString;
   RemoveOldDemo(SqliteFile(connection));
-  std::unique_ptr<Database> db = Database::Open(connection);
+  std::unique_ptr<Database> db = Database::Open(connection, host.options.Opening());
   suite::CreateSchema(*db);
   try {
     LoadDocuments(*db, {{"demo catalogue", demo::Catalogue()}});
@@ -141,7 +141,7 @@ int DemoCommand(Host& host) {
   Narrator say(host, *db);
 
   host.out << kIntroduction;
-  const std::string shown = WithoutPassword(connection);
+  const std::string shown = Database::DisplayName(connection);
   say.Step("A fresh demo database: " + shown);
   say.Say("Loaded a small catalogue: branch 01 with warehouse 01 (keeps lots, not sizes or colours), the peso");
   say.Say("(MXN), seller V01, customer C001 with 30 days of credit, sale condition AP30, the unit PZA, and three");

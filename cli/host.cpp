@@ -1,6 +1,7 @@
 #include "host.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "apartado/version.h"
 #include "commands.h"
 #include "database_checks.h"
+#include "input_checks.h"
 #include "output.h"
 
 namespace apartado::cli {
@@ -32,6 +34,7 @@ std::vector<suite::ReportedMessage> MessageLog::Take() {
 void Host::InstallSuite(const std::string& connectionString) {
   suite::SuiteOptions suiteOptions;
   suiteOptions.connectionString = connectionString;
+  suiteOptions.statementTimeout = options.statementTimeout;
   suiteOptions.operatorKey = options.operatorKey;
   suiteOptions.serverId = options.serverId;
   suiteOptions.remote = options.remote;
@@ -58,7 +61,8 @@ const char* const kFooter = R"(Transactions:
   decides on are locked until it ends, so concurrent sessions never both reserve the same stock.
 
 Environment:
-  APARTADO_DB, APARTADO_OPERATOR, APARTADO_SERVER_ID   used when --db, --operator, --server-id are not given
+  APARTADO_DB, APARTADO_OPERATOR, APARTADO_SERVER_ID,
+  APARTADO_STATEMENT_TIMEOUT   used when --db, --operator, --server-id, --statement-timeout are not given
 
 Exit status:
   0  every operation answered True
@@ -129,7 +133,8 @@ int Dispatch(const std::string& command, Choices& c, Host& host) {
   if (command == "schema") return SchemaCommand(host, c.table);
   // Every other command works on a database, and only these may create one.
   RequireKnownBackend(host.options.connectionString);
-  if (command != "init" && command != "load" && command != "demo") RequireSuiteDatabase(host.options.connectionString);
+  if (command != "init" && command != "load" && command != "demo")
+    RequireSuiteDatabase(host.options.connectionString, host.options.Opening(command == "show" || command == "stock"));
   if (command == "init") return InitCommand(host);
   if (command == "load") return LoadCommand(host, c.load);
   if (command == "capture") return CaptureCommand(host, c.file);
@@ -221,6 +226,12 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
       app.add_option("--operator", operatorKey, "operator key the session answers (default ADMIN)")->type_name("KEY");
   CLI::Option* serverOption =
       app.add_option("--server-id", serverId, "id of the server this session runs on (default empty)")->type_name("ID");
+  double timeoutSeconds = 0;
+  app.add_option("--statement-timeout", timeoutSeconds,
+                 "PostgreSQL: cancel a statement that runs longer (default: the server's)")
+      ->type_name("SECONDS")
+      ->envname("APARTADO_STATEMENT_TIMEOUT")
+      ->check(TimeoutSeconds());
   app.add_flag("--remote", c.options.remote, "the session does not run on the central server");
   app.add_flag("--json", c.options.json, "print JSON on stdout instead of text");
   app.add_flag("--commit-on-refusal", c.options.commitOnRefusal,
@@ -278,8 +289,11 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   releaseProduct->add_option("TALLA", c.release.size, "size key (00 where sizes are not kept)")->required();
   releaseProduct->add_option("COLOR", c.release.colour, "colour key (00 where colours are not kept)")->required();
   releaseProduct->add_option("CANTIDAD1", c.release.quantity1, "quantity in control unit 1 (for a kit, kits)")
-      ->required();
-  releaseProduct->add_option("CANTIDAD2", c.release.quantity2, "quantity in control unit 2")->required();
+      ->required()
+      ->check(PlainQuantity());
+  releaseProduct->add_option("CANTIDAD2", c.release.quantity2, "quantity in control unit 2")
+      ->required()
+      ->check(PlainQuantity());
   releaseProduct->add_option("SERIES", c.release.series, "serial numbers (accepted, not used)");
 
   CLI::App* cancel = app.add_subcommand(
@@ -329,13 +343,17 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   c.options.connectionString = c.options.connectionGiven ? db : FromEnvironment("APARTADO_DB", "apartado.db");
   c.options.operatorKey = operatorOption->count() > 0 ? operatorKey : FromEnvironment("APARTADO_OPERATOR", "ADMIN");
   c.options.serverId = serverOption->count() > 0 ? serverId : FromEnvironment("APARTADO_SERVER_ID", "");
+  c.options.statementTimeout = std::chrono::milliseconds(std::llround(timeoutSeconds * 1000));
   const std::string command = app.get_subcommands().at(0)->get_name();
   if (command == "help") return Help(app, c.topic, out, err);
   if (command == "demo" && !c.options.connectionGiven) c.options.connectionString = kDemoDatabase;
 
   Host host(c.options, out, err, in);
   try {
-    return RunOnOwnThread([&] { return Dispatch(command, c, host); });
+    return RunOnOwnThread([&] {
+      CheckSessionValues(host.options);
+      return Dispatch(command, c, host);
+    });
   } catch (const InputError& e) {
     if (host.options.json) PrintJson(out, OperationJson(false, e.what()));
     err << "apartado: " << e.what() << "\n";
@@ -343,7 +361,8 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   } catch (const std::exception& e) {
     // A failure the database or a service raised outside any operation's
     // failure path: the command did not complete. It names the database.
-    const std::string message = WithoutPassword(host.options.connectionString) + ": " + e.what();
+    const std::string name = Database::DisplayName(host.options.connectionString);
+    const std::string message = std::string(e.what()).find(name) == std::string::npos ? name + ": " + e.what() : e.what();
     if (host.options.json) PrintJson(out, OperationJson(false, message));
     err << "apartado: " << message << "\n";
     return kExitRefused;

@@ -1,6 +1,7 @@
 #pragma once
 // The command-line host: options shared by every command, the streams a
 // command writes to, and the messages the suite's session reports.
+#include <chrono>
 #include <iosfwd>
 #include <mutex>
 #include <stdexcept>
@@ -35,6 +36,17 @@ struct HostOptions {
   bool json = false;
   // --commit-on-refusal: what an operation did before answering False stays.
   bool commitOnRefusal = false;
+  // --statement-timeout, else APARTADO_STATEMENT_TIMEOUT (PostgreSQL only;
+  // zero keeps the server's).
+  std::chrono::milliseconds statementTimeout{0};
+
+  // How the command's own connections are opened.
+  OpenOptions Opening(bool readOnly = false) const {
+    OpenOptions opening;
+    opening.readOnly = readOnly;
+    opening.statementTimeout = statementTimeout;
+    return opening;
+  }
 
   // How each operation of a command runs as a transaction.
   TransactionPolicy Policy() const {

@@ -8,7 +8,7 @@
 namespace apartado::cli {
 
 int InitCommand(Host& host) {
-  std::unique_ptr<Database> db = Database::Open(host.options.connectionString);
+  std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening());
   suite::CreateSchema(*db);
   if (host.options.json) {
     PrintJson(host.out, OperationJson(true, ""));

@@ -9,12 +9,14 @@
 
 namespace apartado::cli {
 
-// The text of a file, or of in when path is "-". Throws InputError when the
-// file cannot be read.
+// The text of a file, or of in when path is "-". Throws InputError naming
+// the file when it is a directory or cannot be opened or read, with the
+// system's reason.
 std::string ReadInput(const std::string& path, std::istream& in);
 
 // Parses one JSON document. Throws InputError "NAME: malformed JSON: ..."
-// with the line and column of the fault.
+// with the line and column of the fault, or naming a key an object gives
+// twice (by its JSON pointer: "/Moneda/0/Mn_Cve_Moneda").
 Json ParseDocument(const std::string& text, const std::string& name);
 
 // One value of a stream of objects.
@@ -28,7 +30,7 @@ struct InputValue {
 // The objects of an input that holds one object, an array of objects, or
 // JSON Lines (one object per line; blank lines are skipped). Throws
 // InputError naming the line of a malformed JSON Lines entry, or the line
-// and column of a fault in a document.
+// and column of a fault in a document, or a key an object gives twice.
 std::vector<InputValue> ParseObjects(const std::string& text, const std::string& name);
 
 }  // namespace apartado::cli

@@ -14,6 +14,7 @@
 #include "commands.h"
 #include "csv_input.h"
 #include "database_checks.h"
+#include "input_checks.h"
 #include "json_input.h"
 #include "load.h"
 #include "queries.h"
@@ -210,6 +211,7 @@ class RowChecker {
                              ? CellValue(cell.value().get<std::string>(), column->kind)
                              : cell.value();
       pending.params.push_back(ColumnValue(value, column->kind, cellWhere));
+      CheckLoadedValue(column->name, value, cellWhere);
       if (column->key) {
         pending.keyColumns.push_back(cell.key());  // as the input spells it
         pending.keyValues.push_back(pending.params.back());
@@ -336,7 +338,7 @@ int LoadCommand(Host& host, const LoadChoices& choices) {
       documents.push_back({name, ParseDocument(text, name)});
     }
   }
-  std::unique_ptr<Database> db = Database::Open(host.options.connectionString);
+  std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening());
   // load may create the database: it creates the schema where it is missing.
   if (!MissingSuiteTables(*db).empty()) suite::CreateSchema(*db);
   const std::vector<TableLoad> counts = LoadDocuments(*db, documents, choices.replace);

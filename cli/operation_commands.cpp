@@ -4,6 +4,7 @@
 #include "apartado/number_text.h"
 #include "apartado/operation_scope.h"
 #include "commands.h"
+#include "input_checks.h"
 #include "output.h"
 #include "queries.h"
 
@@ -38,6 +39,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 }  // namespace
 
 int FolioOperationCommand(Host& host, FolioOperation operation, const std::string& folio, bool keepStock) {
+  CheckText(folio, "FOLIO");
   host.InstallSuite(host.options.connectionString);
   Apartado object;
   if (keepStock) object.Apartar_Productos(kFalse);
@@ -79,6 +81,13 @@ int FolioOperationCommand(Host& host, FolioOperation operation, const std::strin
 }
 
 int ReleaseProductCommand(Host& host, const ProductRelease& r) {
+  for (const auto& [name, value] : {std::pair{"SUCURSAL", &r.branch},
+                                    {"ALMACEN", &r.warehouse},
+                                    {"PRODUCTO", &r.product},
+                                    {"TALLA", &r.size},
+                                    {"COLOR", &r.colour},
+                                    {"SERIES", &r.series}})
+    CheckText(*value, name);
   host.InstallSuite(host.options.connectionString);
   Apartado object;
   Operations operations(object, host.options.Policy());

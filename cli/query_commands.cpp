@@ -41,7 +41,7 @@ void PrintStockTables(std::ostream& out, Database& db, const StockFilter& filter
 }
 
 int ShowCommand(Host& host, const std::string& folio, bool full) {
-  std::unique_ptr<Database> db = Database::Open(host.options.connectionString);
+  std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening(true));
   TableRecordset rows = LayawayRows(*db, folio);
   if (host.options.json) {
     PrintJson(host.out, Json{{"rows", RowsToJson(rows)}});
@@ -72,7 +72,7 @@ int ShowCommand(Host& host, const std::string& folio, bool full) {
 }
 
 int StockCommand(Host& host, const StockFilter& filter) {
-  std::unique_ptr<Database> db = Database::Open(host.options.connectionString);
+  std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening(true));
   if (!host.options.json) {
     PrintStockTables(host.out, *db, filter);
     return kExitOk;

@@ -2,12 +2,13 @@
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
+#include <optional>
 #include <set>
 
 #include "apartado/date.h"
 #include "apartado/failure.h"
 #include "host.h"
+#include "input_checks.h"
 
 namespace apartado::cli {
 namespace {
@@ -235,26 +236,28 @@ class Reader {
     if (const Json* j = Take(name)) {
       if (!j->is_string()) Refuse(name, "text", *j);
       value = j->get<std::string>();
+      CheckText(value, Field(name));
     }
   }
   void operator()(const char* name, double& value) {
     if (const Json* j = Take(name)) {
       if (!j->is_number()) Refuse(name, "a number", *j);
       value = j->get<double>();
+      CheckNumber(value, name, Field(name));
     }
   }
   void operator()(const char* name, std::int16_t& value) {
     if (const Json* j = Take(name)) {
-      bool whole = j->is_number_integer() && j->get<std::int64_t>() >= std::numeric_limits<std::int16_t>::min() &&
-                   j->get<std::int64_t>() <= std::numeric_limits<std::int16_t>::max();
+      const std::optional<std::int16_t> whole = ShortValue(*j);
       if (!whole) Refuse(name, "a whole number from -32768 to 32767", *j);
-      value = static_cast<std::int16_t>(j->get<std::int64_t>());
+      value = *whole;
     }
   }
   void operator()(const char* name, UserDef& value) {
     if (const Json* j = Take(name)) {
       if (!j->is_string()) Refuse(name, "text", *j);
       value.Data = j->get<std::string>();
+      CheckText(value.Data, Field(name));
     }
   }
   void Date(const char* name, apartado::Date& value) {
@@ -288,8 +291,9 @@ class Reader {
     auto it = in_.find(name);
     return it == in_.end() ? nullptr : &*it;
   }
+  std::string Field(const char* name) const { return "field \"" + path_ + name + "\""; }
   [[noreturn]] void Refuse(const char* name, const std::string& expected, const Json& found) const {
-    throw InputError("field \"" + path_ + name + "\" must be " + expected + ", not " + Described(found));
+    throw InputError(Field(name) + " must be " + expected + ", not " + Described(found));
   }
 
   const Json& in_;

@@ -16,7 +16,9 @@ Json DetalleToJson(const tApDetalle& record);
 // Copies the fields present in value onto record; fields not present keep
 // their values. Throws InputError naming the field (its path from the
 // record, prefixed with prefix) when value is not an object, a field is
-// unknown, or a value has the wrong type; record may then be half changed.
+// unknown, a value has the wrong type, a text is one the component cannot
+// be given (CheckText) or a number is outside its range (CheckNumber);
+// record may then be half changed.
 void OverlayEncabezado(const Json& value, tApEncabezado& record, const std::string& prefix = "");
 void OverlayDetalle(const Json& value, tApDetalle& record, const std::string& prefix = "");
 

@@ -6,7 +6,7 @@
 # prefix, the README's library example built against it, pkg-config, the
 # exported symbols, the project built inside another), then runs the tests
 # again under AddressSanitizer + UndefinedBehaviorSanitizer and the threading
-# tests under ThreadSanitizer.
+# tests under ThreadSanitizer, and the fuzz targets on a time budget.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -90,5 +90,23 @@ configure build/tsan -DAPARTADO_SANITIZE=thread -DAPARTADO_BUILD_BENCH=OFF
 ninja -C build/tsan apartado_unit_tests apartado_integration_tests
 TSAN_OPTIONS=halt_on_error=1 ./build/tsan/tests/apartado_unit_tests --gtest_filter='*Thread*:*Concurren*'
 TSAN_OPTIONS=halt_on_error=1 ./build/tsan/tests/apartado_integration_tests --gtest_filter='*Thread*:*Concurren*'
+
+step "fuzz targets (libFuzzer): the statement check and capture's input, 30 seconds each"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPARTADO_WERROR=ON \
+  -DAPARTADO_FUZZ=ON -DAPARTADO_BUILD_TESTS=OFF -DAPARTADO_BUILD_BENCH=OFF >/dev/null
+ninja -C build/fuzz fuzz_statement_text fuzz_capture_input
+for target in statement_text:256 capture_input:2048; do
+  name=${target%:*}
+  found=$(mktemp -d /tmp/apartado-fuzz.XXXXXX)  # what the run adds to the seed corpus
+  log=build/fuzz/$name.log
+  if ! ./build/fuzz/tests/fuzz/fuzz_$name -max_total_time=30 -max_len="${target#*:}" -dict="tests/fuzz/$name.dict" \
+    -artifact_prefix="build/fuzz/$name-" "$found" "tests/fuzz/corpus/$name" >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "fuzz_$name found a failing input: build/fuzz/$name-*" >&2
+    exit 1
+  fi
+  tail -n 1 "$log"
+  rm -rf "$found"
+done
 
 step "all tests passed"

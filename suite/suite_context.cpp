@@ -3,6 +3,15 @@
 #include <unordered_map>
 
 namespace apartado::suite {
+namespace {
+
+OpenOptions Opening(const SuiteContext& context) {
+  OpenOptions options;
+  options.statementTimeout = context.options.statementTimeout;
+  return options;
+}
+
+}  // namespace
 
 std::shared_ptr<Database> ThreadDatabase(const SuiteContext& context) {
   if (context.options.database) return context.options.database;
@@ -11,7 +20,7 @@ std::shared_ptr<Database> ThreadDatabase(const SuiteContext& context) {
   thread_local std::unordered_map<std::uint64_t, std::weak_ptr<Database>> connections;
   if (auto db = connections[context.id].lock()) return db;
   std::erase_if(connections, [](const auto& entry) { return entry.second.expired(); });
-  std::shared_ptr<Database> db = Database::Open(context.options.connectionString);
+  std::shared_ptr<Database> db = Database::Open(context.options.connectionString, Opening(context));
   connections[context.id] = db;
   return db;
 }
@@ -20,7 +29,7 @@ std::shared_ptr<Database> ThreadAutonomousDatabase(const SuiteContext& context, 
   thread_local std::unordered_map<std::uint64_t, std::weak_ptr<Database>> connections;
   if (auto db = connections[context.id].lock()) return db;
   std::erase_if(connections, [](const auto& entry) { return entry.second.expired(); });
-  std::shared_ptr<Database> db = Database::Open(main.ConnectionString());
+  std::shared_ptr<Database> db = Database::Open(main.ConnectionString(), Opening(context));
   connections[context.id] = db;
   return db;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,14 +13,30 @@ namespace apartado {
 
 enum class Backend { SQLite, PostgreSQL, ODBC };
 
+// How Database::Open connects.
+struct OpenOptions {
+  // For work that only reads. SQLite opens the file read-only: a missing
+  // file is not created, and a database in a folder this process cannot
+  // write can still be read. PostgreSQL transactions are read only.
+  bool readOnly = false;
+  // PostgreSQL: the server cancels a statement that runs longer than this
+  // (statement_timeout), and its operation fails; zero keeps the server's
+  // setting. Other backends ignore it.
+  std::chrono::milliseconds statementTimeout{0};
+};
+
 // One open database connection over one of the backends.
 //
 // Connection strings: a plain path or "sqlite:PATH" (":memory:" for a private
 // in-memory database), "postgresql://..." (a libpq URI), "odbc:..." (an ODBC
 // connection string). SQLite connections get WAL mode, a 10-second busy
 // timeout, foreign keys and a GETDATE() function answering the local date
-// and time as text 'YYYY-MM-DD HH:MM:SS'; PostgreSQL connections report only
-// warnings and errors (the suite schema creates getdate() there).
+// and time as text 'YYYY-MM-DD HH:MM:SS'. PostgreSQL connections give up
+// connecting after 10 seconds unless the URI (connect_timeout) or
+// PGCONNECT_TIMEOUT says otherwise, read string constants as the standard
+// says (standard_conforming_strings on: a backslash is an ordinary
+// character) and report only warnings and errors (the suite schema creates
+// getdate() there).
 //
 // Values read: text as Text, whole numbers as Long (Double beyond 32 bits),
 // floating and NUMERIC columns as Double, DATE/DATETIME (SQLite) and
@@ -30,8 +47,14 @@ enum class Backend { SQLite, PostgreSQL, ODBC };
 // Not thread-safe: one Database per thread.
 class APARTADO_EXPORT Database {
  public:
-  // Opens the connection. Throws Failure with the backend's message.
-  static std::unique_ptr<Database> Open(const std::string& connectionString);
+  // Opens the connection. Throws Failure "Cannot open the database NAME:
+  // " and the backend's message, NAME being the connection string without
+  // its password.
+  static std::unique_ptr<Database> Open(const std::string& connectionString, const OpenOptions& options = {});
+  // The connection string as messages show it: without the password of a
+  // PostgreSQL URI (user:password@, password=) or of an ODBC string (PWD=,
+  // Password=).
+  static std::string DisplayName(const std::string& connectionString);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -39,8 +62,9 @@ class APARTADO_EXPORT Database {
   Backend GetBackend() const;
 
   // The text-statement path: executes a statement exactly as written (one
-  // statement only), as the component's own statements are sent. Owned by
-  // this Database.
+  // statement only), as the component's own statements are sent. On
+  // PostgreSQL the text goes through the extended query protocol, so the
+  // server refuses a second statement itself. Owned by this Database.
   Connection& GetConnection();
 
   // Bound-parameter access for code that owns its SQL. Placeholders are

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +25,10 @@ struct ReportedMessage {
 struct SuiteOptions {
   // Where the suite database is (see Database::Open).
   std::string connectionString = "apartado.db";
+  // PostgreSQL: statements of the services' connections that run longer are
+  // cancelled by the server (OpenOptions::statementTimeout); zero keeps the
+  // server's setting.
+  std::chrono::milliseconds statementTimeout{0};
   // An open database to use instead of connectionString, on the thread that
   // opened it only (a Database is not thread-safe): for a single-threaded host
   // or a private in-memory database.

@@ -1,8 +1,12 @@
 #include "data/connection_string.h"
 
 #include <libpq-fe.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
 
 #include "apartado/failure.h"
 
@@ -19,6 +23,29 @@ std::string SqliteConnect(const std::string& path) {
   if (path.find('"') != std::string::npos)
     throw Failure("An SQLite database path cannot hold both '=' and '\"': " + path);
   return "db=\"" + path + "\"";
+}
+
+// The path as an SQLite URI opening it for reading only (see
+// ParseConnectionString).
+std::string SqliteReadOnly(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      uri += c;
+    } else {
+      static const char* const kHex = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[byte >> 4];
+      uri += kHex[byte & 0xF];
+    }
+  }
+  uri += "?mode=ro";
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  std::error_code ignored;
+  if (::access(folder.c_str(), W_OK) != 0 && !std::filesystem::exists(path + "-wal", ignored)) uri += "&immutable=1";
+  return "db=\"" + uri + "\"";
 }
 
 std::string QuoteConninfoValue(const std::string& keyword, const std::string& value) {
@@ -42,9 +69,11 @@ std::string PostgresConnect(const std::string& uri) {
     throw Failure("Invalid PostgreSQL connection string: " + message);
   }
   std::string conninfo;
+  bool timeoutGiven = false;
   try {
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
       if (o->val == nullptr) continue;
+      timeoutGiven = timeoutGiven || std::string(o->keyword) == "connect_timeout";
       if (!conninfo.empty()) conninfo += ' ';
       conninfo += o->keyword;
       conninfo += '=';
@@ -55,7 +84,70 @@ std::string PostgresConnect(const std::string& uri) {
     throw;
   }
   PQconninfoFree(options);
+  const char* environment = std::getenv("PGCONNECT_TIMEOUT");
+  if (!timeoutGiven && (environment == nullptr || *environment == '\0'))
+    conninfo += " connect_timeout='" + std::to_string(kPostgresConnectTimeoutSeconds) + "'";
   return conninfo;
+}
+
+// Whether the text from `at` starts with key (any letter case) and '='.
+bool KeyIs(const std::string& text, std::size_t at, const std::string& key) {
+  if (text.size() < at + key.size() + 1 || text[at + key.size()] != '=') return false;
+  for (std::size_t i = 0; i < key.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != key[i]) return false;
+  return true;
+}
+
+// A libpq URI without user:password@'s password and without password=.
+std::string UriWithoutPassword(std::string uri) {
+  const std::size_t authority = uri.find("://") + 3;
+  const std::size_t authorityEnd = std::min(uri.find_first_of("/?", authority), uri.size());
+  const std::size_t at = uri.rfind('@', authorityEnd);
+  if (at != std::string::npos && at >= authority) {
+    const std::size_t colon = uri.find(':', authority);
+    if (colon < at) uri.erase(colon, at - colon);
+  }
+  const std::size_t query = uri.find('?');
+  if (query == std::string::npos) return uri;
+  std::string kept;
+  std::size_t start = query + 1;
+  while (start <= uri.size()) {
+    const std::size_t end = std::min(uri.find('&', start), uri.size());
+    if (!KeyIs(uri, start, "password")) kept += (kept.empty() ? "" : "&") + uri.substr(start, end - start);
+    start = end + 1;
+  }
+  return uri.substr(0, query) + (kept.empty() ? "" : "?" + kept);
+}
+
+// An ODBC connection string without PWD= and Password= (a {braced} value may
+// hold ';', and "}}" inside it stands for '}').
+std::string OdbcWithoutPassword(const std::string& text) {
+  std::string kept;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = start;
+    while (end < text.size() && text[end] != ';') {
+      if (text[end] == '{') {
+        for (++end; end < text.size(); ++end) {
+          if (text[end] != '}') continue;
+          if (end + 1 < text.size() && text[end + 1] == '}') {
+            ++end;
+          } else {
+            break;
+          }
+        }
+      }
+      if (end < text.size()) ++end;
+    }
+    std::size_t key = start;
+    while (key < end && text[key] == ' ') ++key;
+    if (!KeyIs(text, key, "pwd") && !KeyIs(text, key, "password"))
+      kept += text.substr(start, std::min(end + 1, text.size()) - start);
+    start = end + 1;
+  }
+  // The separator of a last item taken out goes with it.
+  if (!kept.empty() && kept.back() == ';' && text.back() != ';') kept.pop_back();
+  return kept;
 }
 
 // A "word:" scheme at the start (two letters at least, so that a Windows
@@ -71,7 +163,14 @@ bool HasScheme(const std::string& text, std::string& scheme) {
 
 }  // namespace
 
-BackendTarget ParseConnectionString(const std::string& connectionString) {
+std::string DisplayedConnection(const std::string& connectionString) {
+  if (StartsWith(connectionString, "postgresql://") || StartsWith(connectionString, "postgres://"))
+    return UriWithoutPassword(connectionString);
+  if (StartsWith(connectionString, "odbc:")) return "odbc:" + OdbcWithoutPassword(connectionString.substr(5));
+  return connectionString;
+}
+
+BackendTarget ParseConnectionString(const std::string& connectionString, bool readOnly) {
   const std::string& c = connectionString;
   if (c.empty()) throw Failure("The database connection string is empty");
   if (StartsWith(c, "postgresql://") || StartsWith(c, "postgres://")) return {Backend::PostgreSQL, PostgresConnect(c)};
@@ -79,15 +178,16 @@ BackendTarget ParseConnectionString(const std::string& connectionString) {
     if (c.size() == 5) throw Failure("The ODBC connection string is empty");
     return {Backend::ODBC, c.substr(5)};
   }
+  std::string path = c;
   if (StartsWith(c, "sqlite:")) {
-    const std::string path = c.substr(7);
-    return {Backend::SQLite, SqliteConnect(path), path == ":memory:"};
-  }
-  std::string scheme;
-  if (HasScheme(c, scheme))
+    path = c.substr(7);
+  } else if (std::string scheme; HasScheme(c, scheme)) {
     throw Failure("Unknown database kind \"" + scheme +
                   ":\" in the connection string: use a file path, sqlite:PATH, postgresql://... or odbc:...");
-  return {Backend::SQLite, SqliteConnect(c), c == ":memory:"};
+  }
+  const bool memory = path == ":memory:";
+  if (readOnly && !memory && !path.empty()) return {Backend::SQLite, SqliteReadOnly(path), false};
+  return {Backend::SQLite, SqliteConnect(path), memory};
 }
 
 }  // namespace apartado

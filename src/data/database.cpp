@@ -8,6 +8,7 @@
 #include "apartado/failure.h"
 #include "data/connection_string.h"
 #include "data/database_impl.h"
+#include "data/postgres_text.h"
 #include "data/soci_rows.h"
 #include "data/sqlite_functions.h"
 #include "data/statement_text.h"
@@ -18,19 +19,25 @@ namespace {
 // A busy writer elsewhere is waited for this long before SQLite gives up.
 constexpr int kSqliteBusyTimeoutMs = 10000;
 
-void ConfigureSqlite(soci::session& session) {
+void ConfigureSqlite(soci::session& session, const OpenOptions& options) {
   auto* backend = static_cast<soci::sqlite3_session_backend*>(session.get_backend());
   if (!RegisterSqliteFunctions(backend->conn_)) throw Failure("Could not register GETDATE() on the SQLite connection");
   session << "PRAGMA busy_timeout = " + std::to_string(kSqliteBusyTimeoutMs);
   session << "PRAGMA foreign_keys = ON";
   // Readers do not block the writer nor the writer readers (":memory:" keeps
-  // its own journal mode).
-  session << "PRAGMA journal_mode = WAL";
+  // its own journal mode). A reader leaves the file as it is.
+  if (!options.readOnly) session << "PRAGMA journal_mode = WAL";
 }
 
-void ConfigurePostgres(soci::session& session) {
+void ConfigurePostgres(soci::session& session, const OpenOptions& options) {
   // Notices ("relation already exists, skipping") would go to stderr.
   session << "SET client_min_messages TO warning";
+  // The component writes values between single quotes: a backslash in them
+  // must stay a backslash, whatever the server's configuration.
+  session << "SET standard_conforming_strings TO on";
+  if (options.statementTimeout.count() > 0)
+    session << "SET statement_timeout TO " + std::to_string(options.statementTimeout.count());
+  if (options.readOnly) session << "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY";
 }
 
 // Kept answers learn of other connections' commits, and of the schema, here.
@@ -58,9 +65,8 @@ void RunSqliteScript(soci::session& session, const std::string& script) {
   }
 }
 
-void RunPostgresScript(soci::session& session, const std::string& script) {
+void RunPostgresScript(PGconn* conn, const std::string& script) {
   // libpq runs a multi-statement text natively, dollar-quoted bodies included.
-  PGconn* conn = static_cast<soci::postgresql_session_backend*>(session.get_backend())->conn_;
   PGresult* result = PQexec(conn, script.c_str());
   const ExecStatusType status = PQresultStatus(result);
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY) {
@@ -71,25 +77,29 @@ void RunPostgresScript(soci::session& session, const std::string& script) {
   std::string message = primary != nullptr ? primary : PQerrorMessage(conn);
   PQclear(result);
   while (!message.empty() && message.back() == '\n') message.pop_back();
-  throw Failure(message);
+  throw PostgresError(message, "");
 }
 
 }  // namespace
 
-std::unique_ptr<Database> Database::Open(const std::string& connectionString) {
-  const BackendTarget target = ParseConnectionString(connectionString);
+std::string Database::DisplayName(const std::string& connectionString) {
+  return DisplayedConnection(connectionString);
+}
+
+std::unique_ptr<Database> Database::Open(const std::string& connectionString, const OpenOptions& options) {
+  const BackendTarget target = ParseConnectionString(connectionString, options.readOnly);
   auto impl = std::make_unique<Impl>(target.Kind, connectionString);
   try {
     switch (target.Kind) {
       case Backend::SQLite:
         impl->session.open(*soci::factory_sqlite3(), target.SociConnect);
-        ConfigureSqlite(impl->session);
+        ConfigureSqlite(impl->session, options);
         impl->sqlite = static_cast<soci::sqlite3_session_backend*>(impl->session.get_backend())->conn_;
         impl->answers = SqliteAnswerCache(impl->cache, target.PrivateDatabase);
         break;
       case Backend::PostgreSQL:
         impl->session.open(*soci::factory_postgresql(), target.SociConnect);
-        ConfigurePostgres(impl->session);
+        ConfigurePostgres(impl->session, options);
         impl->postgres = static_cast<soci::postgresql_session_backend*>(impl->session.get_backend())->conn_;
         break;
       case Backend::ODBC:
@@ -97,7 +107,7 @@ std::unique_ptr<Database> Database::Open(const std::string& connectionString) {
         break;
     }
   } catch (const soci::soci_error& e) {
-    throw Failure(DatabaseMessage(e));
+    throw Failure("Cannot open the database " + DisplayedConnection(connectionString) + ": " + DatabaseMessage(e));
   }
   return std::unique_ptr<Database>(new Database(std::move(impl)));
 }
@@ -157,14 +167,16 @@ void Database::RunScript(const std::string& script) {
         RunSqliteScript(impl_->session, script);
         break;
       case Backend::PostgreSQL:
-        RunPostgresScript(impl_->session, script);
+        RunPostgresScript(impl_->postgres, script);
         break;
       case Backend::ODBC:
-        for (const std::string& statement : SplitScript(script)) impl_->session << statement;
+        for (const std::string& statement : SplitScript(script, SqlDialect::SqlServer)) impl_->session << statement;
         break;
     }
   } catch (const soci::soci_error& e) {
     impl_->Fail(e);
+  } catch (const PostgresError& e) {
+    impl_->Fail(e.what(), false);
   }
 }
 

@@ -43,6 +43,9 @@ struct Database::Impl {
   // failure or a busy database) carrying the database's message of a SOCI
   // error, noting what it means for the open transaction and kept answers.
   [[noreturn]] void Fail(const soci::soci_error& error);
+  // The same for a failure known by its message and whether it is a
+  // conflict. A lost connection's message names the database.
+  [[noreturn]] void Fail(std::string message, bool conflict);
   // After a statement of this text ran: kept answers follow what it wrote.
   void Ran(std::string_view sql) {
     if (answers) answers->Ran(sql);

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "apartado/failure.h"
+#include "data/connection_string.h"
 #include "data/database_impl.h"
 #include "data/soci_rows.h"
 
@@ -47,11 +48,14 @@ std::string StockRows(const std::string& table, std::size_t count) {
 
 }  // namespace
 
-void Database::Impl::Fail(const soci::soci_error& error) {
+void Database::Impl::Fail(const soci::soci_error& error) { Fail(DatabaseMessage(error), IsConflict(error)); }
+
+void Database::Impl::Fail(std::string message, bool conflict) {
   if (answers) answers->DropAll();
-  const std::string message = DatabaseMessage(error);
-  if (IsConflict(error)) {
-    if (depth > 0) conflict = true;
+  if (backend == Backend::PostgreSQL && PQstatus(postgres) == CONNECTION_BAD)
+    message = "Lost the connection to the database " + DisplayedConnection(connectionString) + ": " + message;
+  if (conflict) {
+    if (depth > 0) this->conflict = true;
     throw TransactionConflict(message);
   }
   throw Failure(message);

@@ -4,14 +4,26 @@
 
 #include "apartado/failure.h"
 #include "data/database_impl.h"
+#include "data/postgres_text.h"
 #include "data/soci_rows.h"
 #include "data/statement_text.h"
 
 namespace apartado {
 
 std::unique_ptr<Recordset> SociConnection::Execute(const std::string& commandText) {
-  // SQLite would run the first statement and drop the rest unseen,
-  // PostgreSQL would run them all: refuse before either happens.
+  if (database_.backend == Backend::PostgreSQL) {
+    // The server itself refuses a second statement in a text run this way.
+    try {
+      auto rows = std::make_unique<TableRecordset>(RunPostgresText(database_.postgres, commandText));
+      database_.Ran(commandText);
+      return rows;
+    } catch (const PostgresError& e) {
+      database_.Fail(e.what(), IsPostgresConflict(e.SqlState()));
+    }
+  }
+  // SQLite would run the first statement and drop the rest unseen, an ODBC
+  // server (of whatever dialect) would run them all: refuse before either
+  // happens.
   if (HasSecondStatement(commandText)) throw Failure(kMultipleStatementsMessage);
   try {
     std::unique_ptr<Recordset> rows;
@@ -20,8 +32,6 @@ std::unique_ptr<Recordset> SociConnection::Execute(const std::string& commandTex
       database_.session << commandText;
       rows = std::make_unique<TableRecordset>();
     } else {
-      // Prepared as a one-off: PostgreSQL then runs it in one round trip
-      // instead of preparing, executing and deallocating a named statement.
       soci::row row;
       soci::statement st(database_.session);
       st.exchange(soci::into(row));

@@ -8,6 +8,8 @@
 #include <climits>
 #include <ctime>
 
+#include "data/postgres_text.h"
+
 namespace apartado {
 namespace {
 
@@ -109,10 +111,8 @@ std::string DatabaseMessage(const soci::soci_error& error) {
 }
 
 bool IsConflict(const soci::soci_error& error) {
-  if (const auto* pg = dynamic_cast<const soci::postgresql_soci_error*>(&error)) {
-    const std::string state = pg->sqlstate();
-    return state == "40001" || state == "40P01" || state == "55P03";
-  }
+  if (const auto* pg = dynamic_cast<const soci::postgresql_soci_error*>(&error))
+    return IsPostgresConflict(pg->sqlstate());
   if (const auto* lite = dynamic_cast<const soci::sqlite3_soci_error*>(&error)) {
     const int primary = lite->result() & 0xff;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;

@@ -8,71 +8,142 @@
 namespace apartado {
 namespace {
 
+// How one dialect writes quotes and comments.
+struct Reading {
+  bool nestedComments = false;    // /* /* */ */ is one comment
+  bool lineEndsAtReturn = false;  // a lone CR ends a -- comment too
+  bool escapeStrings = false;     // E'...' with backslash escapes
+  bool dollarQuotes = false;      // $tag$...$tag$
+  bool brackets = false;          // [name]
+  bool doubledBrackets = false;   // ]] inside [name] stands for ]
+  bool backticks = false;         // `name`
+  bool dollarInWords = false;     // '$' continues a word (a$b$ is one name)
+};
+
+constexpr Reading kSqlite{false, false, false, false, true, false, true, true};
+constexpr Reading kPostgres{true, true, true, true, false, false, false, true};
+constexpr Reading kSqlServer{true, false, false, false, true, true, false, false};
+
+const Reading& ReadingOf(SqlDialect dialect) {
+  switch (dialect) {
+    case SqlDialect::PostgreSQL:
+      return kPostgres;
+    case SqlDialect::SqlServer:
+      return kSqlServer;
+    case SqlDialect::SQLite:
+      break;
+  }
+  return kSqlite;
+}
+
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
+// Whether c continues a name in the reading: bytes of UTF-8 letters do.
+bool ContinuesWord(const Reading& r, char c) {
+  return IsWordChar(c) || static_cast<unsigned char>(c) >= 0x80 || (r.dollarInWords && c == '$');
+}
+
 // Length of the PostgreSQL dollar-quote tag ("$$" or "$name$") starting at i, or 0.
-std::size_t DollarTagLength(std::string_view text, std::size_t i) {
-  if (text[i] != '$') return 0;
-  if (i > 0 && (IsWordChar(text[i - 1]) || text[i - 1] == '$')) return 0;
+std::size_t DollarTagLength(const Reading& r, std::string_view text, std::size_t i) {
+  if (!r.dollarQuotes || text[i] != '$') return 0;
+  if (i > 0 && ContinuesWord(r, text[i - 1])) return 0;
   std::size_t j = i + 1;
   if (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) return 0;  // $1 is a parameter
-  while (j < text.size() && IsWordChar(text[j])) ++j;
+  while (j < text.size() && (IsWordChar(text[j]) || static_cast<unsigned char>(text[j]) >= 0x80)) ++j;
   if (j < text.size() && text[j] == '$') return j - i + 1;
   return 0;
 }
 
-// When a quoted text or a comment starts at i, the position just after it
-// (the end of the text when it is not closed); otherwise i.
-std::size_t SkipQuotedOrComment(std::string_view text, std::size_t i) {
+// The end of a quoted text or name opened at i by `quote` (doubled inside,
+// it stands for itself), or of the text when it is not closed.
+std::size_t QuotedEnd(std::string_view text, std::size_t i, char quote, bool backslashEscapes) {
+  std::size_t j = i + 1;
+  while (j < text.size()) {
+    if (backslashEscapes && text[j] == '\\') {
+      j += 2;
+    } else if (text[j] == quote) {
+      if (j + 1 < text.size() && text[j + 1] == quote) {
+        j += 2;
+      } else {
+        return j + 1;
+      }
+    } else {
+      ++j;
+    }
+  }
+  return text.size();
+}
+
+// The end of a block comment opened at i.
+std::size_t CommentEnd(const Reading& r, std::string_view text, std::size_t i) {
+  int depth = 0;
+  std::size_t j = i;
+  while (j + 1 < text.size()) {
+    if (text[j] == '/' && text[j + 1] == '*' && (depth == 0 || r.nestedComments)) {
+      ++depth;
+      j += 2;
+    } else if (text[j] == '*' && text[j + 1] == '/') {
+      j += 2;
+      if (--depth == 0) return j;
+    } else {
+      ++j;
+    }
+  }
+  return text.size();
+}
+
+// When a quoted text or name or a comment starts at i, the position just
+// after it (the end of the text when it is not closed); otherwise i.
+std::size_t SkipQuotedOrComment(const Reading& r, std::string_view text, std::size_t i) {
   const char c = text[i];
   const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-  if (c == '\'' || c == '"') {
-    // A doubled quote inside is part of the text: the loop just reopens it.
-    std::size_t close = text.find(c, i + 1);
+  if (c == '\'' || c == '"' || (c == '`' && r.backticks)) return QuotedEnd(text, i, c, false);
+  if (r.escapeStrings && (c == 'E' || c == 'e') && next == '\'' && (i == 0 || !ContinuesWord(r, text[i - 1])))
+    return QuotedEnd(text, i + 1, '\'', true);
+  if (c == '[' && r.brackets) {
+    if (r.doubledBrackets) return QuotedEnd(text, i, ']', false);
+    const std::size_t close = text.find(']', i + 1);
     return close == std::string_view::npos ? text.size() : close + 1;
   }
   if (c == '-' && next == '-') {
-    std::size_t end = text.find('\n', i + 2);
+    const std::size_t end = text.find_first_of(r.lineEndsAtReturn ? "\n\r" : "\n", i + 2);
     return end == std::string_view::npos ? text.size() : end + 1;
   }
-  if (c == '/' && next == '*') {
-    std::size_t end = text.find("*/", i + 2);
-    return end == std::string_view::npos ? text.size() : end + 2;
-  }
-  if (const std::size_t tag = DollarTagLength(text, i); tag > 0) {
-    std::size_t end = text.find(text.substr(i, tag), i + tag);
+  if (c == '/' && next == '*') return CommentEnd(r, text, i);
+  if (const std::size_t tag = DollarTagLength(r, text, i); tag > 0) {
+    const std::size_t end = text.find(text.substr(i, tag), i + tag);
     return end == std::string_view::npos ? text.size() : end + tag;
   }
   return i;
 }
 
+bool IsComment(std::string_view text, std::size_t i) {
+  return text.compare(i, 2, "--") == 0 || text.compare(i, 2, "/*") == 0;
+}
+
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 // True when only blanks and comments lie in text[from, to).
-bool OnlyBlanksAndComments(std::string_view text, std::size_t from, std::size_t to) {
+bool OnlyBlanksAndComments(const Reading& r, std::string_view text, std::size_t from, std::size_t to) {
   std::size_t i = from;
   while (i < to) {
     if (IsBlank(text[i])) {
       ++i;
       continue;
     }
-    const bool comment = text.compare(i, 2, "--") == 0 || text.compare(i, 2, "/*") == 0;
-    if (!comment) return false;
-    i = SkipQuotedOrComment(text, i);
+    if (!IsComment(text, i)) return false;
+    i = SkipQuotedOrComment(r, text, i);
   }
   return true;
 }
 
-}  // namespace
-
-bool HasSecondStatement(std::string_view text) {
+bool HasSecondStatementIn(const Reading& r, std::string_view text) {
   std::size_t i = 0;
   bool seenSeparator = false;
   while (i < text.size()) {
-    const std::size_t after = SkipQuotedOrComment(text, i);
+    const std::size_t after = SkipQuotedOrComment(r, text, i);
     if (after != i) {
-      const bool comment = text[i] == '-' || text[i] == '/';
-      if (seenSeparator && !comment) return true;
+      if (seenSeparator && !IsComment(text, i)) return true;
       i = after;
       continue;
     }
@@ -85,6 +156,18 @@ bool HasSecondStatement(std::string_view text) {
   return false;
 }
 
+}  // namespace
+
+bool HasSecondStatement(std::string_view text, SqlDialect dialect) {
+  return HasSecondStatementIn(ReadingOf(dialect), text);
+}
+
+bool HasSecondStatement(std::string_view text) {
+  for (const Reading* r : {&kSqlite, &kPostgres, &kSqlServer})
+    if (HasSecondStatementIn(*r, text)) return true;
+  return false;
+}
+
 bool AnswersRows(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
@@ -92,9 +175,8 @@ bool AnswersRows(std::string_view text) {
       ++i;
       continue;
     }
-    const std::size_t after = SkipQuotedOrComment(text, i);
-    if (after == i || (text[i] != '-' && text[i] != '/')) break;
-    i = after;
+    if (!IsComment(text, i)) break;
+    i = SkipQuotedOrComment(kSqlite, text, i);
   }
   std::string word;
   while (i < text.size() && IsWordChar(text[i]))
@@ -105,15 +187,16 @@ bool AnswersRows(std::string_view text) {
   return false;
 }
 
-std::vector<std::string> SplitScript(std::string_view script) {
+std::vector<std::string> SplitScript(std::string_view script, SqlDialect dialect) {
+  const Reading& r = ReadingOf(dialect);
   std::vector<std::string> statements;
   std::size_t start = 0;
   std::size_t i = 0;
   auto flush = [&](std::size_t end) {
-    if (!OnlyBlanksAndComments(script, start, end)) statements.emplace_back(script.substr(start, end - start));
+    if (!OnlyBlanksAndComments(r, script, start, end)) statements.emplace_back(script.substr(start, end - start));
   };
   while (i < script.size()) {
-    const std::size_t after = SkipQuotedOrComment(script, i);
+    const std::size_t after = SkipQuotedOrComment(r, script, i);
     if (after != i) {
       i = after;
       continue;
@@ -133,7 +216,7 @@ NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramC
   out.Sql.reserve(sql.size() + 8);
   std::size_t i = 0;
   while (i < sql.size()) {
-    const std::size_t after = SkipQuotedOrComment(sql, i);
+    const std::size_t after = SkipQuotedOrComment(kSqlite, sql, i);
     if (after != i) {
       out.Sql.append(sql.substr(i, after - i));
       i = after;
@@ -171,9 +254,9 @@ std::vector<std::string> Tokens(std::string_view text, std::size_t limit = std::
   std::vector<std::string> tokens;
   std::size_t i = 0;
   while (i < text.size() && tokens.size() < limit) {
-    const std::size_t after = SkipQuotedOrComment(text, i);
+    const std::size_t after = SkipQuotedOrComment(kSqlite, text, i);
     if (after != i) {
-      if (text[i] == '\'' || text[i] == '"' || text[i] == '$') tokens.emplace_back(text.substr(i, after - i));
+      if (!IsComment(text, i)) tokens.emplace_back(text.substr(i, after - i));
       i = after;
     } else if (IsWordChar(text[i])) {
       std::string word;

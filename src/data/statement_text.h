@@ -7,12 +7,24 @@
 
 namespace apartado {
 
-// Reading statement texts without a parser: only quotes ('...', "...",
-// PostgreSQL's $tag$...$tag$), comments (-- and /* */), words and ';' are
-// told apart, which is all the checks below need.
+// Reading statement texts without a parser: only quotes, comments, words and
+// ';' are told apart, which is all the checks below need. What a quote or a
+// comment is depends on the database:
+enum class SqlDialect {
+  SQLite,      // '...', "...", `...`, [...]; -- to the end of the line; /* */ not nested
+  PostgreSQL,  // '...' (standard_conforming_strings on), E'...' with backslash escapes, "...",
+               // $tag$...$tag$; -- to the end of the line; /* */ nested
+  SqlServer,   // '...', "...", [...] (]] inside stands for ]); -- to the end of the line; /* */ nested
+};
 
-// True when the text holds a ';' outside quotes and comments followed by
-// anything but blanks, comments or more ';': a second statement.
+// True when, read in the dialect, the text holds a ';' outside quotes and
+// comments followed by anything but blanks, comments or more ';': a second
+// statement. An unclosed quote runs to the end of the text (the database
+// refuses it).
+bool HasSecondStatement(std::string_view text, SqlDialect dialect);
+// True when any of the dialects reads a second statement in the text: the
+// check for a connection whose server may be any of them (ODBC), or that
+// must not depend on reading one of them exactly.
 bool HasSecondStatement(std::string_view text);
 
 // True when the statement answers rows: its first word (after blanks,
@@ -20,9 +32,10 @@ bool HasSecondStatement(std::string_view text);
 // EXPLAIN or PRAGMA.
 bool AnswersRows(std::string_view text);
 
-// The statements of a script, split on the ';' outside quotes and comments,
-// each without its ';'; pieces holding only blanks and comments are left out.
-std::vector<std::string> SplitScript(std::string_view script);
+// The statements of a script, split on the ';' outside quotes and comments
+// of the dialect, each without its ';'; pieces holding only blanks and
+// comments are left out.
+std::vector<std::string> SplitScript(std::string_view script, SqlDialect dialect);
 
 // A statement whose :p1, :p2, ... placeholders were renumbered in order of
 // appearance (:b1, :b2, ...), so that each occurrence is bound on its own:
@@ -34,7 +47,8 @@ struct NumberedPlaceholders {
 // Throws Failure when a placeholder names a parameter beyond paramCount.
 NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramCount);
 
-// What running a statement may change, read off its text.
+// What running a statement may change, read off its text as SQLite reads it
+// (this and the two below serve SQLite's kept answers).
 struct StatementEffect {
   enum class Kind {
     ReadsOnly,  // SELECT, VALUES, EXPLAIN: changes nothing

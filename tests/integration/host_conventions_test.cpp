@@ -49,7 +49,7 @@ TEST_F(HostConventions, VersionHelpAndBadUsageAnswerAsGitAndPsqlDo) {
       {{"release-product", "01", "01", "P1", "00", "00", "x", "1"},
        2,
        "",
-       "apartado: Could not convert: CANTIDAD1 = x"},
+       "apartado: CANTIDAD1: must be a decimal number from 0 to 1000000000 in plain notation, such as 2 or 0.5, not x"},
       {{"--db", "mysql://u@h/db", "stock"}, 2, "", "apartado: unknown kind of database \"mysql:\" in --db mysql"},
       {{"--db", "mysql://u@h/db", "init"}, 2, "", "apartado: unknown kind of database \"mysql:\""},
       {{"--json", "--db", "mysql://u@h/db", "init"}, 2, "{\"ok\":false,\"error\":\"unknown kind", "apartado: "},
@@ -115,7 +115,7 @@ TEST_F(HostConventions, DatabaseErrorsNameTheDatabaseWithoutItsPassword) {
   for (const auto& [connection, named] : cases) {
     const ProgramRun run = Run({"--db", connection, "stock"});
     EXPECT_EQ(run.status, 1) << connection;
-    EXPECT_EQ(run.err.substr(0, 10 + named.size()), "apartado: " + named) << run.err;
+    EXPECT_EQ(run.err.substr(0, 35 + named.size()), "apartado: Cannot open the database " + named) << run.err;
     EXPECT_EQ(run.err.find("s3cret"), std::string::npos) << run.err;
   }
   // The forms a password takes.
@@ -126,7 +126,7 @@ TEST_F(HostConventions, DatabaseErrorsNameTheDatabaseWithoutItsPassword) {
            {"postgresql://clerk@db:5432/shop", "postgresql://clerk@db:5432/shop"},
            {"odbc:Driver={SQL Server};Server=s;Password=pw;Database=d", "odbc:Driver={SQL Server};Server=s;Database=d"},
            {"sqlite:/data/pw:1.db", "sqlite:/data/pw:1.db"}}) {
-    EXPECT_EQ(cli::WithoutPassword(given), shown);
+    EXPECT_EQ(Database::DisplayName(given), shown);
   }
 }
 

@@ -407,6 +407,39 @@ TEST_P(LayawayOnDatabase, CancellationFreesTheSerialNumberAndGivesTheLotBackOnce
   EXPECT_EQ(Values(serials), (Texts{"APARTADO", secondFolio, "0001"}));
 }
 
+// A host that hands the component a value closing its quote (which the
+// command-line host refuses) still gets no second statement run: PostgreSQL
+// refuses it itself, the statement check does elsewhere; the line is
+// refused and no other row changes.
+TEST_P(LayawayOnDatabase, AValueClosingItsQuoteRunsNoSecondStatement) {
+  Apartado first;
+  Begin(first, "A2");
+  ASSERT_TRUE(Add(first, Line("P1", 2)));
+  const std::string everything =
+      "SELECT a.Ap_Folio, a.Ap_ID, a.Ap_Concepto, a.Ap_Cantidad_1, e.Ex_Cantidad_Control_1, "
+      "e.Ex_Cantidad_Apartado_Control_1, (SELECT COUNT(*) FROM Cuenta_X_Cobrar) FROM Apartado a, Existencia e "
+      "WHERE e.Al_Cve_Almacen = 'A2' ORDER BY 1, 2";
+  const Texts before = Values(everything);
+  const std::string refusal = IsPostgres() ? "cannot insert multiple commands into a prepared statement"
+                                           : "Multiple statements are not allowed in one command text";
+  for (const bool inHeader : {false, true}) {
+    Apartado layaway;
+    Begin(layaway, "A2");
+    tApDetalle line = Line("P1", 1);
+    if (inHeader) {
+      tApEncabezado h = layaway.Encabezado();
+      h.Ap_Comentario = "' /* /* */ ' */, NULL, 1); DROP TABLE Cuenta_X_Cobrar; --";
+      layaway.Encabezado(h);
+    } else {
+      line.Ap_Concepto =
+          "' || E'\\' ', NULL, 1); DELETE FROM Apartado; UPDATE Existencia SET Ex_Cantidad_Control_1 = 0; --";
+    }
+    EXPECT_FALSE(Add(layaway, line));
+    EXPECT_NE(layaway.Error().find(refusal), std::string::npos) << layaway.Error();
+    EXPECT_EQ(Values(everything), before);
+  }
+}
+
 APARTADO_INSTANTIATE_BACKENDS(LayawayOnDatabase);
 
 }  // namespace

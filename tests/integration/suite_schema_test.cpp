@@ -70,8 +70,11 @@ TEST_P(SuiteSchemaTest, CreatingAgainKeepsRowsAndRowsRoundTripTheirValues) {
                Failure);
   // One active receivable per document; cancelled ones do not count.
   auto receivable = [&](const char* folio, const char* status) {
-    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")}, {"Cxc_Folio", T(folio)}, {"Cxc_Tabla", T("APARTADO")},
-                               {"Cxc_Documento", T("F1")}, {"Es_Cve_Estado", T(status)}});
+    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")},
+                               {"Cxc_Folio", T(folio)},
+                               {"Cxc_Tabla", T("APARTADO")},
+                               {"Cxc_Documento", T("F1")},
+                               {"Es_Cve_Estado", T(status)}});
   };
   receivable("1", "CA");
   receivable("2", "AC");
@@ -139,7 +142,7 @@ TEST(SuiteSchemaScript, SqlServerScriptGuardsEveryCreationAndRunsEachTriggerWhol
   EXPECT_EQ(guarded, creates);
   // The script runs one statement per ';': a trigger's body must hold none.
   std::size_t triggers = 0;
-  for (const std::string& statement : SplitScript(script)) {
+  for (const std::string& statement : SplitScript(script, SqlDialect::SqlServer)) {
     if (statement.find("TRIGGER") == std::string::npos) continue;
     ++triggers;
     EXPECT_EQ(statement.substr(statement.size() - 4), "\nEND") << statement;

@@ -1,0 +1,1 @@
+INSERT INTO Apartado (Ap_Folio, Ap_Concepto, Ap_Cantidad_1) VALUES ( '0000000001', '' || E'\' ', NULL, 1); DELETE FROM Apartado; UPDATE Existencia SET Ex_Cantidad_Control_1 = 0; --', 4) 

@@ -1,0 +1,1 @@
+INSERT INTO Apartado (Ap_Folio, Ap_ID, Ap_Concepto, Ap_Cantidad_1, Fecha_Ult_Modif) VALUES ( '0000000001', '0001', 'Silla', 4, '2026-03-10 15:30:00') 

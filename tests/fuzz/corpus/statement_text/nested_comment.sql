@@ -1,0 +1,1 @@
+INSERT INTO Apartado (Ap_Folio, Ap_Comentario, Ap_Cantidad_1) VALUES ( '0000000001', '' /* /* */ ' */, NULL, 1); DROP TABLE Cuenta_X_Cobrar; --', 4) 

@@ -1,0 +1,1 @@
+UPDATE Apartado SET Es_Cve_Estado = 'CA' WHERE Ap_Folio = 'x' OR '1'='1'

@@ -1,0 +1,2 @@
+SELECT [a]]'] ; DROP TABLE t --' , `b'` , "c;" FROM t -- ;x
+; SELECT $tag$ ; $$ ; $tag$

@@ -1,0 +1,1 @@
+SELECT Pr_Tipo_Producto FROM Producto WHERE Pr_Cve_Producto = 'P100' AND Es_Cve_Estado <> 'BA'

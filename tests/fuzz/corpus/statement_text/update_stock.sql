@@ -1,0 +1,1 @@
+UPDATE Existencia SET Ex_Cantidad_Apartado_Control_1 = Ex_Cantidad_Apartado_Control_1 + 4, Fecha_Ult_Modif = GETDATE() WHERE Sc_Cve_Sucursal = '01' AND Al_Cve_Almacen = '01' AND Pr_Cve_Producto = 'P100' AND Tl_Cve_Talla = '00' AND Cl_Cve_Color = '00'

@@ -1,0 +1,330 @@
+// The program itself, given what the component must never see: text that
+// would end its quotes, numbers beyond their ranges, documents with nothing
+// to capture or a key given twice, files that are not files. Each refusal
+// exits 2 naming the value, and every row of the database is left as it was:
+// no statement ran, no folio was taken, no other layaway was touched.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "demo_catalogue.h"
+#include "integration/test_databases.h"
+
+extern char** environ;
+
+namespace apartado::testing {
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// A refusal: the arguments after --db, a file's content when one is named
+// by "FILE" in them, and what the message must say.
+struct Refusal {
+  std::vector<std::string> args;
+  std::string file;
+  std::string message;
+};
+
+json Line(const json& extra = json::object()) {
+  json line = {{"Producto", {{"Pr_Cve_Producto", "P100"}}},
+               {"Ap_Cantidad_1", 1},
+               {"Ap_Unidad_1", "PZA"},
+               {"Ap_Cantidad_Control_2", 1}};
+  line.update(extra, true);
+  return line;
+}
+
+// A layaway of the demo catalogue's branch, warehouse, seller and customer.
+json Layaway(const json& line = Line(), const json& header = json::object()) {
+  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
+      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C001"},
+      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"}})");
+  layaway["Encabezado"].update(header, true);
+  layaway["Detalles"] = json::array({line});
+  return layaway;
+}
+
+class HostInputTest : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    static int counter = 0;
+    dir_ = fs::temp_directory_path() /
+           ("apartado-host-input-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+    fs::create_directories(dir_);
+    ASSERT_EQ(Run({"init"}).status, 0);
+    ASSERT_EQ(Run({"load", File(cli::demo::Catalogue().dump())}).status, 0);
+    // Layaway 0000000001: two chairs reserved; the refusals must leave it alone.
+    const Outcome first = Run({"capture", File(Layaway(Line({{"Ap_Cantidad_1", 2}})).dump())});
+    ASSERT_EQ(first.status, 0) << first.err;
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all);
+    fs::remove_all(dir_);
+  }
+
+  std::string File(const std::string& content) {
+    const std::string path = (dir_ / ("input-" + std::to_string(++files_) + ".json")).string();
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+  // Runs the program with --db and args, with no input.
+  Outcome Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {APARTADO_CLI_PATH, "--db", GetParam()});
+    return Spawn(args);
+  }
+  Outcome Spawn(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string out = (dir_ / "out").string(), err = (dir_ / "err").string();
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // Every row of the tables a command could change, sorted.
+  std::vector<std::string> Snapshot() {
+    std::vector<std::string> rows;
+    for (const char* table : {"Apartado", "Existencia", "Existencia_Kit", "Lote", "Lote_Asignacion", "Serie", "Folio",
+                              "Cuenta_X_Cobrar", "Historial_Seguimiento", "Producto", "Moneda"}) {
+      for (TableRecordset r = Db().Query(std::string("SELECT * FROM ") + table); !r.Eof(); r.MoveNext()) {
+        std::string row = table;
+        for (const std::string& column : r.Columns()) {
+          const Variant value = r.Field(column);
+          row += "|" + (value.IsNull() ? "<null>" : value.ToText());
+        }
+        rows.push_back(row);
+      }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+
+  // Each case exits 2 with its message on stderr and leaves every row as it was.
+  void ExpectRefused(const std::vector<Refusal>& cases) {
+    const std::vector<std::string> before = Snapshot();
+    for (Refusal c : cases) {
+      if (!c.file.empty()) std::replace(c.args.begin(), c.args.end(), std::string("FILE"), File(c.file));
+      const Outcome outcome = Run(c.args);
+      EXPECT_EQ(outcome.status, 2) << c.message << "\n" << outcome.err;
+      EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+      EXPECT_EQ(Snapshot(), before) << c.message;
+    }
+  }
+
+  fs::path dir_;
+  int files_ = 0;
+};
+
+const std::string kRule = " (text may not hold quotes, backslashes or control characters)";
+
+TEST_P(HostInputTest, TextThatWouldEndItsQuotesIsRefusedWhereverItIsGiven) {
+  const std::string orTrue = "x' OR '1'='1";
+  std::vector<Refusal> cases = {
+      {{"capture", "FILE"},
+       Layaway(Line({{"Ap_Concepto",
+                      "' || E'\\' ', NULL, 1); DELETE FROM Apartado; UPDATE Existencia SET Ex_Cantidad_Control_1 = 0; "
+                      "--"}}))
+           .dump(),
+       ": layaway 1, line 1: field \"Ap_Concepto\" holds a single quote (') at character 1" + kRule},
+      {{"capture", "FILE"},
+       Layaway(Line(), {{"Ap_Comentario", "' /* /* */ ' */, NULL, 1); DROP TABLE Cuenta_X_Cobrar; --"}}).dump(),
+       ": layaway 1: field \"Encabezado.Ap_Comentario\" holds a single quote (') at character 1"},
+      {{"capture", "FILE"},
+       Layaway(Line({{"Ap_Concepto",
+                      "'), ('0000000001', '0002') ON CONFLICT (Ap_Folio, Ap_ID) DO UPDATE SET "
+                      "Ap_Cantidad_1 = 0 --"}}))
+           .dump(),
+       ": layaway 1, line 1: field \"Ap_Concepto\" holds a single quote (') at character 1"},
+      {{"capture", "FILE"},
+       Layaway(Line(), {{"Ap_Referencia", "O'Brien"}}).dump(),
+       "field \"Encabezado.Ap_Referencia\" holds a single quote (') at character 2"},
+      {{"capture", "FILE"},
+       Layaway(Line({{"Producto", {{"Pr_Cve_Producto", "O'K"}}}})).dump(),
+       "line 1: field \"Producto.Pr_Cve_Producto\" holds a single quote (') at character 2"},
+      {{"capture", "FILE"},
+       Layaway(Line(), {{"Ap_Comentario", "C:\\temp\\"}}).dump(),
+       "field \"Encabezado.Ap_Comentario\" holds a backslash (\\) at character 3"},
+      {{"capture", "FILE"},
+       Layaway(Line({{"Ap_Concepto", std::string("a\0b", 3)}})).dump(),
+       "field \"Ap_Concepto\" holds a NUL character at character 2"},
+      {{"capture", "FILE"},
+       Layaway(Line({{"Lote", {{"Lt_Pedimento", "\x1b[2J"}}}})).dump(),
+       "field \"Lote.Lt_Pedimento\" holds the control character U+001B at character 1"},
+      {{"capture", "FILE"},
+       Layaway(Line({{"Serie", {{"UserDef", "\xc2\x85"}}}})).dump(),
+       "field \"Serie.UserDef\" holds the control character U+0085 at character 1"},
+      // The whole input is checked first: the good layaway before is not captured either.
+      {{"capture", "FILE"},
+       Layaway().dump() + "\n" + Layaway(Line({{"Tl_Cve_Talla", "0'0"}})).dump(),
+       ": layaway 2 (input line 2), line 1: field \"Tl_Cve_Talla\" holds a single quote"},
+      {{"release-product", "01", "01", "P100' OR '1'='1", "00", "00", "1", "1"},
+       "",
+       "apartado: PRODUCTO holds a single quote (') at character 5"},
+      {{"--operator", "ADMIN', 'x'); DELETE FROM Apartado; --", "capture", "FILE"},
+       Layaway().dump(),
+       "apartado: --operator (or APARTADO_OPERATOR) holds a single quote (') at character 6"},
+      {{"--server-id", "S1\\", "reserve", "0000000001"}, "", "--server-id (or APARTADO_SERVER_ID) holds a backslash"},
+      {{"load", "FILE"},
+       R"({"Producto": [{"Pr_Cve_Producto": "O'K", "Pr_Descripcion": "Okay"}]})",
+       ": table Producto, row 1, column Pr_Cve_Producto: holds a single quote (') at character 2"},
+      {{"load", "FILE"},
+       R"({"Producto": [{"Pr_Cve_Producto": "OK", "Pr_Unidad_Control_1": "PZA\u0007"}]})",
+       ": table Producto, row 1, column Pr_Unidad_Control_1: holds the control character U+0007 at character 4"},
+  };
+  for (const char* command : {"reserve", "release", "cancel", "finalize", "receivable"})
+    cases.push_back({{command, orTrue}, "", "apartado: FOLIO holds a single quote (') at character 2"});
+  ExpectRefused(cases);
+
+  // Double quotes, accents, tabs and line breaks are text like any other; so is a quote in a description.
+  const std::string comment = "Entrega \"urgente\",\tseñora Núñez\r\n";
+  const Outcome captured = Run({"capture", File(Layaway(Line(), {{"Ap_Comentario", comment}}).dump())});
+  ASSERT_EQ(captured.status, 0) << captured.err;
+  EXPECT_EQ(
+      Db().Query("SELECT Ap_Comentario FROM Apartado WHERE Ap_Folio = '0000000002'").Field("Ap_Comentario").ToText(),
+      comment);
+  EXPECT_EQ(Run({"load", File(R"({"Moneda": [{"Mn_Cve_Moneda": "CLP", "Mn_Descripcion": "Peso d'Chile"}]})")}).status,
+            0);
+}
+
+TEST_P(HostInputTest, NumbersOutsideTheirRangesAreRefused) {
+  const std::string quantity =
+      ": must be a decimal number from 0 to 1000000000 in plain notation, such as 2 or 0.5, not ";
+  std::vector<Refusal> cases = {
+      {{"capture", "FILE"},
+       Layaway(Line({{"Ap_Precio_Lista", 1e308}})).dump(),
+       "line 1: field \"Ap_Precio_Lista\" must be a number from -1000000000000 to 1000000000000, not 1E+308"},
+      {{"capture", "FILE"},
+       Layaway(Line({{"Ap_Cantidad_1", -2e9}})).dump(),
+       "line 1: field \"Ap_Cantidad_1\" must be a number from -1000000000 to 1000000000, not -2000000000"},
+      {{"capture", "FILE"},
+       Layaway(Line(), {{"Ap_Tipo_Cambio", 1e7}}).dump(),
+       "layaway 1: field \"Encabezado.Ap_Tipo_Cambio\" must be a number from -1000000 to 1000000, not 10000000"},
+      {{"capture", "FILE"},
+       Layaway(Line(), {{"Cliente", {{"Cl_Dias_Credito", 18446744073709551615u}}}}).dump(),
+       "field \"Encabezado.Cliente.Cl_Dias_Credito\" must be a whole number from -32768 to 32767"},
+      {{"capture", "FILE"}, "{\"Detalles\": [{\"Ap_Costo\": 1e400}]}", ": malformed JSON: number overflow"},
+      {{"load", "FILE"},
+       R"({"Unidad_Conversion": [{"Un_Cve_Unidad_Origen": "CJA", "Un_Cve_Unidad_Destino": "PZA",
+                            "Uc_Factor": 1e300}]})",
+       ": table Unidad_Conversion, row 1, column Uc_Factor: must be a number from -1000000 to 1000000, not 1E+300"},
+      {{"--statement-timeout", "ten", "stock"}, "", "--statement-timeout: must be seconds from 0 to 86400"},
+  };
+  for (const char* bad : {"-100", "0x10", "nan", "1e5", "1000000001", "2,5"})
+    cases.push_back({{"release-product", "01", "01", "P100", "00", "00", bad, "0"}, "", "CANTIDAD1" + quantity + bad});
+  cases.push_back(
+      {{"release-product", "01", "01", "P100", "00", "00", "1", "inf"}, "", "CANTIDAD2" + quantity + "inf"});
+  ExpectRefused(cases);
+
+  // A plain decimal goes through: half a chair of the two reserved is available again.
+  const Outcome released =
+      Run({"--statement-timeout", "30", "release-product", "01", "01", "P100", "00", "00", "0.5", "0"});
+  ASSERT_EQ(released.status, 0) << released.err;
+  EXPECT_EQ(Db().Query("SELECT Ex_Cantidad_Apartado_Control_1 AS R FROM Existencia WHERE Pr_Cve_Producto = 'P100'")
+                .Field("R")
+                .ToDouble(),
+            1.5);
+}
+
+TEST_P(HostInputTest, DocumentsWithNothingToCaptureOrAKeyGivenTwiceAndFilesThatAreNotFilesAreRefused) {
+  json noLines = Layaway();
+  noLines["Detalles"] = json::array();
+  const std::string twice =
+      R"({"Detalles": [{"Ap_Cantidad_1": 1}], "Apartar_Productos": true, "Apartar_Productos": false})";
+  const std::string nestedTwice =
+      Layaway().dump() + "\n" + R"({"Encabezado": {"Sucursal": {"Sc_Cve_Sucursal": "01", "Sc_Cve_Sucursal": "02"}}})";
+  ExpectRefused({
+      {{"capture", "FILE"}, "{}", ": layaway 1: no lines to capture (\"Detalles\" is missing or empty)"},
+      {{"capture", "FILE"}, noLines.dump(), ": layaway 1: no lines to capture"},
+      {{"capture", "FILE"}, "[]", ": nothing to capture: the input holds no layaway"},
+      {{"capture", "FILE"}, twice, ": the key \"Apartar_Productos\" is given twice (at /Apartar_Productos)"},
+      {{"capture", "FILE"},
+       "[" + twice + "]",
+       ": the key \"Apartar_Productos\" is given twice (at /0/Apartar_Productos)"},
+      {{"capture", "FILE"},
+       nestedTwice,
+       ": input line 2: the key \"Sc_Cve_Sucursal\" is given twice (at /Encabezado/Sucursal/Sc_Cve_Sucursal)"},
+      {{"load", "FILE"},
+       R"({"Moneda": [{"Mn_Cve_Moneda": "USD", "Mn_Cve_Moneda": "EUR"}]})",
+       ": the key \"Mn_Cve_Moneda\" is given twice (at /Moneda/0/Mn_Cve_Moneda)"},
+      {{"capture", dir_.string()}, "", dir_.string() + ": is a directory, not a file"},
+      {{"load", dir_.string()}, "", dir_.string() + ": is a directory, not a file"},
+      {{"capture", "/proc/self/mem"}, "", "/proc/self/mem: cannot read the file: Input/output error"},
+      {{"capture", (dir_ / "missing.json").string()},
+       "",
+       "missing.json: cannot open the file: No such file or directory"},
+  });
+}
+
+// show and stock only read: they read a database in a folder this user
+// cannot write, in WAL mode (as the host leaves every database it writes)
+// or not, and create nothing. As root, the program runs as nobody.
+TEST_P(HostInputTest, CommandsThatOnlyReadReadADatabaseNoOneMayWrite) {
+  if (IsPostgres()) GTEST_SKIP() << "an SQLite file's permissions";
+  const fs::path folder = dir_ / "read-only";
+  fs::create_directories(folder);
+  const std::string wal = (folder / "wal.db").string(), journal = (folder / "journal.db").string();
+  for (const std::string& copy : {wal, journal}) Db().Command("VACUUM INTO :p1", {Variant::FromText(copy)});
+  Database::Open(wal).reset();
+  ASSERT_FALSE(fs::exists(wal + "-wal"));
+  const auto readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  for (const std::string& copy : {wal, journal}) fs::permissions(copy, readable);
+  fs::permissions(folder, readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+  for (const std::string& copy : {wal, journal}) {
+    auto run = [&](const std::vector<std::string>& args) {
+      std::vector<std::string> argv = {APARTADO_CLI_PATH, "--db", copy};
+      if (::geteuid() == 0)
+        argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+      argv.insert(argv.end(), args.begin(), args.end());
+      return Spawn(argv);
+    };
+    const Outcome shown = run({"show", "0000000001"});
+    EXPECT_EQ(shown.status, 0) << copy << ": " << shown.err;
+    EXPECT_NE(shown.out.find("Layaway 0000000001, dated "), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("; 1 row\n"), std::string::npos) << shown.out;
+    const Outcome stock = run({"--json", "stock", "--producto", "P100"});
+    EXPECT_EQ(stock.status, 0) << copy << ": " << stock.err;
+    EXPECT_NE(stock.out.find("\"Ex_Cantidad_Apartado_Control_1\":2"), std::string::npos) << stock.out;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);  // nothing beside them
+  // A missing database is named, not created.
+  const Outcome missing = Spawn({APARTADO_CLI_PATH, "--db", (dir_ / "none.db").string(), "stock"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "apartado: no such database: " + (dir_ / "none.db").string() +
+                             " (create it with `apartado init`)\n");
+  EXPECT_FALSE(fs::exists(dir_ / "none.db"));
+}
+
+APARTADO_INSTANTIATE_BACKENDS(HostInputTest);
+
+}  // namespace
+}  // namespace apartado::testing
