@@ -4,9 +4,9 @@
 #include <iterator>
 #include <sstream>
 
-#include "host.h"
+#include "json_types.h"
 
-namespace apartado::cli {
+namespace apartado::host_json {
 namespace {
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; what
@@ -78,4 +78,4 @@ std::vector<InputValue> ParseObjects(const std::string& text, const std::string&
   return values;
 }
 
-}  // namespace apartado::cli
+}  // namespace apartado::host_json
