@@ -52,7 +52,7 @@ rm -rf "$prefix"
 
 step "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure build/asan -DAPARTADO_SANITIZE=address,undefined -DAPARTADO_BUILD_BENCH=OFF
-ninja -C build/asan apartado_unit_tests apartado_integration_tests
+ninja -C build/asan apartado_unit_tests apartado_integration_tests apartado_c_tests
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure
 
 step "threading tests under ThreadSanitizer"
