@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql
+  python3-pytest
 )
 
 missing=()

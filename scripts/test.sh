@@ -50,6 +50,12 @@ ninja -C build/package >/dev/null
 LD_LIBRARY_PATH="$prefix/lib" ./build/package/package_consumer
 rm -rf "$prefix"
 
+step "C interface and Python package, installed: the examples' layaway life and the Python tests on SQLite and PostgreSQL"
+prefix=$(mktemp -d /tmp/apartado-prefix.XXXXXX)
+cmake --install build/test --prefix "$prefix" >/dev/null
+bash scripts/test-bindings.sh "$prefix"
+rm -rf "$prefix"
+
 step "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure build/asan -DAPARTADO_SANITIZE=address,undefined -DAPARTADO_BUILD_BENCH=OFF
 ninja -C build/asan apartado_unit_tests apartado_integration_tests apartado_c_tests
