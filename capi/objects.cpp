@@ -11,12 +11,12 @@ using namespace apartado::capi;
 
 namespace {
 
-apartado::OnRefusal Policy(apartado_transactions mode) {
+apartado::OnRefusal Policy(int mode) {
   if (mode == APARTADO_ROLL_BACK_ON_REFUSAL) return apartado::OnRefusal::RollBack;
   if (mode == APARTADO_COMMIT_ON_REFUSAL) return apartado::OnRefusal::Commit;
-  throw CallError(APARTADO_BAD_ARGUMENT,
-                  "a scope takes APARTADO_ROLL_BACK_ON_REFUSAL or APARTADO_COMMIT_ON_REFUSAL, not " +
-                      std::to_string(static_cast<int>(mode)));
+  throw CallError(
+      APARTADO_BAD_ARGUMENT,
+      "a scope takes APARTADO_ROLL_BACK_ON_REFUSAL or APARTADO_COMMIT_ON_REFUSAL, not " + std::to_string(mode));
 }
 
 }  // namespace
@@ -68,14 +68,14 @@ apartado_status apartado_take_messages(apartado_object* object, char** json) {
   });
 }
 
-apartado_status apartado_set_transactions(apartado_object* object, apartado_transactions mode) {
+apartado_status apartado_set_transactions(apartado_object* object, int mode) {
   return OnObject(__func__, object, [&](ObjectEntry& entry) {
     if (mode != APARTADO_NO_TRANSACTIONS) Policy(mode);  // refuses a mode it does not know
     entry.transactions = mode;
   });
 }
 
-apartado_status apartado_begin(apartado_object* object, apartado_transactions on_refusal) {
+apartado_status apartado_begin(apartado_object* object, int on_refusal) {
   return OnObject(__func__, object, [&](ObjectEntry& entry) { OpenScope(entry, Policy(on_refusal)); });
 }
 

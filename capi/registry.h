@@ -18,7 +18,7 @@ namespace apartado::capi {
 struct ObjectEntry {
   std::unique_ptr<Apartado> object;
   // How its operations run (apartado_set_transactions).
-  apartado_transactions transactions = APARTADO_NO_TRANSACTIONS;
+  int transactions = APARTADO_NO_TRANSACTIONS;
   // Its open scopes, outermost first.
   std::vector<std::unique_ptr<OperationScope>> scopes;
   // What the session reported while it ran, not taken yet.

@@ -26,7 +26,7 @@ Variant FromC(const apartado_variant& value) {
     case APARTADO_VT_RECORD:
       throw CallError(APARTADO_BAD_ARGUMENT, "Type mismatch: a record where a plain value is expected");
   }
-  throw CallError(APARTADO_BAD_ARGUMENT, "unknown variant type " + std::to_string(static_cast<int>(value.type)));
+  throw CallError(APARTADO_BAD_ARGUMENT, "unknown variant type " + std::to_string(value.type));
 }
 
 apartado_variant BooleanToC(Boolean value) {

@@ -92,7 +92,7 @@ typedef enum apartado_vartype {
 } apartado_vartype;
 
 typedef struct apartado_variant {
-  apartado_vartype type;
+  int32_t type; /* an apartado_vartype; a plain integer, so that any value read is defined */
   union {
     apartado_boolean boolean;
     int16_t i2;
@@ -172,16 +172,18 @@ typedef enum apartado_transactions {
    Finalizar_Apartado), early- or late-bound, run from now on. With a
    transaction each, the rows an operation decides on are held first and a
    conflict with another session is retried (8 attempts) before
-   APARTADO_CONFLICT. Inside an open scope each is a nested one. Default:
+   APARTADO_CONFLICT. Inside an open scope each is a nested one. mode is an
+   apartado_transactions (taken as an int, as every enumeration passed in, so
+   that a value out of range is refused, not undefined). Default:
    APARTADO_NO_TRANSACTIONS. */
-APARTADO_C_EXPORT apartado_status apartado_set_transactions(apartado_object* object, apartado_transactions mode);
+APARTADO_C_EXPORT apartado_status apartado_set_transactions(apartado_object* object, int mode);
 
 /* Opens a scope: a transaction on the object's connection, or inside an open
    one a nested transaction (a savepoint), so that a group of operations (a
    whole captured layaway) is whole or absent. on_refusal is
    APARTADO_ROLL_BACK_ON_REFUSAL or APARTADO_COMMIT_ON_REFUSAL. Scopes nest
    and end innermost first. */
-APARTADO_C_EXPORT apartado_status apartado_begin(apartado_object* object, apartado_transactions on_refusal);
+APARTADO_C_EXPORT apartado_status apartado_begin(apartado_object* object, int on_refusal);
 
 /* Ends the innermost scope by an answer: True commits, False commits or rolls
    back by its policy. APARTADO_CONFLICT: rolled back, the object put back;

@@ -66,7 +66,7 @@ static void EveryMemberByDispatchId(apartado_object* object) {
     apartado_variant args[8];
     size_t count = 0;
     uint16_t flags = APARTADO_DISPATCH_METHOD;
-    apartado_vartype expected = APARTADO_VT_BOOL;
+    int32_t expected = APARTADO_VT_BOOL;
     if (strcmp(kind, "property let") == 0) {
       flags = APARTADO_DISPATCH_PROPERTYPUT;
       expected = APARTADO_VT_EMPTY;
@@ -122,7 +122,7 @@ static void LateBindingMisuse(apartado_object* object) {
   release[5].type = APARTADO_VT_NULL;
   CHECK_REFUSED(apartado_invoke(object, 0x60030004, APARTADO_DISPATCH_METHOD, release, 7, &result),
                 APARTADO_BAD_ARGUMENT, "Invalid use of Null");
-  apartado_variant strange = {(apartado_vartype)99, {.i4 = 0}};
+  apartado_variant strange = {99, {.i4 = 0}};
   CHECK_REFUSED(apartado_invoke(object, 0x6003000C, APARTADO_DISPATCH_METHOD, &strange, 1, &result),
                 APARTADO_BAD_ARGUMENT, "unknown variant type 99");
   apartado_variant text_for_record = Text("{}");
@@ -180,7 +180,7 @@ static void ScopeMisuse(void) {
   CHECK(apartado_create(&first) == APARTADO_OK && apartado_create(&second) == APARTADO_OK);
   CHECK_REFUSED(apartado_finish(first, APARTADO_TRUE), APARTADO_BAD_STATE, "no scope is open");
   CHECK_REFUSED(apartado_begin(first, APARTADO_NO_TRANSACTIONS), APARTADO_BAD_ARGUMENT, "a scope takes");
-  CHECK_REFUSED(apartado_set_transactions(first, (apartado_transactions)7), APARTADO_BAD_ARGUMENT, "not 7");
+  CHECK_REFUSED(apartado_set_transactions(first, 7), APARTADO_BAD_ARGUMENT, "not 7");
   CHECK(apartado_begin(first, APARTADO_ROLL_BACK_ON_REFUSAL) == APARTADO_OK);
   CHECK(apartado_begin(second, APARTADO_ROLL_BACK_ON_REFUSAL) == APARTADO_OK);
   CHECK_REFUSED(apartado_finish(first, APARTADO_TRUE), APARTADO_BAD_STATE, "scopes end innermost first");
