@@ -92,7 +92,7 @@ typedef enum apartado_vartype {
 } apartado_vartype;
 
 typedef struct apartado_variant {
-  int32_t type; /* an apartado_vartype; a plain integer, so that any value read is defined */
+  int32_t type; /* an apartado_vartype, held as an integer so that a wrong one can be refused */
   union {
     apartado_boolean boolean;
     int16_t i2;
