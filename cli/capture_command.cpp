@@ -8,9 +8,18 @@
 #include "capture_input.h"
 #include "commands.h"
 #include "json_input.h"
+#include "output.h"
 #include "record_json.h"
 
 namespace apartado::cli {
+
+using host_json::DetalleToJson;
+using host_json::InputValue;
+using host_json::OverlayDetalle;
+using host_json::OverlayEncabezado;
+using host_json::ParseObjects;
+using host_json::ReadInput;
+
 namespace {
 
 // Long inputs report their progress on stderr every this many lines.
@@ -107,13 +116,10 @@ LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host
 Json LinesJson(const LayawayResult& result) {
   Json lines = Json::array();
   for (const LineResult& line : result.lines) {
-    Json messages = Json::array();
-    for (const auto& m : line.messages)
-      messages.push_back({{"id", m.errorId}, {"title", m.title}, {"text", m.message}});
     lines.push_back({{"Ap_ID", line.detalle.Ap_ID},
                      {"ok", line.ok},
                      {"error", line.error},
-                     {"messages", std::move(messages)},
+                     {"messages", host_json::MessagesToJson(line.messages)},
                      {"Detalle", DetalleToJson(line.detalle)}});
   }
   return lines;

@@ -7,6 +7,12 @@
 #include "record_json.h"
 
 namespace apartado::cli {
+
+using host_json::InputValue;
+using host_json::OverlayDetalle;
+using host_json::OverlayEncabezado;
+using host_json::ParseObjects;
+
 namespace {
 
 LayawayInput CheckLayaway(const InputValue& input, const std::string& name, int number) {

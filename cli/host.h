@@ -10,6 +10,7 @@
 
 #include "apartado/operation_scope.h"
 #include "apartado/suite.h"
+#include "json_types.h"
 
 namespace apartado::cli {
 
@@ -18,12 +19,8 @@ inline constexpr int kExitOk = 0;        // every operation answered True
 inline constexpr int kExitRefused = 1;   // an operation answered False or failed
 inline constexpr int kExitBadInput = 2;  // bad usage or bad input; nothing was written
 
-// Bad usage or bad input, found before anything is written. The message names
-// what is wrong (file, table, row, column, field, line).
-class InputError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// Bad usage or bad input, found before anything is written.
+using host_json::InputError;
 
 struct HostOptions {
   // --db, else APARTADO_DB, else ./apartado.db.

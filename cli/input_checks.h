@@ -1,48 +1,20 @@
 #pragma once
-// What the host refuses in its input before the component sees any of it:
-// text the component could not write into its statements as text, and
-// numbers outside the ranges that keep every amount it computes finite.
-// Each check throws InputError naming the value.
+// What the host refuses in its arguments and session values before the
+// component sees any of them; the checks of values read as JSON or CSV are
+// shared with the C interface (value_checks.h). Each check throws InputError
+// naming the value.
 #include <CLI/CLI.hpp>
-#include <cstdint>
-#include <optional>
-#include <string>
 
 #include "host.h"
-#include "output.h"
+#include "value_checks.h"
 
 namespace apartado::cli {
 
-// The ranges numbers of the input must lie in (either sign): a line's
-// amounts, up to quantity x price x factors summed over a layaway, stay
-// far inside what a double holds.
-inline constexpr double kMaxQuantity = 1e9;  // quantities (Cantidad), stock included
-inline constexpr double kMaxFactor = 1e6;    // factors, rates, exchange rates, percentages
-inline constexpr double kMaxAmount = 1e12;   // prices, costs, amounts, limits, any other number
-
-// The largest magnitude a number named so may have: kMaxQuantity for a name
-// holding "Cantidad", kMaxFactor for "Factor", "Tasa", "Tipo_Cambio" or
-// "Porcentaje", kMaxAmount otherwise (in any letter case).
-double NumberLimit(const std::string& name);
-
-// Throws InputError "WHAT holds a single quote (') at character 3 ..." when
-// apartado::TextValueFault refuses the value; what names it ("field
-// \"Ap_Concepto\"", "FOLIO").
-void CheckText(const std::string& value, const std::string& what);
-
-// Throws InputError "WHAT must be a number from -L to L, not ..." unless the
-// value is finite and within NumberLimit(name).
-void CheckNumber(double value, const std::string& name, const std::string& what);
-
-// A value load writes in a column: text as CheckText (but descriptions,
-// columns named *_Descripcion, which the component never copies into a
-// statement), a number as CheckNumber by the column's name. where names
-// the file, table, row and column.
-void CheckLoadedValue(const std::string& column, const Json& value, const std::string& where);
-
-// A JSON whole number from -32768 to 32767 as a 16-bit integer; nullopt for
-// anything else (a number beyond 2^63 would otherwise wrap to a small one).
-std::optional<std::int16_t> ShortValue(const Json& value);
+using host_json::CheckLoadedValue;
+using host_json::CheckNumber;
+using host_json::CheckText;
+using host_json::kMaxQuantity;
+using host_json::ShortValue;
 
 // The session's --operator and --server-id (or their environment
 // variables): the component writes the operator into its rows.

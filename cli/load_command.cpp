@@ -20,6 +20,10 @@
 #include "queries.h"
 
 namespace apartado::cli {
+
+using host_json::ParseDocument;
+using host_json::ReadInput;
+
 namespace {
 
 struct PendingRow {

@@ -1,17 +1,16 @@
 #pragma once
 // How the host writes what it found: JSON objects and plain text tables.
 #include <iosfwd>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "apartado/recordset.h"
 #include "apartado/variant.h"
+#include "json_types.h"
 
 namespace apartado::cli {
 
-// Objects keep their members in the order they were written.
-using Json = nlohmann::ordered_json;
+using host_json::Json;
 
 // Writes the object on one line, followed by a newline. Bytes that are not
 // UTF-8 are replaced rather than refused.

@@ -12,7 +12,7 @@ demo=(
   libsoci-dev libboost-dev libsqlite3-dev libpq-dev unixodbc-dev
   nlohmann-json3-dev libcli11-dev
 )
-test=(sqlite3 libgtest-dev libgmock-dev googletest postgresql clang libclang-rt-dev)
+test=(sqlite3 libgtest-dev libgmock-dev googletest postgresql clang libclang-rt-dev python3-pytest)
 
 case "${1:-}" in
   demo) packages=("${demo[@]}") ;;

@@ -195,4 +195,11 @@ APARTADO_EXPORT void InstallServiceFactory(std::shared_ptr<ServiceFactory> facto
 // installs a new one meanwhile; throws Failure when none is installed.
 APARTADO_EXPORT std::shared_ptr<ServiceFactory> InstalledServiceFactory();
 
+// Discards the calling thread's module state (the services and settings its
+// start-up made), as when the library is unloaded from the thread: the next
+// object created on the thread runs the start-up again, with the factory
+// installed then. Objects of the thread still alive find no services from
+// then on: their operations fail as after a start-up that failed.
+APARTADO_EXPORT void DiscardModuleState();
+
 }  // namespace apartado

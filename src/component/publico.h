@@ -55,8 +55,4 @@ void Main();
 // Runs Main on this thread unless it already ran.
 void EnsureStarted();
 
-// Discards this thread's module state, as when the library is unloaded from
-// the thread; the next object runs the start-up again.
-void DiscardModuleState();
-
 }  // namespace apartado

@@ -256,7 +256,7 @@ void FillLeaves(cli::Json& object, int& counter) {
 }
 
 TEST(RecordJson, EveryFieldIsNamedAsInItsRecordInOrderAndReadBackAsWritten) {
-  cli::Json header = cli::EncabezadoToJson({}), line = cli::DetalleToJson({});
+  cli::Json header = host_json::EncabezadoToJson({}), line = host_json::DetalleToJson({});
   EXPECT_EQ(Keys(header),
             "Ap_Folio Ap_Fecha Ap_Fecha_Entrega Ap_Tabla Ap_Documento Ap_Referencia Ap_Comentario Mn_Cve_Moneda "
             "Ap_Tipo_Cambio Ap_Descuento_Global_Cuenta_Contable Ap_Descuento_Global_Factor "
@@ -273,10 +273,10 @@ TEST(RecordJson, EveryFieldIsNamedAsInItsRecordInOrderAndReadBackAsWritten) {
   FillLeaves(line, counter);
   tApEncabezado h;
   tApDetalle d;
-  cli::OverlayEncabezado(header, h);
-  cli::OverlayDetalle(line, d);
-  EXPECT_EQ(cli::EncabezadoToJson(h), header);
-  EXPECT_EQ(cli::DetalleToJson(d), line);
+  host_json::OverlayEncabezado(header, h);
+  host_json::OverlayDetalle(line, d);
+  EXPECT_EQ(host_json::EncabezadoToJson(h), header);
+  EXPECT_EQ(host_json::DetalleToJson(d), line);
 }
 
 }  // namespace

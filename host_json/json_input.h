@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "output.h"
+#include "json_types.h"
 
-namespace apartado::cli {
+namespace apartado::host_json {
 
 // The text of a file, or of in when path is "-". Throws InputError naming
 // the file when it is a directory or cannot be opened or read, with the
@@ -33,4 +33,4 @@ struct InputValue {
 // and column of a fault in a document, or a key an object gives twice.
 std::vector<InputValue> ParseObjects(const std::string& text, const std::string& name);
 
-}  // namespace apartado::cli
+}  // namespace apartado::host_json

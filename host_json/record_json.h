@@ -3,11 +3,13 @@
 // as nested objects, dates as ISO 8601 text ("2026-03-10T15:30:00"), the
 // opaque UserDef as its text.
 #include <string>
+#include <vector>
 
 #include "apartado/records.h"
-#include "output.h"
+#include "apartado/suite.h"
+#include "json_types.h"
 
-namespace apartado::cli {
+namespace apartado::host_json {
 
 // Every field of the record, in record order.
 Json EncabezadoToJson(const tApEncabezado& record);
@@ -22,4 +24,7 @@ Json DetalleToJson(const tApDetalle& record);
 void OverlayEncabezado(const Json& value, tApEncabezado& record, const std::string& prefix = "");
 void OverlayDetalle(const Json& value, tApDetalle& record, const std::string& prefix = "");
 
-}  // namespace apartado::cli
+// Messages the session reported, as [{"id", "title", "text"}, ...].
+Json MessagesToJson(const std::vector<suite::ReportedMessage>& messages);
+
+}  // namespace apartado::host_json

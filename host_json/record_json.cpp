@@ -7,10 +7,9 @@
 
 #include "apartado/date.h"
 #include "apartado/failure.h"
-#include "host.h"
-#include "input_checks.h"
+#include "value_checks.h"
 
-namespace apartado::cli {
+namespace apartado::host_json {
 namespace {
 
 // One list of fields per record serves both directions: a visitor is called
@@ -329,4 +328,11 @@ void OverlayDetalle(const Json& value, tApDetalle& record, const std::string& pr
   Overlay(value, record, prefix);
 }
 
-}  // namespace apartado::cli
+Json MessagesToJson(const std::vector<suite::ReportedMessage>& messages) {
+  Json list = Json::array();
+  for (const suite::ReportedMessage& m : messages)
+    list.push_back({{"id", m.errorId}, {"title", m.title}, {"text", m.message}});
+  return list;
+}
+
+}  // namespace apartado::host_json

@@ -8,9 +8,9 @@
 #include <set>
 #include <sstream>
 
-#include "host.h"
+#include "json_types.h"
 
-namespace apartado::cli {
+namespace apartado::host_json {
 namespace {
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; what
@@ -163,4 +163,4 @@ std::vector<InputValue> ParseObjects(const std::string& text, const std::string&
   return values;
 }
 
-}  // namespace apartado::cli
+}  // namespace apartado::host_json
