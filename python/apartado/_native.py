@@ -3,9 +3,6 @@ import ctypes
 import os
 from ctypes import POINTER, c_char_p, c_double, c_int, c_int16, c_int32, c_size_t, c_uint16, c_void_p
 
-SONAME = "libapartado_c.so.1"
-
-
 def _load():
     explicit = os.environ.get("APARTADO_C_LIBRARY")
     if explicit:
@@ -13,9 +10,9 @@ def _load():
     try:
         from . import _location
     except ImportError:  # not installed: the dynamic loader's search
-        return ctypes.CDLL(SONAME)
+        return ctypes.CDLL("libapartado_c.so")
     here = os.path.dirname(os.path.abspath(__file__))
-    return ctypes.CDLL(os.path.normpath(os.path.join(here, _location.LIBRARY_DIR, SONAME)))
+    return ctypes.CDLL(os.path.normpath(os.path.join(here, _location.LIBRARY_DIR, _location.SONAME)))
 
 
 lib = _load()
