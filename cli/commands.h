@@ -16,9 +16,20 @@ int InitCommand(Host& host);
 // one transaction across all files; "-" reads the input stream.
 int LoadCommand(Host& host, const std::vector<std::string>& files);
 
+// capture's options.
+struct CaptureOptions {
+  // --skip-captured: a layaway whose header carries an Ap_Referencia that
+  // stored rows carry already is skipped (and reported so).
+  bool skipCaptured = false;
+  // --progress: progress on stderr even when it is not a terminal.
+  bool progress = false;
+  // -q, --quiet: neither progress nor the summary.
+  bool quiet = false;
+};
+
 // capture FILE: captures layaways given as one object, an array of them or
 // JSON Lines.
-int CaptureCommand(Host& host, const std::string& file);
+int CaptureCommand(Host& host, const std::string& file, const CaptureOptions& options = {});
 
 // The operations on a stored layaway, by folio.
 enum class FolioOperation { Reserve, Release, Cancel, Finalize, Receivable };

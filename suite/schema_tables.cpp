@@ -186,7 +186,9 @@ std::vector<TableSpec> BuildTables() {
                                       {"Es_Cve_Estado", ColumnKind::Key, "'AC'", true},
                                       K("Oper_Baja"),
                                       D("Fecha_Baja")};
-  t.push_back({"Apartado", apartado, {"Ap_Folio", "Ap_ID"}, {}});
+  // A capture run again looks up the layaways already stored by reference.
+  t.push_back(
+      {"Apartado", apartado, {"Ap_Folio", "Ap_ID"}, {{"IX_Apartado_Referencia", {"Ap_Referencia"}, false, ""}}});
   t.push_back({"Cuenta_X_Cobrar",
                {PK("Sc_Cve_Sucursal"),
                 PK("Cxc_Folio"),
