@@ -171,7 +171,10 @@ status=0
 for target in "${targets[@]}"; do
   db=$(fresh "$program" $target)
   delay=$(awk -v seed="$RANDOM" -v within="$killWithin" 'BEGIN { srand(seed); printf "%.2f", 0.2 + rand() * (within - 0.2) }')
-  run "$program" --db "$db" capture "$work/layaways.jsonl" >"$work/first.out" 2>/dev/null &
+  # Started without a function or a subshell around it, so that $! is the
+  # program itself and the kill reaches it.
+  LD_LIBRARY_PATH="$(dirname "$program")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
+    "$program" --db "$db" capture "$work/layaways.jsonl" >"$work/first.out" 2>/dev/null &
   first=$!
   sleep "$delay"
   kill -KILL $first 2>/dev/null || true
