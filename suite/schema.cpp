@@ -144,8 +144,13 @@ void WriteAddedColumns(std::ostream& out, Backend backend, const TableSpec& tabl
 // correctly: the quantities stored are those the host and the services hold
 // (for magnitudes below 2^53 / 10^6).
 std::string SqliteRounded(const std::string& value) {
-  const std::string scale = "1" + std::string(kQuantityDecimals, '0');
-  return "round(" + value + " * " + scale + ") / " + scale;
+  // Appended piece by piece: GCC 12 at -O2 warns (-Wrestrict, wrongly) on
+  // "literal" + std::string&& here.
+  std::string scale(kQuantityDecimals + 1, '0');
+  scale[0] = '1';
+  std::string text = "round(";
+  text.append(value).append(" * ").append(scale).append(") / ").append(scale);
+  return text;
 }
 
 // True when some quantity of the row (its columns prefixed by `row`) is a
