@@ -129,9 +129,9 @@ echo "bulk capture: $layaways layaways of 10 lines ($lines lines, JSON Lines); $
 
 if [ "$mode" = time ]; then
   names=() programs=()
-  for spec in "$@"; do
-    names+=("${spec%%=*}")
-    programs+=("${spec#*=}")
+  for given in "$@"; do
+    names+=("${given%%=*}")
+    programs+=("${given#*=}")
   done
   declare -A seconds
   for ((r = 1; r <= rounds; r++)); do
