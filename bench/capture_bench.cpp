@@ -4,9 +4,12 @@
 // may run the capture are measured: every statement committing on its own,
 // and one transaction per layaway with a savepoint per line. Then the
 // per-line cost as the Apartado table grows, one transaction per layaway.
+// With --pg, the same comparison on a PostgreSQL server, and concurrent
+// clients there (postgres_bench.h).
 //
-//   capture_bench [--lines N] [--sizes 1000,10000,100000,1000000|''] [--rounds N] [--only memory|file]
+//   capture_bench [--lines N] [--sizes 1000,10000,100000,1000000|''] [--rounds N] [--only memory|file|pg]
 //                 [--mode autocommit|layaway] [--no-pin] [--quick]
+//                 [--pg URI [--pg-lines N] [--clients 1,2,4,8] [--client-lines N] [--client-rounds N]]
 //
 // --mode measures one way only; --sizes '' leaves out the growth.
 #include <sched.h>
@@ -30,20 +33,13 @@
 #include "apartado/failure.h"
 #include "apartado/suite.h"
 #include "capture_workload.h"
-#include "recording_services.h"
+#include "floor_comparison.h"
+#include "postgres_bench.h"
 
 namespace {
 
 using namespace apartado;
 using namespace apartado::bench;
-using Clock = std::chrono::steady_clock;
-
-double RunSteps(Database& db, const std::vector<bench::Step>& steps) {
-  const auto start = Clock::now();
-  bench::Replay(db, steps);
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() / ("apartado-bench-" + std::to_string(getpid()) + "-" + name))
       .string();
@@ -51,112 +47,6 @@ std::string TempPath(const std::string& name) {
 
 void RemoveDatabase(const std::string& path) {
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
-}
-
-// The component keeps its services once per thread: each measurement runs on
-// a thread of its own so that it starts with the factory installed for it.
-// The databases it uses are opened here and used by one thread at a time.
-template <typename Work>
-void OnFreshThread(Work work) {
-  std::exception_ptr failure;
-  std::thread worker([&] {
-    try {
-      work();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  worker.join();
-  if (failure) std::rethrow_exception(failure);
-}
-
-struct Figures {
-  double component = 0;  // seconds per line, median of the rounds
-  double floor = 0;
-  double ratio = 0;            // median of the rounds' ratios
-  double keptAnswers = 0;      // kept answers the component's connection gave, per line
-  std::size_t statements = 0;  // the component's own, per round
-};
-
-struct Comparison {
-  std::vector<std::pair<Mode, Figures>> byMode;
-  // Median of the rounds' autocommit / per-layaway component times, when
-  // both were measured.
-  std::optional<double> speedUp;
-};
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Component capture against the floor, each on its own fresh database, in
-// each of the given ways a host may run it. The floor replays what the
-// component's connection was asked: in autocommit every statement on its
-// own; per layaway the same statements inside the same transactions, the
-// savepoint of every line included, so that the floor runs everything SQLite
-// was sent on the component's behalf. Component and floor, and the ways
-// (which goes first takes turns), alternate round by round on the same
-// thread, so that all meet the same machine: a VM's neighbours move single
-// figures by tens of percent.
-Comparison CompareWithFloor(const std::string& componentPath, const std::string& floorPath,
-                            const std::vector<Mode>& modes, int lines, int rounds) {
-  std::shared_ptr<Database> componentDb = Database::Open(componentPath);
-  LoadCatalogue(*componentDb);
-  auto floorDb = Database::Open(floorPath);
-  LoadCatalogue(*floorDb);
-  suite::SuiteOptions options;
-  options.database = componentDb;
-  auto factory = std::make_shared<bench::RecordingFactory>(suite::MakeSuiteFactory(options));
-  InstallServiceFactory(factory);
-  struct Rounds {
-    std::vector<double> component, floor, ratio, kept;
-    std::size_t statements = 0;
-  };
-  std::vector<Rounds> byMode(modes.size());
-  auto measure = [&](Apartado& layaway, Mode mode, Rounds& into) {
-    factory->log.clear();
-    factory->recording = true;
-    const std::uint64_t keptBefore = componentDb->KeptAnswersGiven();
-    const double c = CaptureLines(layaway, lines, mode) / lines;
-    into.kept.push_back(static_cast<double>(componentDb->KeptAnswersGiven() - keptBefore) / lines);
-    factory->recording = false;
-    // The recorded folios are new to the floor's database, and the stock
-    // updates are relative, so the statements replay as they ran.
-    const double fl = RunSteps(*floorDb, factory->log) / lines;
-    into.component.push_back(c);
-    into.floor.push_back(fl);
-    into.ratio.push_back(c / fl);
-    into.statements = 0;
-    for (const bench::Step& step : factory->log) into.statements += step.kind == bench::Step::Kind::Statement;
-  };
-  OnFreshThread([&] {
-    Apartado layaway;
-    // Warm-up: caches, prepared statements.
-    for (const Mode mode : modes) CaptureLines(layaway, std::min(lines, 100), mode);
-    for (int r = 0; r < rounds; ++r) {
-      for (std::size_t k = 0; k < modes.size(); ++k) {
-        const std::size_t m = r % 2 == 0 ? k : modes.size() - 1 - k;
-        measure(layaway, modes[m], byMode[m]);
-      }
-    }
-  });
-  InstallServiceFactory(nullptr);
-  Comparison c;
-  for (std::size_t m = 0; m < modes.size(); ++m) {
-    const Rounds& r = byMode[m];
-    c.byMode.push_back(
-        {modes[m], {Median(r.component), Median(r.floor), Median(r.ratio), Median(r.kept), r.statements}});
-  }
-  if (modes.size() == 2) {
-    const Rounds& a = byMode[modes[0] == Mode::Autocommit ? 0 : 1];
-    const Rounds& b = byMode[modes[0] == Mode::Autocommit ? 1 : 0];
-    std::vector<double> speedUp;
-    for (int r = 0; r < rounds; ++r) speedUp.push_back(a.component[r] / b.component[r]);
-    c.speedUp = Median(speedUp);
-  }
-  return c;
 }
 
 void PrintComparison(const char* label, const Comparison& c) {
@@ -222,17 +112,38 @@ int PinToCurrentCpu() {
   return sched_setaffinity(0, sizeof set, &set) == 0 ? cpu : -1;
 }
 
+std::vector<int> Numbers(const std::string& list) {
+  std::vector<int> numbers;
+  std::stringstream in(list);
+  for (std::string s; std::getline(in, s, ',');) numbers.push_back(std::max(1, std::atoi(s.c_str())));
+  return numbers;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int lines = 5000;
   int rounds = 5;
   std::vector<long> sizes = {1000, 10000, 100000, 1000000};
-  bool memory = true, file = true, pin = true;
+  bool memory = true, file = true, pin = true, postgresOnly = false;
   std::vector<Mode> modes = {Mode::Autocommit, Mode::PerLayaway};
+  PostgresBench pg;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--lines" && i + 1 < argc) {
+    if (a == "--pg" && i + 1 < argc) {
+      pg.uri = argv[++i];
+    } else if (a == "--pg-lines" && i + 1 < argc) {
+      pg.lines = std::max(kLinesPerLayaway, std::atoi(argv[++i]));
+    } else if (a == "--clients" && i + 1 < argc) {
+      pg.clients = Numbers(argv[++i]);
+    } else if (a == "--client-lines" && i + 1 < argc) {
+      pg.clientLines = std::max(kLinesPerLayaway, std::atoi(argv[++i]));
+    } else if (a == "--client-rounds" && i + 1 < argc) {
+      pg.clientRounds = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--only" && i + 1 < argc && argv[i + 1] == std::string("pg")) {
+      postgresOnly = true;
+      ++i;
+    } else if (a == "--lines" && i + 1 < argc) {
       lines = std::atoi(argv[++i]);
     } else if (a == "--sizes" && i + 1 < argc) {
       sizes.clear();
@@ -253,22 +164,44 @@ int main(int argc, char** argv) {
       lines = 300;
       rounds = 1;
       sizes = {1000, 10000};
+      pg.lines = 300;
+      pg.rounds = 1;
+      pg.clients = {1, 2, 4};
+      pg.clientLines = 100;
     } else {
-      std::cerr << "usage: capture_bench [--lines N] [--sizes N,N,...|''] [--rounds N] [--only memory|file] "
-                   "[--mode autocommit|layaway] [--no-pin] [--quick]\n";
+      std::cerr << "usage: capture_bench [--lines N] [--sizes N,N,...|''] [--rounds N] [--only memory|file|pg] "
+                   "[--mode autocommit|layaway] [--no-pin] [--quick]\n"
+                   "                     [--pg URI [--pg-lines N] [--clients N,N,...] [--client-lines N] "
+                   "[--client-rounds N]]\n";
       return 2;
     }
   }
+  pg.modes = modes;
+  pg.rounds = rounds;
+  if (postgresOnly) {
+    if (pg.uri.empty()) {
+      std::cerr << "capture_bench: --only pg needs --pg URI\n";
+      return 2;
+    }
+    memory = file = false;
+    sizes.clear();
+  }
   try {
-    const int cpu = pin ? PinToCurrentCpu() : -1;
-    std::printf("Capture on SQLite with the reference suite, %d lines in layaways of %d lines; median of %d rounds",
-                lines, kLinesPerLayaway, rounds);
-    if (cpu >= 0) std::printf("; every thread on CPU %d", cpu);
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3)
+      std::printf("Machine: %u CPUs, load average %.2f %.2f %.2f\n", std::thread::hardware_concurrency(), load[0],
+                  load[1], load[2]);
+    cpu_set_t everyCpu;
+    sched_getaffinity(0, sizeof everyCpu, &everyCpu);
+    const int cpu = pin && (memory || file) ? PinToCurrentCpu() : -1;
+    std::printf("Capture with the reference suite in layaways of %d lines", kLinesPerLayaway);
+    if (cpu >= 0) std::printf("; every SQLite measuring thread on CPU %d", cpu);
     std::printf(
         "\n  autocommit:  no transaction, every statement commits on its own\n"
         "  per layaway: one transaction per layaway, a savepoint per line (as the command-line host captures)\n"
         "  floor: the component's statements replayed straight, in the same transactions and savepoints\n"
-        "  kept answers: look-ups the component's connection answered from its kept answers\n\n");
+        "  kept answers: look-ups the component's connection answered from its kept answers\n");
+    if (memory || file) std::printf("\nSQLite, %d lines; median of %d rounds\n", lines, rounds);
     // Each Database::Open of ":memory:" is a database of its own.
     if (memory) PrintComparison("in memory", CompareWithFloor(":memory:", ":memory:", modes, lines, rounds));
     if (file) {
@@ -287,6 +220,12 @@ int main(int argc, char** argv) {
       const std::vector<double> perLine = GrowthPerLine(sizes, onFile, lines, rounds);
       for (std::size_t i = 0; i < sizes.size(); ++i)
         std::printf("  %8ld stored rows: %8.1f us/line\n", sizes[i], 1e6 * perLine[i]);
+    }
+    if (!pg.uri.empty()) {
+      // The server's processes and the concurrent clients use every CPU.
+      sched_setaffinity(0, sizeof everyCpu, &everyCpu);
+      RunPostgresBench(pg);
+      if (getloadavg(load, 3) == 3) std::printf("Load average at the end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
     }
   } catch (const std::exception& e) {
     std::cerr << "capture_bench: " << e.what() << "\n";

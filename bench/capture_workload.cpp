@@ -18,17 +18,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kProducts = 20;
-
 std::string ProductKey(int i) {
   std::string key = "P";  // appended, not "P" + ...: g++ 12 -O3 warns falsely (-Wrestrict) on the latter
   key += std::to_string(100 + i);
   return key;
 }
 
-tApDetalle LineNumber(int n) {
+tApDetalle LineNumber(int n, const ProductRange& products) {
   tApDetalle d;
-  d.Producto.Pr_Cve_Producto = ProductKey(n % kProducts);
+  d.Producto.Pr_Cve_Producto = ProductKey(products.first + n % products.count);
   d.Tl_Cve_Talla = "00";
   d.Cl_Cve_Color = "00";
   d.Ap_Cantidad_1 = 2;
@@ -39,7 +37,10 @@ tApDetalle LineNumber(int n) {
 }
 
 // One layaway of lines first .. first + count - 1.
-void CaptureLayaway(Apartado& layaway, int first, int count, Mode mode) {
+void CaptureLayaway(Apartado& layaway, int first, int count, Mode mode, const ProductRange& products) {
+  std::vector<tApDetalle> lines;
+  for (int n = first; n < first + count; ++n) lines.push_back(LineNumber(n, products));
+  Operations operations(layaway);
   auto work = [&] {
     layaway.Nuevo();
     tApEncabezado h = layaway.Encabezado();
@@ -51,15 +52,17 @@ void CaptureLayaway(Apartado& layaway, int first, int count, Mode mode) {
     h.Ap_Tipo_Cambio = 1;
     h.Ap_Condicion_Venta = "CONT";
     layaway.Encabezado(h);
-    for (int n = first; n < first + count; ++n) {
+    // As the command-line host does: the stock rows first, in one order.
+    if (mode == Mode::PerLayaway) operations.HoldStock(StockRowsOf(layaway.Encabezado(), lines));
+    for (const tApDetalle& line : lines) {
       Boolean added;
       if (mode == Mode::Autocommit) {
-        layaway.Detalle(LineNumber(n));
+        layaway.Detalle(line);
         added = layaway.Add_Apartado_Detalle();
       } else {
-        OperationScope line(layaway);
-        layaway.Detalle(LineNumber(n));
-        added = line.Finish(layaway.Add_Apartado_Detalle());
+        OperationScope scope(layaway);
+        layaway.Detalle(line);
+        added = scope.Finish(layaway.Add_Apartado_Detalle());
       }
       if (!IsTrue(added)) throw Failure("capture refused a line: " + layaway.Error());
     }
@@ -68,13 +71,13 @@ void CaptureLayaway(Apartado& layaway, int first, int count, Mode mode) {
   if (mode == Mode::Autocommit) {
     work();
   } else {
-    Operations(layaway).Group(work);
+    operations.Group(work);
   }
 }
 
 }  // namespace
 
-void LoadCatalogue(Database& db) {
+void LoadCatalogue(Database& db, int products) {
   suite::CreateSchema(db);
   Transaction tx(db);
   auto T = [](const std::string& s) { return Variant::FromText(s); };
@@ -94,7 +97,7 @@ void LoadCatalogue(Database& db) {
   db.Command("INSERT INTO Talla (Tl_Cve_Talla, Tl_Descripcion) VALUES (:p1, :p2)", {T("00"), T("Sin talla")});
   db.Command("INSERT INTO Color (Cl_Cve_Color, Cl_Descripcion) VALUES (:p1, :p2)", {T("00"), T("Sin color")});
   db.Command("INSERT INTO Unidad (Un_Cve_Unidad, Un_Descripcion) VALUES (:p1, :p2)", {T("PZA"), T("Pieza")});
-  for (int i = 0; i < kProducts; ++i) {
+  for (int i = 0; i < products; ++i) {
     db.Command(
         "INSERT INTO Producto (Pr_Cve_Producto, Pr_Descripcion, Pr_Tipo_Producto, Pr_Tipo_Costeo, "
         "Pr_Unidad_Control_1, Pr_Unidad_Control_2, Pr_Unidad_Costo, Pr_Costo, Pr_Tasa_Impuesto) "
@@ -127,10 +130,10 @@ void Prefill(Database& db, long rows) {
 
 const char* ModeName(Mode mode) { return mode == Mode::Autocommit ? "autocommit" : "per layaway"; }
 
-double CaptureLines(Apartado& layaway, int lines, Mode mode) {
+double CaptureLines(Apartado& layaway, int lines, Mode mode, ProductRange products) {
   const auto start = Clock::now();
   for (int done = 0; done < lines; done += kLinesPerLayaway)
-    CaptureLayaway(layaway, done, std::min(kLinesPerLayaway, lines - done), mode);
+    CaptureLayaway(layaway, done, std::min(kLinesPerLayaway, lines - done), mode, products);
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 

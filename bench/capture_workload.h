@@ -6,10 +6,17 @@
 namespace apartado::bench {
 
 inline constexpr int kLinesPerLayaway = 10;
+inline constexpr int kProducts = 20;
 
-// The suite schema with one branch, warehouse, customer, seller and the
-// products the lines take, with stock enough for any run.
-void LoadCatalogue(Database& db);
+// The suite schema with one branch, warehouse, customer, seller and
+// `products` products, with stock enough for any run.
+void LoadCatalogue(Database& db, int products = kProducts);
+
+// The products a capture's lines take in turn: products first .. first + count - 1.
+struct ProductRange {
+  int first = 0;
+  int count = kProducts;
+};
 
 // Fills Apartado with rows of other folios, as years of stored layaways would.
 void Prefill(Database& db, long rows);
@@ -27,6 +34,6 @@ enum class Mode {
 const char* ModeName(Mode mode);
 
 // Captures `lines` lines in layaways of kLinesPerLayaway lines; answers seconds.
-double CaptureLines(Apartado& layaway, int lines, Mode mode);
+double CaptureLines(Apartado& layaway, int lines, Mode mode, ProductRange products = {});
 
 }  // namespace apartado::bench

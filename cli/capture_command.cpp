@@ -5,44 +5,38 @@
 #include "apartado/apartado.h"
 #include "apartado/number_text.h"
 #include "apartado/operation_scope.h"
+#include "capture.h"
 #include "capture_input.h"
+#include "capture_progress.h"
 #include "commands.h"
 #include "json_input.h"
-#include "output.h"
 #include "record_json.h"
 
 namespace apartado::cli {
 
-using host_json::DetalleToJson;
-using host_json::InputValue;
 using host_json::OverlayDetalle;
 using host_json::OverlayEncabezado;
-using host_json::ParseObjects;
 using host_json::ReadInput;
 
 namespace {
-
-// Long inputs report their progress on stderr every this many lines.
-constexpr int kProgressEvery = 1000;
-
-struct LineResult {
-  bool ok = false;
-  std::string error;
-  std::vector<suite::ReportedMessage> messages;
-  tApDetalle detalle;
-};
-
-struct LayawayResult {
-  bool ok = true;
-  std::string error;
-  std::string folio;
-  std::vector<LineResult> lines;
-};
 
 std::string JoinedTexts(const std::vector<suite::ReportedMessage>& messages) {
   std::string text;
   for (const auto& message : messages) text += (text.empty() ? "" : "\r\n") + message.message;
   return text;
+}
+
+// The folio of a stored layaway whose rows carry the reference, if any, read
+// in the caller's transaction. On PostgreSQL the reference is held first (a
+// lock until the transaction ends), so that two captures of it at once do
+// not both find none; SQLite's transaction holds the whole database.
+std::optional<std::string> FolioWithReference(Database& db, const std::string& reference) {
+  const std::vector<Variant> params = {Variant::FromText(reference)};
+  if (db.GetBackend() == Backend::PostgreSQL)
+    db.Query("SELECT COUNT(*) AS held FROM (SELECT pg_advisory_xact_lock(1101, hashtext(:p1))) h", params);
+  TableRecordset rows = db.Query("SELECT Ap_Folio FROM Apartado WHERE Ap_Referencia = :p1 ORDER BY Ap_Folio", params);
+  if (rows.Eof()) return std::nullopt;
+  return rows.Field("Ap_Folio").ToText();
 }
 
 // One line, in a transaction nested in its layaway's: Detalle, then, when
@@ -73,18 +67,24 @@ LineResult CaptureLine(Apartado& object, const Json& given, Host& host) {
 // Runs one layaway through the object as one transaction: Nuevo, Encabezado,
 // Apartar_Productos, then each line. What the lines stored is committed; a
 // failure of Nuevo or Encabezado leaves nothing. Run again whole when it
-// conflicts with another session's work.
-LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host& host,
-                             const std::function<void()>& lineDone) {
+// conflicts with another session's work. With skipCaptured, a layaway whose
+// reference is stored already is left alone.
+LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host& host, Database& db,
+                             bool skipCaptured) {
   LayawayResult result;
-  int linesDone = 0;
   std::vector<tApDetalle> lines(layaway.lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) OverlayDetalle(layaway.lines[i], lines[i]);
   Operations operations(object, host.options.Policy());
   try {
     operations.Group([&] {
       result = LayawayResult{};
-      linesDone = 0;
+      if (skipCaptured && !layaway.reference.empty()) {
+        if (std::optional<std::string> folio = FolioWithReference(db, layaway.reference)) {
+          result.skipped = true;
+          result.folio = *folio;
+          return kTrue;
+        }
+      }
       object.Nuevo();
       tApEncabezado header = object.Encabezado();
       OverlayEncabezado(layaway.header, header, "Encabezado.");
@@ -98,7 +98,6 @@ LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host
           result.error = line.error;
         }
         result.lines.push_back(std::move(line));
-        ++linesDone;
       }
       result.folio = object.Encabezado().Ap_Folio;
       return kTrue;
@@ -109,79 +108,49 @@ LayawayResult CaptureLayaway(Apartado& object, const LayawayInput& layaway, Host
     result.ok = false;
     result.error = failure.what();
   }
-  for (int i = 0; i < linesDone; ++i) lineDone();
   return result;
 }
 
-Json LinesJson(const LayawayResult& result) {
-  Json lines = Json::array();
-  for (const LineResult& line : result.lines) {
-    lines.push_back({{"Ap_ID", line.detalle.Ap_ID},
-                     {"ok", line.ok},
-                     {"error", line.error},
-                     {"messages", host_json::MessagesToJson(line.messages)},
-                     {"Detalle", DetalleToJson(line.detalle)}});
-  }
-  return lines;
-}
-
-// A committed layaway's result, at once: one line of text or of JSON, then
-// every refusal on stderr with the component's text exactly as it holds it.
-void PrintLayaway(Host& host, int number, const LayawayInput& input, const LayawayResult& r) {
-  std::size_t stored = 0;
-  for (const LineResult& line : r.lines) stored += line.ok ? 1 : 0;
-  if (host.options.json) {
-    PrintJson(host.out,
-              {{"layaway", number}, {"folio", r.folio}, {"ok", r.ok}, {"error", r.error}, {"lines", LinesJson(r)}});
-  } else {
-    host.out << "Layaway " << number << ": ";
-    if (r.lines.empty() && !r.ok) {
-      host.out << "failed, nothing stored";
-    } else {
-      host.out << "folio " << (r.folio.empty() ? "(none)" : r.folio) << ", " << stored << " of " << input.lines.size()
-               << (input.lines.size() == 1 ? " line" : " lines") << " stored";
-      if (stored < r.lines.size()) {
-        std::string refused;
-        for (std::size_t n = 0; n < r.lines.size(); ++n)
-          if (!r.lines[n].ok) refused += (refused.empty() ? "" : ", ") + std::to_string(n + 1);
-        host.out << " (refused: line " << refused << ")";
-      }
-    }
-    host.out << std::endl;
-  }
-  if (r.ok) return;
-  if (r.lines.empty()) PrintRefusal(host.err, input.where + " failed", r.error);
-  for (std::size_t n = 0; n < r.lines.size(); ++n) {
-    if (!r.lines[n].ok)
-      PrintRefusal(host.err, input.where + ", line " + std::to_string(n + 1) + " refused", r.lines[n].error);
-  }
-  host.out.flush();
-  host.err.flush();
+CaptureProgress::Style ProgressStyle(const Host& host, const CaptureOptions& options) {
+  if (options.quiet) return CaptureProgress::Style::None;
+  if (IsTerminal(host.err)) return CaptureProgress::Style::InPlace;
+  return options.progress ? CaptureProgress::Style::Lines : CaptureProgress::Style::None;
 }
 
 }  // namespace
 
-int CaptureCommand(Host& host, const std::string& file) {
+int CaptureCommand(Host& host, const std::string& file, const CaptureOptions& options) {
   const std::string name = file == "-" ? "stdin" : file;
   const std::vector<LayawayInput> inputs = ReadLayaways(ReadInput(file, host.in), name);
   int totalLines = 0;
   for (const LayawayInput& input : inputs) totalLines += static_cast<int>(input.lines.size());
 
-  host.InstallSuite(host.options.connectionString);
+  // The suite's connection on this thread is the host's too: a reference is
+  // looked up in the layaway's own transaction.
+  std::shared_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening());
+  host.InstallSuite(host.options.connectionString, db);
   Apartado object;
-  int linesDone = 0;
-  auto lineDone = [&] {
-    ++linesDone;
-    if (totalLines > kProgressEvery && linesDone % kProgressEvery == 0) {
-      host.err << "apartado: capture: " << linesDone << " of " << totalLines << " lines\n";
-    }
-  };
+  CaptureProgress progress(host.err, ProgressStyle(host, options), static_cast<int>(inputs.size()), totalLines);
+  // Results printed on the terminal the progress shows on would run into it.
+  const bool resultsOnTerminal = IsTerminal(host.err) && IsTerminal(host.out);
+  progress.Update();
   bool allOk = true;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    const LayawayResult result = CaptureLayaway(object, inputs[i], host, lineDone);
+    const LayawayResult result = CaptureLayaway(object, inputs[i], host, *db, options.skipCaptured);
+    const int lines = static_cast<int>(inputs[i].lines.size());
+    if (result.skipped) {
+      progress.Skipped(lines);
+    } else {
+      int stored = 0;
+      for (const LineResult& line : result.lines) stored += line.ok ? 1 : 0;
+      progress.Captured(lines, stored, !result.ok);
+    }
+    if (resultsOnTerminal || !result.ok) progress.Clear();
     PrintLayaway(host, static_cast<int>(i) + 1, inputs[i], result);
+    progress.Update();
     allOk = allOk && result.ok;
   }
+  progress.Finish();
   return allOk ? kExitOk : kExitRefused;
 }
 

@@ -35,6 +35,7 @@ LayawayInput CheckLayaway(const InputValue& input, const std::string& name, int 
         refuse(e.what());
       }
       layaway.header = given;
+      layaway.reference = scratch.Ap_Referencia;
     } else if (key == "Detalles") {
       if (!given.is_array()) refuse("field \"Detalles\" must be an array of lines");
       int lineNumber = 0;

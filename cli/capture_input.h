@@ -12,8 +12,9 @@ namespace apartado::cli {
 
 // One layaway of the input.
 struct LayawayInput {
-  std::string where;  // "NAME: layaway N (input line L)"
-  Json header;        // the given header fields (an empty object when none)
+  std::string where;      // "NAME: layaway N (input line L)"
+  Json header;            // the given header fields (an empty object when none)
+  std::string reference;  // the given Ap_Referencia, if any
   std::vector<Json> lines;
   std::optional<Boolean> apartarProductos;
 };

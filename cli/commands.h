@@ -22,9 +22,20 @@ struct LoadChoices {
 // transaction across all files, creating the schema where it is missing.
 int LoadCommand(Host& host, const LoadChoices& choices);
 
+// capture's options.
+struct CaptureOptions {
+  // --skip-captured: a layaway whose header carries an Ap_Referencia that
+  // stored rows carry already is skipped (and reported so).
+  bool skipCaptured = false;
+  // --progress: progress on stderr even when it is not a terminal.
+  bool progress = false;
+  // -q, --quiet: neither progress nor the summary.
+  bool quiet = false;
+};
+
 // capture FILE: captures layaways given as one object, an array of them or
 // JSON Lines.
-int CaptureCommand(Host& host, const std::string& file);
+int CaptureCommand(Host& host, const std::string& file, const CaptureOptions& options = {});
 
 // The operations on a stored layaway, by folio.
 enum class FolioOperation { Reserve, Release, Cancel, Finalize, Receivable };

@@ -31,10 +31,11 @@ std::vector<suite::ReportedMessage> MessageLog::Take() {
   return taken;
 }
 
-void Host::InstallSuite(const std::string& connectionString) {
+void Host::InstallSuite(const std::string& connectionString, std::shared_ptr<Database> database) {
   suite::SuiteOptions suiteOptions;
   suiteOptions.connectionString = connectionString;
   suiteOptions.statementTimeout = options.statementTimeout;
+  suiteOptions.database = std::move(database);
   suiteOptions.operatorKey = options.operatorKey;
   suiteOptions.serverId = options.serverId;
   suiteOptions.remote = options.remote;
@@ -100,6 +101,25 @@ Exit 1 when a line was refused.
 
 )";
 
+// capture: running a file again, progress.
+const char* const kCaptureRerunHelp =
+    R"(Running a file again: with --skip-captured, a layaway whose header carries an Ap_Referencia
+(not empty) that stored layaway rows carry already is skipped and reported as skipped ("skipped":
+true in JSON), so an interrupted capture of a file whose layaways each carry their own reference is
+finished by running it again without storing any layaway twice. Layaways without a reference are
+captured every time.
+Progress (lines and layaways done, lines per second, time left) and a closing summary go to stderr
+when it is a terminal, or with --progress; -q leaves them out. Nothing of it goes to stdout.
+
+)";
+
+void AddCaptureOptions(CLI::App* capture, CaptureOptions& options) {
+  capture->add_flag("--skip-captured", options.skipCaptured,
+                    "skip a layaway whose Ap_Referencia stored rows carry already");
+  capture->add_flag("--progress", options.progress, "progress and a summary on stderr even when it is not a terminal");
+  capture->add_flag("-q,--quiet", options.quiet, "no progress, no summary");
+}
+
 struct Choices {
   HostOptions options;
   LoadChoices load;
@@ -111,6 +131,7 @@ struct Choices {
   std::string topic;  // help COMMAND
   ProductRelease release;
   StockFilter filter;
+  CaptureOptions capture;
 };
 
 // Runs fn on a thread of its own and hands back its result or its exception.
@@ -137,7 +158,7 @@ int Dispatch(const std::string& command, Choices& c, Host& host) {
     RequireSuiteDatabase(host.options.connectionString, host.options.Opening(command == "show" || command == "stock"));
   if (command == "init") return InitCommand(host);
   if (command == "load") return LoadCommand(host, c.load);
-  if (command == "capture") return CaptureCommand(host, c.file);
+  if (command == "capture") return CaptureCommand(host, c.file, c.capture);
   if (command == "reserve") return FolioOperationCommand(host, FolioOperation::Reserve, c.folio);
   if (command == "release") return FolioOperationCommand(host, FolioOperation::Release, c.folio);
   if (command == "cancel") return FolioOperationCommand(host, FolioOperation::Cancel, c.folio, c.keepStock);
@@ -274,7 +295,8 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
 
   CLI::App* capture = app.add_subcommand("capture", "capture layaways from JSON: one object, an array or JSON Lines");
   capture->add_option("FILE", c.file, "the layaways; - reads stdin")->required();
-  capture->footer(std::string(kLayawayShape) + kCommandFooter);
+  AddCaptureOptions(capture, c.capture);
+  capture->footer(std::string(kLayawayShape) + kCaptureRerunHelp + kCommandFooter);
 
   AddFolio(app.add_subcommand("reserve", "Apartar: reserve the stock of every stored line of a layaway"), c,
            "the layaway's folio");

@@ -75,8 +75,9 @@ class Host {
 
   // Installs the reference suite over connectionString as the component's
   // service factory, with messages going to this host's log. The factory
-  // stays installed until the host is destroyed.
-  void InstallSuite(const std::string& connectionString);
+  // stays installed until the host is destroyed. Given a database (opened on
+  // the calling thread), the suite uses it instead of opening its own.
+  void InstallSuite(const std::string& connectionString, std::shared_ptr<Database> database = nullptr);
   ~Host();
 
   HostOptions options;

@@ -39,7 +39,7 @@ step "tests: unit, integration on SQLite and PostgreSQL"
 ctest --test-dir build/test --output-on-failure
 
 step "benchmark smoke run (figures only; nothing is asserted about time)"
-./build/test/bench/capture_bench --quick
+./build/test/bench/capture_bench --quick --pg "$APARTADO_TEST_PG"
 
 step "stock stress: workers killed at random on SQLite and PostgreSQL, then the invariants checked"
 ./build/test/bench/stock_stress --quick --db sqlite --db "$APARTADO_TEST_PG"

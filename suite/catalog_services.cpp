@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "apartado/failure.h"
+#include "catalogue_rows.h"
 #include "suite_services.h"
 #include "suite_texts.h"
 
@@ -41,20 +42,21 @@ std::vector<Variant> Texts(std::initializer_list<std::string> values) {
 
 // The first row whose key (and second key, when its column is given) match;
 // "" when none does or when excludedStatus is given and the row's
-// Es_Cve_Estado equals it. The whole number is not used.
+// Es_Cve_Estado equals it. The whole number is not used. The row is read
+// whole, so that asking for its other columns in the same transaction (on
+// SQLite, while nothing changed it) reads nothing more.
 std::string SuiteCatalogServices::LookupValue(const std::string& table, const std::string& keyColumn,
                                               const std::string& keyValue, const std::string& resultColumn,
                                               std::int32_t, const std::string& keyColumn2, const std::string& keyValue2,
                                               const std::string& excludedStatus) {
-  std::string sql = "SELECT " + RequireIdentifier(resultColumn);
-  if (!excludedStatus.empty()) sql += ", Es_Cve_Estado";
-  sql += " FROM " + RequireIdentifier(table) + " WHERE " + RequireIdentifier(keyColumn) + " = :p1";
-  std::vector<Variant> params = {Variant::FromText(keyValue)};
+  std::vector<std::string> columns = {RequireIdentifier(resultColumn)};
+  if (!excludedStatus.empty()) columns.push_back("Es_Cve_Estado");
+  RowKey key{RequireIdentifier(table), RequireIdentifier(keyColumn), keyValue, "", ""};
   if (!keyColumn2.empty()) {
-    sql += " AND " + RequireIdentifier(keyColumn2) + " = :p2";
-    params.push_back(Variant::FromText(keyValue2));
+    key.column2 = RequireIdentifier(keyColumn2);
+    key.value2 = keyValue2;
   }
-  TableRecordset rows = Db().CachedQuery(sql, params);
+  TableRecordset rows = RowsShowing(Db(), key, columns);
   if (rows.Eof()) return "";
   if (!excludedStatus.empty()) {
     const Variant status = rows.Field("Es_Cve_Estado");

@@ -144,8 +144,13 @@ void WriteAddedColumns(std::ostream& out, Backend backend, const TableSpec& tabl
 // correctly: the quantities stored are those the host and the services hold
 // (for magnitudes below 2^53 / 10^6).
 std::string SqliteRounded(const std::string& value) {
-  const std::string scale = "1" + std::string(kQuantityDecimals, '0');
-  return "round(" + value + " * " + scale + ") / " + scale;
+  // Appended piece by piece: GCC 12 at -O2 warns (-Wrestrict, wrongly) on
+  // "literal" + std::string&& here.
+  std::string scale(kQuantityDecimals + 1, '0');
+  scale[0] = '1';
+  std::string text = "round(";
+  text.append(value).append(" * ").append(scale).append(") / ").append(scale);
+  return text;
 }
 
 // True when some quantity of the row (its columns prefixed by `row`) is a
@@ -304,6 +309,32 @@ void WriteCancellationTrigger(std::ostream& out, Backend backend) {
   }
 }
 
+// The catalogue tables whose rows connections keep answers of across
+// transactions on PostgreSQL (Database::CachedQuery): every statement that
+// writes one raises its version in Version_Tabla, in the writer's own
+// transaction, so that a connection that finds a table's version unchanged
+// knows that no one changed its rows. The trigger fires whatever the
+// session's replication role (ENABLE ALWAYS), and the function runs with
+// the schema's search path whoever writes.
+const char* const kVersionedTables[] = {
+    "Sucursal", "Almacen", "Moneda", "Vendedor",       "Cliente",        "Condicion_Venta",      "Producto",
+    "Talla",    "Color",   "Unidad", "Producto_Talla", "Producto_Color", "Producto_Talla_Color", "Unidad_Conversion"};
+
+void WritePostgresTableVersions(std::ostream& out) {
+  out << "CREATE TABLE IF NOT EXISTS Version_Tabla (Vt_Tabla VARCHAR(63) PRIMARY KEY, Vt_Version BIGINT NOT NULL);\n"
+         "CREATE OR REPLACE FUNCTION Version_Tabla_Cambio() RETURNS trigger AS $$\nBEGIN\n"
+         "  INSERT INTO Version_Tabla (Vt_Tabla, Vt_Version) VALUES (TG_TABLE_NAME, 1)\n"
+         "  ON CONFLICT (Vt_Tabla) DO UPDATE SET Vt_Version = Version_Tabla.Vt_Version + 1;\n"
+         "  RETURN NULL;\nEND\n$$ LANGUAGE plpgsql SET search_path FROM CURRENT;\n";
+  for (const char* table : kVersionedTables) {
+    out << "INSERT INTO Version_Tabla (Vt_Tabla, Vt_Version) VALUES ('" << Lower(table)
+        << "', 1) ON CONFLICT (Vt_Tabla) DO NOTHING;\n"
+        << "CREATE OR REPLACE TRIGGER TR_" << table << "_Version AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON "
+        << table << " FOR EACH STATEMENT EXECUTE FUNCTION Version_Tabla_Cambio();\n"
+        << "ALTER TABLE " << table << " ENABLE ALWAYS TRIGGER TR_" << table << "_Version;\n";
+  }
+}
+
 // SQLite's ALTER TABLE has no IF NOT EXISTS: a column is added when the
 // table exists without it (a table still to be created gets every column).
 void AddMissingColumnsSqlite(Database& db) {
@@ -334,7 +365,10 @@ std::string SchemaScript(Backend backend) {
     WriteTable(out, backend, table);
     WriteAddedColumns(out, backend, table);
   }
-  if (backend == Backend::PostgreSQL) WritePostgresQuantityUpgrade(out);
+  if (backend == Backend::PostgreSQL) {
+    WritePostgresQuantityUpgrade(out);
+    WritePostgresTableVersions(out);
+  }
   if (backend == Backend::SQLite)
     for (const TableSpec& table : SuiteTables()) WriteQuantityRounding(out, table);
   WriteCancellationTrigger(out, backend);

@@ -289,10 +289,11 @@ std::vector<TableSpec> BuildTables() {
                                       {"Es_Cve_Estado", ColumnKind::Key, "'AC'", true, false, "'CA': cancelled"},
                                       K("Oper_Baja"),
                                       D("Fecha_Baja")};
+  // A capture run again looks up the layaways already stored by reference.
   t.push_back({"Apartado",
                apartado,
                {"Ap_Folio", "Ap_ID"},
-               {},
+               {{"IX_Apartado_Referencia", {"Ap_Referencia"}, false, ""}},
                std::string("Layaway lines, one row per line, by folio and line number: ") + kWrittenByComponent});
   t.push_back({"Cuenta_X_Cobrar",
                {PK("Sc_Cve_Sucursal"),

@@ -1,5 +1,6 @@
 // Warehouse capabilities, stock, costs and automatic lots.
 #include "apartado/failure.h"
+#include "catalogue_rows.h"
 #include "quantities.h"
 #include "suite_services.h"
 #include "suite_texts.h"
@@ -12,6 +13,8 @@ std::vector<Variant> FiveKeys(const std::string& branch, const std::string& ware
   return {Variant::FromText(branch), Variant::FromText(warehouse), Variant::FromText(product), Variant::FromText(size),
           Variant::FromText(colour)};
 }
+
+RowKey ProductRow(const std::string& product) { return {"Producto", "Pr_Cve_Producto", product, "", ""}; }
 
 const char* const kFiveKeysWhere =
     " WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2 AND Pr_Cve_Producto = :p3 AND Tl_Cve_Talla = :p4 AND "
@@ -28,14 +31,12 @@ double FirstNumber(TableRecordset rows, const std::string& column) {
 
 // The warehouse's Al_Maneja_* column: non-zero is True; an unknown warehouse
 // or a null column is False.
+// The warehouse row is read as the layaway's own look-up of it reads it
+// (warehouse key first), so that both share one answer.
 Boolean SuiteWarehouseServices::WarehouseFlag(const char* column, const std::string& branch,
                                               const std::string& warehouse) {
-  const double value =
-      FirstNumber(Db().CachedQuery(std::string("SELECT ") + column +
-                                       " FROM Almacen WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2",
-                                   {Variant::FromText(branch), Variant::FromText(warehouse)}),
-                  column);
-  return ToBoolean(value != 0);
+  const RowKey key{"Almacen", "Al_Cve_Almacen", warehouse, "Sc_Cve_Sucursal", branch};
+  return ToBoolean(FirstNumber(RowsShowing(Db(), key, {column}), column) != 0);
 }
 
 Boolean SuiteWarehouseServices::HandlesSizes(const std::string& branch, const std::string& warehouse) {
@@ -55,14 +56,13 @@ Boolean SuiteWarehouseServices::HandlesSeries(const std::string& branch, const s
 // (product type "04") Ek_Cantidad of its kit row, whichever control is asked.
 // No row answers 0. A control other than 1 or 2 throws Failure. Read afresh
 // every time, and held until the transaction ends: the reservation that
-// follows decides on it.
+// follows decides on it. Only the product's row may be an answer kept.
 double SuiteWarehouseServices::GetStock(const std::string& branch, const std::string& warehouse,
                                         const std::string& product, const std::string& size, const std::string& colour,
                                         std::int32_t control, const std::string&) {
   if (control != 1 && control != 2) throw Failure(texts::ControlUnitInvalid(control));
   const std::vector<Variant> keys = FiveKeys(branch, warehouse, product, size, colour);
-  TableRecordset type = Db().CachedQuery("SELECT Pr_Tipo_Producto FROM Producto WHERE Pr_Cve_Producto = :p1",
-                                         {Variant::FromText(product)});
+  TableRecordset type = RowsShowing(Db(), ProductRow(product), {"Pr_Tipo_Producto"});
   if (!type.Eof() && type.Field("Pr_Tipo_Producto").ToText() == "04")
     return FirstNumber(
         Db().Query(std::string("SELECT Ek_Cantidad FROM Existencia_Kit") + kFiveKeysWhere + ForUpdate(), keys),
@@ -72,18 +72,18 @@ double SuiteWarehouseServices::GetStock(const std::string& branch, const std::st
 }
 
 // Ex_Costo_Promedio of the stock row when above 0, else the product's
-// Pr_Costo, else 0. The quantity does not change the unit cost.
+// Pr_Costo, else 0. The quantity does not change the unit cost. The stock
+// row is read afresh (another session may have changed it since); the
+// product's row may be an answer kept.
 double SuiteWarehouseServices::GetCost(const std::string& branch, const std::string& warehouse,
                                        const std::string& product, const std::string& size, const std::string& colour,
                                        double, const std::string&) {
   const double average =
-      FirstNumber(Db().CachedQuery(std::string("SELECT Ex_Costo_Promedio FROM Existencia") + kFiveKeysWhere,
-                                   FiveKeys(branch, warehouse, product, size, colour)),
+      FirstNumber(Db().Query(std::string("SELECT Ex_Costo_Promedio FROM Existencia") + kFiveKeysWhere,
+                             FiveKeys(branch, warehouse, product, size, colour)),
                   "Ex_Costo_Promedio");
   if (average > 0) return average;
-  return FirstNumber(
-      Db().CachedQuery("SELECT Pr_Costo FROM Producto WHERE Pr_Cve_Producto = :p1", {Variant::FromText(product)}),
-      "Pr_Costo");
+  return FirstNumber(RowsShowing(Db(), ProductRow(product), {"Pr_Costo"}), "Pr_Costo");
 }
 
 // The lot of those five keys, not withdrawn, whose free quantity covers the

@@ -76,20 +76,31 @@ class APARTADO_EXPORT Database {
   // parameter.
   TableRecordset Query(const std::string& sql, const std::vector<Variant>& params = {});
   // Query, giving again the answer of an earlier run with the same parameters
-  // while it is provably still what the query would answer. Only on SQLite,
-  // and only for a query of one table ("SELECT ... FROM Table WHERE ...",
-  // no join, view or subquery): the answer is dropped when this connection
-  // writes that table (or a table whose triggers may write it), rolls back,
-  // runs a statement whose effect cannot be told from its text, or fails a
-  // statement; and it is given again only after PRAGMA data_version has shown
-  // that no other connection committed since, asked once per transaction
-  // begun here (which holds the write lock) and before every read otherwise
-  // (":memory:" has no other connection). Every other query, and every query
-  // on other backends, runs each time. Not for stock, lots, serial numbers,
-  // folios or receivables: those are read under locks.
+  // while it is provably still what the query would answer. Only for a
+  // query of one table ("SELECT ... FROM Table WHERE ...", no join, view or
+  // subquery): the answer is dropped when this connection writes that table
+  // (or a table whose triggers may write it), rolls back, runs a statement
+  // whose effect cannot be told from its text, or fails a statement.
+  // - SQLite: an answer is given again only after PRAGMA data_version has
+  //   shown that no other connection committed since, asked once per
+  //   transaction begun here (which holds the write lock) and before every
+  //   read otherwise (":memory:" has no other connection).
+  // - PostgreSQL: an answer is given again only inside the transaction
+  //   (begun here) it was read in, never outside one: under read committed
+  //   it is what this transaction already read and decided with. A query
+  //   calling a function other than common built-in ones runs each time,
+  //   and a statement calling one counts as of unknown effect. Triggers and
+  //   rules are read from the catalogue when first needed and again after
+  //   this connection changes the schema: one another session creates
+  //   while this connection is open is not seen.
+  // Every query on ODBC runs each time. Not for stock, lots, serial
+  // numbers, folios or receivables: those are read afresh, under locks.
   TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params = {});
   // How many times CachedQuery gave a kept answer instead of running.
   std::uint64_t KeptAnswersGiven() const;
+  // Statements every Database of this process sent to its database so far,
+  // transaction control included (what a server is asked, for benchmarks).
+  static std::uint64_t StatementsSent();
   // Runs a statement that answers no rows; returns the number of rows changed.
   long long Command(const std::string& sql, const std::vector<Variant>& params = {});
   // Runs a script of several statements separated by ';' (schema creation):

@@ -5,6 +5,8 @@
 #include <soci/soci.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 
+#include <atomic>
+
 #include "apartado/failure.h"
 #include "data/connection_string.h"
 #include "data/database_impl.h"
@@ -15,6 +17,8 @@
 
 namespace apartado {
 namespace {
+
+std::atomic<std::uint64_t> statementsSent{0};
 
 // A busy writer elsewhere is waited for this long before SQLite gives up.
 constexpr int kSqliteBusyTimeoutMs = 10000;
@@ -43,16 +47,70 @@ void ConfigurePostgres(soci::session& session, const OpenOptions& options) {
 // Kept answers learn of other connections' commits, and of the schema, here.
 std::unique_ptr<AnswerCache> SqliteAnswerCache(StatementCache& cache, bool privateDatabase) {
   return std::make_unique<AnswerCache>(
-      privateDatabase,
+      AnswerCache::Lifetime::Connection, privateDatabase,
       [&cache] {
+        Database::Impl::CountSent();
         TableRecordset versions =
             cache.Query("SELECT data_version, schema_version FROM pragma_data_version, pragma_schema_version", {});
         return std::make_pair(static_cast<std::int64_t>(versions.Field("data_version").ToDouble()),
                               static_cast<std::int64_t>(versions.Field("schema_version").ToDouble()));
       },
       [&cache] {
-        return cache.Query("SELECT type, tbl_name, sql FROM sqlite_schema WHERE type IN ('table', 'trigger')", {});
+        Database::Impl::CountSent();
+        return cache.Query(
+            "SELECT type, tbl_name, sql, NULL AS events FROM sqlite_schema WHERE type IN ('table', 'trigger')", {});
       });
+}
+
+// A table's version is kept while a statement-level trigger of the version
+// function fires on its every write (INSERT, UPDATE, DELETE, TRUNCATE:
+// tgtype 4 | 8 | 16 | 32, not per row), whatever the session's replication
+// role ('A').
+const char* const kTriggers =
+    " FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid JOIN pg_proc p ON p.oid = t.tgfoid ";
+const char* const kVersionTriggers =
+    "WHERE p.proname = 'version_tabla_cambio' AND t.tgenabled = 'A' AND (t.tgtype & 61) = 60 "
+    "AND pg_table_is_visible(c.oid)";
+
+}  // namespace
+
+const std::string& PostgresTableVersionsSql() {
+  static const std::string sql = std::string("SELECT c.relname::text AS tbl_name, v.Vt_Version AS version") +
+                                 kTriggers + "JOIN Version_Tabla v ON v.Vt_Tabla = c.relname::text " + kVersionTriggers;
+  return sql;
+}
+
+namespace {
+
+// On PostgreSQL answers live within their transaction, but for tables whose
+// version the schema keeps. The catalogue says which names are plain tables
+// (no view, partition or inheritance, whose rows other tables' writes
+// change), which writes fire a trigger or a rule of a table, and which
+// tables raise their version in Version_Tabla on every statement that
+// writes them. What a trigger function writes is not read from its body:
+// firing one counts as writing anything.
+std::unique_ptr<AnswerCache> PostgresAnswerCache(StatementCache& cache) {
+  auto schema = [&cache] {
+    Database::Impl::CountSent();
+    return cache.Query(
+        std::string("SELECT 'table' AS type, c.relname::text AS tbl_name, NULL::text AS sql, NULL::text AS events "
+                    "FROM pg_class c WHERE c.relkind = 'r' AND NOT c.relispartition AND pg_table_is_visible(c.oid) "
+                    "AND NOT EXISTS (SELECT 1 FROM pg_inherits i WHERE i.inhparent = c.oid OR i.inhrelid = c.oid) "
+                    "UNION ALL SELECT 'trigger', c.relname::text, NULL, CONCAT(CASE WHEN t.tgtype & 4 <> 0 THEN 'I' "
+                    "END, CASE WHEN t.tgtype & 16 <> 0 THEN 'U' END, CASE WHEN t.tgtype & 8 <> 0 THEN 'D' END) "
+                    "FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid WHERE pg_table_is_visible(c.oid) "
+                    "UNION ALL SELECT 'trigger', c.relname::text, NULL, CASE r.ev_type WHEN '2' THEN 'U' WHEN '3' "
+                    "THEN 'I' WHEN '4' THEN 'D' ELSE '' END FROM pg_rewrite r JOIN pg_class c ON c.oid = r.ev_class "
+                    "WHERE r.rulename <> '_RETURN' AND pg_table_is_visible(c.oid) "
+                    "UNION ALL SELECT 'versioned', c.relname::text, NULL, NULL") +
+            kTriggers + kVersionTriggers + " AND to_regclass('version_tabla') IS NOT NULL",
+        {});
+  };
+  auto versions = [&cache] {
+    Database::Impl::CountSent();
+    return cache.Query(PostgresTableVersionsSql(), {});
+  };
+  return std::make_unique<AnswerCache>(AnswerCache::Lifetime::Transaction, false, nullptr, schema, versions);
 }
 
 void RunSqliteScript(soci::session& session, const std::string& script) {
@@ -101,6 +159,7 @@ std::unique_ptr<Database> Database::Open(const std::string& connectionString, co
         impl->session.open(*soci::factory_postgresql(), target.SociConnect);
         ConfigurePostgres(impl->session, options);
         impl->postgres = static_cast<soci::postgresql_session_backend*>(impl->session.get_backend())->conn_;
+        impl->answers = PostgresAnswerCache(impl->cache);
         break;
       case Backend::ODBC:
         impl->session.open(*soci::factory_odbc(), target.SociConnect);
@@ -133,16 +192,35 @@ TableRecordset Database::Query(const std::string& sql, const std::vector<Variant
 
 TableRecordset Database::CachedQuery(const std::string& sql, const std::vector<Variant>& params) {
   Impl& m = *impl_;
-  if (!m.answers) return Query(sql, params);
+  // On PostgreSQL an answer is kept only inside a transaction that can go on.
+  const bool postgres = m.backend == Backend::PostgreSQL;
+  if (!m.answers || (postgres && m.Health() != TransactionHealth::Sound) || (postgres && m.depth == 0))
+    return Query(sql, params);
+  return m.KeptOrRun(sql, params, {postgres ? m.transactionSerial : 0, postgres});
+}
+
+TableRecordset Database::Impl::KeptOrRun(const std::string& sql, const std::vector<Variant>& params,
+                                         const AnswerCache::Scope& scope) {
   try {
-    const std::string table = m.answers->KeepableTable(sql);
-    if (table.empty()) return Query(sql, params);
-    m.answers->Refresh(m.HoldsWriteLock(), m.transactionSerial);
-    return m.cache.CachedQuery(sql, params, *m.answers, table);
+    const std::string table = answers->KeepableTable(sql);
+    if (table.empty()) {
+      TableRecordset rows = cache.Query(sql, params);
+      Ran(sql);
+      return rows;
+    }
+    answers->Refresh(HoldsWriteLock(), transactionSerial);
+    const std::uint64_t given = answers->Given();
+    TableRecordset rows = cache.CachedQuery(sql, params, *answers, table, scope);
+    if (answers->Given() == given) CountSent();
+    return rows;
   } catch (const soci::soci_error& e) {
-    m.Fail(e);
+    Fail(e);
   }
 }
+
+void Database::Impl::CountSent() { statementsSent.fetch_add(1, std::memory_order_relaxed); }
+
+std::uint64_t Database::StatementsSent() { return statementsSent.load(std::memory_order_relaxed); }
 
 std::uint64_t Database::KeptAnswersGiven() const { return impl_->answers ? impl_->answers->Given() : 0; }
 

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "apartado/database.h"
 #include "data/answer_cache.h"
@@ -19,6 +21,10 @@ struct pg_conn;
 
 namespace apartado {
 
+// The versions of the tables whose answers are kept across transactions on
+// PostgreSQL (AnswerCache::TableVersions).
+const std::string& PostgresTableVersionsSql();
+
 // Member order matters: the prepared statements go before the session they
 // were made on.
 struct Database::Impl {
@@ -29,7 +35,7 @@ struct Database::Impl {
   soci::session session;
   SociConnection connection{*this};
   StatementCache cache{session, backend == Backend::PostgreSQL};
-  std::unique_ptr<AnswerCache> answers;  // SQLite only
+  std::unique_ptr<AnswerCache> answers;  // SQLite and PostgreSQL
   // The backend's own handle, for what SOCI does not offer.
   sqlite_api::sqlite3* sqlite = nullptr;
   pg_conn* postgres = nullptr;
@@ -48,13 +54,22 @@ struct Database::Impl {
   [[noreturn]] void Fail(std::string message, bool conflict);
   // After a statement of this text ran: kept answers follow what it wrote.
   void Ran(std::string_view sql) {
+    CountSent();
     if (answers) answers->Ran(sql);
   }
+  // One more statement sent to the database (Database::StatementsSent).
+  static void CountSent();
+  // A kept answer when one holds in this scope, else the query run (and its
+  // answer kept when its one table allows).
+  TableRecordset KeptOrRun(const std::string& sql, const std::vector<Variant>& params, const AnswerCache::Scope& scope);
   // Runs a statement the database layer itself owns (transaction control).
   void Exec(const std::string& sql);
 
   // Database::Begin, Commit, Rollback, Health, HoldLayaway, HoldStock.
   void Begin();
+  // PostgreSQL: BEGIN and the table versions kept answers depend on, in one
+  // round trip.
+  void BeginReadingTableVersions();
   void Commit();
   void Rollback();
   TransactionHealth Health() const;

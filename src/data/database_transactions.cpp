@@ -62,6 +62,7 @@ void Database::Impl::Fail(std::string message, bool conflict) {
 }
 
 void Database::Impl::Exec(const std::string& sql) {
+  CountSent();
   try {
     session << sql;
   } catch (const soci::soci_error& e) {
@@ -98,7 +99,10 @@ void Database::Impl::Begin() {
         Exec("BEGIN IMMEDIATE");
         break;
       case Backend::PostgreSQL:
-        Exec("BEGIN");
+        if (answers && answers->KeepsTableVersions())
+          BeginReadingTableVersions();
+        else
+          Exec("BEGIN");
         break;
       case Backend::ODBC:
         Exec("BEGIN TRANSACTION");
@@ -109,6 +113,26 @@ void Database::Impl::Begin() {
     Exec((backend == Backend::ODBC ? "SAVE TRANSACTION " : "SAVEPOINT ") + SavepointName(depth));
   }
   ++depth;
+}
+
+void Database::Impl::BeginReadingTableVersions() {
+  CountSent();
+  // Both run as one simple query: the transaction stays open after it.
+  PGresult* result = PQexec(postgres, ("BEGIN; " + PostgresTableVersionsSql()).c_str());
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+    const char* primary = result != nullptr ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    std::string message = primary != nullptr ? primary : PQerrorMessage(postgres);
+    PQclear(result);
+    if (PQtransactionStatus(postgres) != PQTRANS_IDLE) PQclear(PQexec(postgres, "ROLLBACK"));
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    throw Failure(message);
+  }
+  std::vector<std::vector<Variant>> rows;
+  for (int r = 0; r < PQntuples(result); ++r)
+    rows.push_back({Variant::FromText(PQgetvalue(result, r, 0)), Variant::FromText(PQgetvalue(result, r, 1))});
+  PQclear(result);
+  // The serial the transaction is about to take.
+  answers->TransactionBegun(transactionSerial + 1, TableRecordset({"tbl_name", "version"}, std::move(rows)));
 }
 
 void Database::Impl::Commit() {
@@ -161,6 +185,7 @@ void Database::Impl::HoldLayaway(const std::string& folio) {
   if (backend != Backend::PostgreSQL || depth == 0) return;
   const std::vector<Variant> params = {Variant::FromText(folio)};
   try {
+    for (int k = 0; k < 3; ++k) CountSent();
     cache.Query("SELECT Ap_ID FROM Apartado WHERE Ap_Folio = :p1 ORDER BY Ap_ID COLLATE \"C\" FOR UPDATE", params);
     cache.Query(LayawayStockRows("Existencia"), params);
     cache.Query(LayawayStockRows("Existencia_Kit"), params);
@@ -181,7 +206,12 @@ void Database::Impl::HoldStock(const std::vector<StockRowKey>& keys) {
       params.push_back(Variant::FromText(*part));
   }
   try {
-    for (const char* table : {"Existencia", "Existencia_Kit"}) cache.Query(StockRows(table, sorted.size()), params);
+    // Both tables in one statement, the plain stock rows first.
+    CountSent();
+    cache.Query("WITH e AS (" + StockRows("Existencia", sorted.size()) + "), k AS (" +
+                    StockRows("Existencia_Kit", sorted.size()) +
+                    ") SELECT (SELECT COUNT(*) FROM e) AS e, (SELECT COUNT(*) FROM k) AS k",
+                params);
   } catch (const soci::soci_error& e) {
     Fail(e);
   }

@@ -212,7 +212,8 @@ TableRecordset StatementCache::Query(const std::string& sql, const std::vector<V
 }
 
 TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::vector<Variant>& params,
-                                           AnswerCache& answers, const std::string& table) {
+                                           AnswerCache& answers, const std::string& table,
+                                           const AnswerCache::Scope& scope) {
   std::string key = KeyOf(sql, params, true);
   try {
     Entry& entry = Prepared(key, sql, params, true);
@@ -221,11 +222,12 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
     // parameters' kinds (a short key hashes fast), then the values bound.
     std::string answerKey(reinterpret_cast<const char*>(&entry.Id), sizeof entry.Id);
     entry.AppendBoundKey(answerKey);
-    if (const TableRecordset* kept = answers.Find(answerKey, table)) {
+    const TableRecordset* kept = answers.Find(answerKey, table, scope);
+    if (kept != nullptr) {
       answers.CountGiven();
       return *kept;
     }
-    const AnswerCache::Stamp stamp = answers.StampOf(table);
+    const AnswerCache::Stamp stamp = answers.StampOf(table, scope);
     TableRecordset rows = ReadAll(*entry.Statement, entry.Row);
     answers.Keep(answerKey, stamp, rows);
     return rows;

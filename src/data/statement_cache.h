@@ -37,10 +37,10 @@ class StatementCache {
   // All the rows the statement answers.
   TableRecordset Query(const std::string& sql, const std::vector<Variant>& params);
   // Query, giving again the answer `answers` keeps for these parameters
-  // while it holds; a new answer is kept there. `table` is the one table
-  // the statement reads (AnswerCache::KeepableTable).
+  // while it holds in `scope`; a new answer is kept there for `scope`.
+  // `table` is the one table the statement reads (AnswerCache::KeepableTable).
   TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params, AnswerCache& answers,
-                             const std::string& table);
+                             const std::string& table, const AnswerCache::Scope& scope);
   // Runs a statement answering no rows; the number of rows it changed.
   long long Command(const std::string& sql, const std::vector<Variant>& params);
   // Forgets every statement (before the schema they were prepared on changes).

@@ -366,4 +366,96 @@ std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view tri
   return written;
 }
 
+namespace {
+
+// Calls fn(word, before, next) for each word outside quotes and comments:
+// before is the last character ahead of the word that is not blank, next
+// the first after it and the blanks that follow ('\0' at the end). Stops
+// when fn answers true, and answers whether it did.
+template <typename Fn>
+bool AnyWord(std::string_view text, Fn fn) {
+  char before = ' ';
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t after = SkipQuotedOrComment(kSqlite, text, i);
+    if (after != i) {
+      before = text[i];
+      i = after;
+    } else if (IsWordChar(text[i])) {
+      const std::size_t start = i;
+      while (i < text.size() && IsWordChar(text[i])) ++i;
+      std::size_t j = i;
+      while (j < text.size() && IsBlank(text[j])) ++j;
+      if (fn(text.substr(start, i - start), before, j < text.size() ? text[j] : '\0')) return true;
+      before = text[i - 1];
+    } else {
+      if (!IsBlank(text[i])) before = text[i];
+      ++i;
+    }
+  }
+  return false;
+}
+
+bool SameWord(std::string_view word, std::string_view upper) {
+  if (word.size() != upper.size()) return false;
+  for (std::size_t k = 0; k < word.size(); ++k)
+    if (std::toupper(static_cast<unsigned char>(word[k])) != upper[k]) return false;
+  return true;
+}
+
+}  // namespace
+
+char WriteEventsOf(std::string_view text) {
+  const std::vector<std::string> tokens = Tokens(text, 4);
+  std::size_t first = 0;
+  while (first < tokens.size() && tokens[first] == "(") ++first;
+  if (first == tokens.size()) return kOnAnyWrite;
+  const std::string& verb = tokens[first];
+  const std::string& option = first + 2 < tokens.size() && tokens[first + 1] == "OR" ? tokens[first + 2] : "";
+  if (option == "REPLACE") return kOnAnyWrite;  // conflicting rows are deleted first
+  if (verb == "DELETE") return kOnDelete;
+  if (verb == "UPDATE") return kOnUpdate;
+  if (verb != "INSERT") return kOnAnyWrite;
+  const bool upsert = AnyWord(text, [](std::string_view word, char, char) { return SameWord(word, "CONFLICT"); });
+  return upsert ? kOnInsert | kOnUpdate : kOnInsert;
+}
+
+bool CallsUnknownFunction(std::string_view text) {
+  // Keywords a '(' may follow, and built-in functions that write nothing.
+  static const std::string_view kKnown[] = {"ALL",       "AND",      "ANY",
+                                            "AS",        "BETWEEN",  "BY",
+                                            "CASE",      "CONFLICT", "DISTINCT",
+                                            "ELSE",      "EXISTS",   "FILTER",
+                                            "FROM",      "HAVING",   "IN",
+                                            "IS",        "JOIN",     "LIKE",
+                                            "LIMIT",     "NOT",      "OFFSET",
+                                            "ON",        "OR",       "OVER",
+                                            "RETURNING", "ROW",      "SELECT",
+                                            "SET",       "SOME",     "THEN",
+                                            "USING",     "VALUES",   "WHEN",
+                                            "WHERE",     "ABS",      "AVG",
+                                            "CAST",      "HASHTEXT", "PG_ADVISORY_XACT_LOCK",
+                                            "CEIL",      "COALESCE", "CONCAT",
+                                            "COUNT",     "EXTRACT",  "FLOOR",
+                                            "GETDATE",   "GREATEST", "IFNULL",
+                                            "LEAST",     "LENGTH",   "LOWER",
+                                            "LTRIM",     "MAX",      "MIN",
+                                            "NOW",       "NULLIF",   "REPLACE",
+                                            "ROUND",     "RTRIM",    "SUBSTR",
+                                            "SUBSTRING", "SUM",      "TRIM",
+                                            "TYPEOF",    "UPPER"};
+  std::string_view previous;
+  return AnyWord(text, [&](std::string_view word, char before, char next) {
+    const std::string_view last = previous;
+    previous = word;
+    if (next != '(' || std::isdigit(static_cast<unsigned char>(word[0]))) return false;
+    if (before == '.') return true;  // a function named with its schema
+    // A type's modifiers ("::numeric(20,6)", "AS numeric(20,6)"), a table's column list.
+    if (before == ':' || SameWord(last, "AS") || SameWord(last, "INTO") || SameWord(last, "TABLE")) return false;
+    for (const std::string_view known : kKnown)
+      if (SameWord(word, known)) return false;
+    return true;
+  });
+}
+
 }  // namespace apartado

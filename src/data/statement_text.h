@@ -61,6 +61,22 @@ struct StatementEffect {
 };
 StatementEffect EffectOf(std::string_view text);
 
+// The trigger events a write may fire, as bits: an INSERT fires insert
+// triggers (update ones too with ON CONFLICT, an upsert), an UPDATE update
+// triggers, a DELETE delete triggers; anything else (REPLACE, INSERT OR
+// REPLACE, a text not told) any.
+inline constexpr char kOnInsert = 1;
+inline constexpr char kOnUpdate = 2;
+inline constexpr char kOnDelete = 4;
+inline constexpr char kOnAnyWrite = kOnInsert | kOnUpdate | kOnDelete;
+char WriteEventsOf(std::string_view text);
+
+// True when the text calls a function other than the common built-in ones
+// that write nothing (COUNT, SUM, COALESCE, LOWER, GETDATE, ...): a word
+// followed by '(' that is neither such a function, a keyword nor a table's
+// column list (INSERT INTO t (...)). On a server a function may write.
+bool CallsUnknownFunction(std::string_view text);
+
 // The one table a query of a single table reads ("SELECT ... FROM t WHERE
 // ...": no join, subquery, compound or second FROM), in lower case; "" for
 // a text of any other shape.

@@ -78,10 +78,17 @@ TEST_P(SuiteCatalogTest, LookupValueMatchesKeysHonoursTheExcludedStatusAndKeepsT
   };
   for (const auto& c : cases)
     EXPECT_EQ(catalog_->LookupValue(c[0], c[1], c[2], c[3], 0, c[4], c[5], c[6]), c[7]) << c[0] << " " << c[2];
-  // A table the database does not have fails with the database's own message.
-  std::string message = Thrown([&] { catalog_->LookupValue("Nada", "Na_Cve", "1", "Na_X", 0, "", "", ""); });
-  for (char& ch : message) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  EXPECT_NE(message.find("nada"), std::string::npos) << message;
+  // A table or a column the database does not have fails with the
+  // database's own message, whether a row matches or not.
+  for (const auto& [table, key, column] :
+       {std::tuple{"Nada", "1", "Na_X"}, {"Moneda", "MXN", "Mn_Nada"}, {"Moneda", "EUR", "Mn_Nada"}}) {
+    std::string message = Thrown([&] {
+      catalog_->LookupValue(table, table == std::string("Nada") ? "Na_Cve" : "Mn_Cve_Moneda", key, column, 0, "", "",
+                            "");
+    });
+    for (char& ch : message) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_NE(message.find("nada"), std::string::npos) << message;
+  }
 }
 
 TEST_P(SuiteCatalogTest, ProductRelationsAndUnitFactorsIgnoreWithdrawnRows) {
@@ -98,8 +105,10 @@ TEST_P(SuiteCatalogTest, ProductRelationsAndUnitFactorsIgnoreWithdrawnRows) {
   // A unit factor: the product's own row, else the shared one (empty product), else 0.
   for (const auto& [product, from, to, factor, status] :
        {std::tuple{"P1", "CAJ", "PZA", 12.0, "AC"}, {"", "CAJ", "PZA", 10.0, "AC"}, {"P1", "LT", "ML", 9.0, "BA"}})
-    Insert("Unidad_Conversion", {{"Pr_Cve_Producto", T(product)}, {"Un_Cve_Unidad_Origen", T(from)},
-                                 {"Un_Cve_Unidad_Destino", T(to)}, {"Uc_Factor", N(factor)},
+    Insert("Unidad_Conversion", {{"Pr_Cve_Producto", T(product)},
+                                 {"Un_Cve_Unidad_Origen", T(from)},
+                                 {"Un_Cve_Unidad_Destino", T(to)},
+                                 {"Uc_Factor", N(factor)},
                                  {"Es_Cve_Estado", T(status)}});
   EXPECT_EQ(catalog_->GetUnitFactor("P1", "CAJ", "PZA"), 12);
   EXPECT_EQ(catalog_->GetUnitFactor("P2", "CAJ", "PZA"), 10);

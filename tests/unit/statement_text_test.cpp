@@ -76,6 +76,28 @@ TEST(StatementText, PlaceholdersAreRenumberedPerOccurrence) {
   EXPECT_EQ(NumberPlaceholders("SELECT :p1x, :param, :p", 1).Sql, "SELECT :p1x, :param, :p");
 }
 
+// Which triggers a write fires, and whether a statement may run a function
+// that writes: what kept answers on a server rely on.
+TEST(StatementText, WritesTellTheTriggerEventsTheyFireAndUnknownFunctionsAreFound) {
+  const std::pair<const char*, char> events[] = {
+      {"INSERT INTO t VALUES ('ON CONFLICT')", kOnInsert},
+      {"insert into t values (1) on conflict (k) do update set v = 2", kOnInsert | kOnUpdate},
+      {"INSERT OR REPLACE INTO t VALUES (1)", kOnAnyWrite},
+      {"REPLACE INTO t VALUES (1)", kOnAnyWrite},
+      {"UPDATE t SET v = 1", kOnUpdate},
+      {"DELETE FROM t", kOnDelete},
+      {"MERGE INTO t USING s ON true WHEN MATCHED THEN DELETE", kOnAnyWrite}};
+  for (const auto& [text, fired] : events) EXPECT_EQ(static_cast<int>(WriteEventsOf(text)), fired) << text;
+  for (const char* known :
+       {"SELECT COUNT(*) FROM t WHERE k IN (SELECT k FROM u) AND COALESCE(e, '') <> 'f(x)'",
+        "INSERT INTO t (a, b) VALUES (1, GETDATE())", "SELECT CAST(a AS numeric(20,6)), b::numeric(20,6) FROM t",
+        "UPDATE t SET v = lower(v) WHERE EXISTS (SELECT 1)", "SELECT a FROM t -- writer(1)\n"})
+    EXPECT_FALSE(CallsUnknownFunction(known)) << known;
+  for (const char* unknown : {"SELECT writer(1)", "SELECT a FROM t WHERE nextval ('s') > 0",
+                              "UPDATE t SET v = public.lower(v)", "INSERT INTO t VALUES (writer())"})
+    EXPECT_TRUE(CallsUnknownFunction(unknown)) << unknown;
+}
+
 TEST(ConnectionString, NamesTheBackendsConnectStringOrWhyItIsRefused) {
   for (const char* path : {"/var/lib/my data/a.db", "C:\\datos\\a.db", ":memory:"})
     EXPECT_EQ(ParseConnectionString(path).SociConnect, path);

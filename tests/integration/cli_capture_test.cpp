@@ -1,0 +1,236 @@
+// The capture command run again over a file it partly stored, and what it
+// tells on stderr while it runs: through Run with string streams, and
+// through the real program (killed midway; stderr on a terminal), on each
+// backend.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "demo_catalogue.h"
+#include "host.h"
+#include "integration/test_databases.h"
+
+extern char** environ;
+
+namespace apartado::testing {
+namespace {
+
+using nlohmann::json;
+
+class CliCaptureTest : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    dir_ = std::filesystem::temp_directory_path() / ("apartado-cli-capture-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    ASSERT_EQ(Cli({"init"}).status, 0);
+    ASSERT_EQ(Cli({"load", File("catalogue.json", cli::demo::Catalogue().dump())}).status, 0);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  struct Result {
+    int status;
+    std::string out, err;
+  };
+  Result Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--db", GetParam()});
+    std::ostringstream out, err;
+    std::istringstream in;
+    const int status = cli::Run(args, out, err, in);
+    return {status, out.str(), err.str()};
+  }
+  std::string File(const std::string& name, const std::string& content) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+  // JSON Lines: one layaway of one chair per reference ("" gives none).
+  std::string Layaways(const std::vector<std::string>& references) {
+    std::string lines;
+    for (const std::string& reference : references) {
+      json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
+          "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"},
+          "Cliente": {"Cl_Cve_Cliente": "C001"}, "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"},
+          "Detalles": [{"Producto": {"Pr_Cve_Producto": "P100"}, "Ap_Cantidad_1": 1, "Ap_Unidad_1": "PZA",
+                        "Ap_Cantidad_Control_2": 1}]})");
+      if (!reference.empty()) layaway["Encabezado"]["Ap_Referencia"] = reference;
+      lines += layaway.dump() + "\n";
+    }
+    return File("layaways.jsonl", lines);
+  }
+  long long Scalar(const std::string& sql) { return static_cast<long long>(Db().Query(sql).Field("n").ToDouble()); }
+
+  // Starts the program on this database with args; stdout and stderr go to
+  // the descriptors given.
+  pid_t Start(std::vector<std::string> args, int out, int err) {
+    args.insert(args.begin(), {APARTADO_CLI_PATH, "--db", GetParam()});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&files, out, 1);
+    posix_spawn_file_actions_adddup2(&files, err, 2);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    return pid;
+  }
+  static std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+  }
+  static int ExitStatus(pid_t pid) {
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissing) {
+  ASSERT_EQ(Cli({"capture", Layaways({"R1", "R2"})}).status, 0);  // the run that was cut short
+  const std::string file = Layaways({"R1", "R2", "R3", ""});
+  const Result again = Cli({"--json", "capture", "--skip-captured", file});
+  ASSERT_EQ(again.status, 0) << again.err;
+  std::istringstream printed(again.out);
+  std::vector<json> results;
+  for (std::string line; std::getline(printed, line);) results.push_back(json::parse(line));
+  ASSERT_EQ(results.size(), 4u);
+  EXPECT_EQ(results[0]["skipped"], true);
+  EXPECT_EQ(results[0]["folio"], "0000000001");
+  EXPECT_EQ(results[0]["ok"], true);
+  EXPECT_EQ(results[1]["folio"], "0000000002");
+  EXPECT_EQ(results[2].contains("skipped"), false);
+  EXPECT_EQ(results[2]["lines"].size(), 1u);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), 4);  // R1, R2, R3 and the one without reference
+  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Apartado_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"), 4);
+
+  const Result text = Cli({"capture", "--skip-captured", file});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("Layaway 3: skipped, reference R3 already stored as folio 0000000003"), std::string::npos)
+      << text.out;
+  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), 5);  // a layaway without reference is captured again
+  // Without the option a reference is no reason to skip.
+  ASSERT_EQ(Cli({"capture", Layaways({"R1"})}).status, 0);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado WHERE Ap_Referencia = 'R1'"), 2);
+}
+
+TEST_P(CliCaptureTest, ProgressAndSummaryGoToStderrWhenAskedAndNeverToStdout) {
+  const std::string file = Layaways({"R1", "R2", "R3"});
+  const Result asked = Cli({"capture", "--progress", file});
+  ASSERT_EQ(asked.status, 0) << asked.err;
+  EXPECT_NE(asked.err.find("capture: 0 of 3 lines, 0 of 3 layaways"), std::string::npos) << asked.err;
+  EXPECT_NE(asked.err.find("capture: 3 layaways in "), std::string::npos) << asked.err;
+  EXPECT_NE(asked.err.find(": 3 captured whole, 0 with refusals, 0 skipped; 3 lines stored, 0 refused"),
+            std::string::npos)
+      << asked.err;
+  EXPECT_EQ(asked.out.find("capture:"), std::string::npos) << asked.out;
+  // Quiet, or not a terminal and not asked: stderr holds only refusals.
+  for (const std::vector<std::string>& options : {std::vector<std::string>{"-q", "--progress"}, {}}) {
+    std::vector<std::string> args = {"capture"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(file);
+    const Result quiet = Cli(args);
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+  }
+}
+
+// The program killed while it captures, after it has printed some layaways,
+// then run again with --skip-captured: each layaway stored once and whole,
+// the ones printed before the kill skipped, the stock reserved exactly
+// once per stored line.
+TEST_P(CliCaptureTest, KilledMidwayAndRunAgainWithSkipCapturedEndsWithEachLayawayOnce) {
+  constexpr int kLayaways = 60;
+  Db().Command("UPDATE Existencia SET Ex_Cantidad_Control_1 = 1000, Ex_Cantidad_Control_2 = 1000");
+  std::vector<std::string> references;
+  for (int n = 1; n <= kLayaways; ++n) references.push_back("K" + std::to_string(n));
+  const std::string file = Layaways(references);
+
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  const int devNull = open("/dev/null", O_WRONLY);
+  const pid_t first = Start({"capture", file}, pipeFds[1], devNull);
+  close(pipeFds[1]);
+  // Killed once it has told of three committed layaways.
+  std::string printed;
+  char c;
+  int told = 0;
+  while (told < 3 && read(pipeFds[0], &c, 1) == 1) told += (printed += c, c == '\n');
+  kill(first, SIGKILL);
+  EXPECT_EQ(ExitStatus(first), -1);
+  close(pipeFds[0]);
+  close(devNull);
+  ASSERT_EQ(told, 3) << printed;
+  const long long stored = Scalar("SELECT COUNT(*) AS n FROM Apartado");
+  ASSERT_GE(stored, 3);
+  ASSERT_LT(stored, kLayaways) << "the kill came too late to test anything";
+
+  const Result again = Cli({"--json", "capture", "--skip-captured", file});
+  ASSERT_EQ(again.status, 0) << again.err;
+  std::istringstream lines(again.out);
+  long long skipped = 0;
+  for (std::string line; std::getline(lines, line);) skipped += json::parse(line).value("skipped", false) ? 1 : 0;
+  EXPECT_EQ(skipped, stored);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), kLayaways);
+  EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Ap_Referencia) AS n FROM Apartado"), kLayaways);
+  EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Ap_Folio) AS n FROM Apartado"), kLayaways);
+  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Apartado_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"),
+            kLayaways);
+  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"),
+            1000 - kLayaways);
+}
+
+// With stderr on a terminal and stdout a file, the program shows its
+// progress on the terminal, rewritten in place, and a summary; stdout gets
+// the layaways' results only. -q leaves the terminal silent.
+TEST_P(CliCaptureTest, OnATerminalProgressIsRewrittenInPlaceAndStdoutHoldsOnlyResults) {
+  const std::string file = Layaways({"T1", "T2"});
+  for (const bool quiet : {false, true}) {
+    int master = -1, terminal = -1;
+    ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+    const std::string outPath = (dir_ / "out.txt").string();
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> args = {"capture", file};
+    if (quiet) args.insert(args.begin() + 1, "-q");
+    const pid_t pid = Start(args, out, terminal);
+    close(out);
+    close(terminal);
+    const std::string shown = ReadAll(master);  // ends with EIO once the program exits
+    close(master);
+    ASSERT_EQ(ExitStatus(pid), 0) << shown;
+    std::ifstream printed(outPath);
+    const std::string stdoutText{std::istreambuf_iterator<char>(printed), {}};
+    EXPECT_NE(stdoutText.find("Layaway 2: folio "), std::string::npos) << stdoutText;
+    EXPECT_EQ(stdoutText.find("capture:"), std::string::npos) << stdoutText;
+    if (quiet) {
+      EXPECT_EQ(shown, "");
+      continue;
+    }
+    EXPECT_NE(shown.find("\rcapture: 0 of 2 lines, 0 of 2 layaways"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\x1b[K"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("capture: 2 layaways in "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("2 captured whole, 0 with refusals, 0 skipped; 2 lines stored, 0 refused"), std::string::npos)
+        << shown;
+  }
+}
+
+APARTADO_INSTANTIATE_BACKENDS(CliCaptureTest);
+
+}  // namespace
+}  // namespace apartado::testing

@@ -1,0 +1,146 @@
+// Answers kept on a PostgreSQL connection must never outlive what they were
+// read from: after each kind of change, CachedQuery answers what a fresh
+// Query answers, in the same transaction and in the next. A
+// catalogue table whose version the suite schema keeps (Moneda) may be
+// answered across transactions; any other only within one.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "apartado/database.h"
+#include "apartado/failure.h"
+#include "apartado/suite.h"
+#include "integration/test_databases.h"
+
+namespace apartado::testing {
+namespace {
+
+const char* const kMoneda = "SELECT * FROM Moneda WHERE Mn_Cve_Moneda = :p1";  // versioned by the schema
+const char* const kDato = "SELECT * FROM Dato WHERE Clave = :p1";              // not versioned
+
+std::string Value(const TableRecordset& rows) {
+  if (rows.Eof()) return "(none)";
+  return rows.Field(rows.ColumnIndex("Valor") >= 0 ? "Valor" : "Mn_Descripcion").ToText();
+}
+
+class KeptAnswersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* pg = std::getenv("APARTADO_TEST_PG");
+    if (pg == nullptr || *pg == '\0') GTEST_SKIP() << "APARTADO_TEST_PG names no PostgreSQL server";
+    db_ = OpenFresh(pg);
+    suite::CreateSchema(*db_);
+    db_->RunScript(
+        "INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('A', 'uno');"
+        "CREATE TABLE Dato (Clave TEXT PRIMARY KEY, Valor TEXT); INSERT INTO Dato VALUES ('A', 'uno');"
+        // A table whose trigger writes Dato on UPDATE only, and a function that writes Dato.
+        "CREATE TABLE Otro (Clave TEXT PRIMARY KEY, Valor TEXT); INSERT INTO Otro VALUES ('A', 'uno');"
+        "CREATE FUNCTION Copia() RETURNS trigger AS $$ BEGIN UPDATE Dato SET Valor = NEW.Valor; RETURN NULL; END "
+        "$$ LANGUAGE plpgsql;"
+        "CREATE TRIGGER TR_Copia AFTER UPDATE ON Otro FOR EACH ROW EXECUTE FUNCTION Copia();"
+        "CREATE FUNCTION Escribe(v TEXT) RETURNS INTEGER AS $$ UPDATE Dato SET Valor = v; SELECT 1 $$ LANGUAGE sql;");
+    other_ = Database::Open(pg);
+  }
+
+  std::string Cached(const char* sql) { return Value(db_->CachedQuery(sql, {Variant::FromText("A")})); }
+  std::string Fresh(const char* sql) { return Value(db_->Query(sql, {Variant::FromText("A")})); }
+
+  std::unique_ptr<Database> db_, other_;
+};
+
+struct Change {
+  const char* name;
+  const char* read;
+  // Runs inside the transaction the answer was kept in; may end it.
+  std::function<void(Database& db, Database& other)> apply;
+  const char* expected;
+};
+
+void Run(Database& db, const std::string& text) { db.GetConnection().Execute(text); }
+
+const Change kChanges[] = {
+    {"another session's update of a versioned table, seen by the next transaction", kMoneda,
+     [](Database& db, Database& other) {
+       db.Commit();
+       other.Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
+     },
+     "dos"},
+    {"another session empties a versioned table whole", kMoneda,
+     [](Database& db, Database& other) {
+       db.Commit();
+       other.RunScript("TRUNCATE Moneda; INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('A', 'tres')");
+     },
+     "tres"},
+    {"the version trigger disabled, then an update", kMoneda,
+     [](Database& db, Database& other) {
+       db.Commit();
+       other.RunScript("ALTER TABLE Moneda DISABLE TRIGGER TR_Moneda_Version");
+       other.Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
+     },
+     "dos"},
+    {"another session's update of a table without version", kDato,
+     [](Database& db, Database& other) {
+       db.Commit();
+       other.Command("UPDATE Dato SET Valor = 'dos'");
+     },
+     "dos"},
+    {"own statement text", kDato, [](Database& db, Database&) { Run(db, "UPDATE Dato SET Valor = 'dos'"); }, "dos"},
+    {"own update fires a trigger that writes the table", kDato,
+     [](Database& db, Database&) { Run(db, "UPDATE Otro SET Valor = 'dos'"); }, "dos"},
+    {"own upsert fires the update trigger", kDato,
+     [](Database& db, Database&) {
+       db.Command("INSERT INTO Otro VALUES ('A', 'tres') ON CONFLICT (Clave) DO UPDATE SET Valor = EXCLUDED.Valor");
+     },
+     "tres"},
+    {"a query calling a function that writes", kDato,
+     [](Database& db, Database&) { db.Query("SELECT Escribe('dos') AS hecho"); }, "dos"},
+    {"own write in a savepoint rolled back", kDato,
+     [](Database& db, Database&) {
+       db.Begin();
+       db.Command("UPDATE Dato SET Valor = 'dos'");
+       EXPECT_EQ(Value(db.CachedQuery(kDato, {Variant::FromText("A")})), "dos");
+       db.Rollback();
+     },
+     "uno"},
+};
+
+TEST_F(KeptAnswersTest, AnswersFollowEveryKindOfChangeInTheTransactionAndTheNext) {
+  for (const Change& change : kChanges) {
+    SCOPED_TRACE(change.name);
+    SetUp();
+    db_->Begin();
+    ASSERT_EQ(Cached(change.read), "uno");
+    ASSERT_EQ(Cached(change.read), "uno");
+    change.apply(*db_, *other_);
+    if (!db_->InTransaction()) db_->Begin();
+    EXPECT_EQ(Fresh(change.read), change.expected);
+    EXPECT_EQ(Cached(change.read), change.expected);
+    db_->Commit();
+    db_->Begin();
+    EXPECT_EQ(Cached(change.read), change.expected);
+    db_->Commit();
+  }
+}
+
+TEST_F(KeptAnswersTest, OnlyAVersionedTablesAnswersAreGivenInLaterTransactionsAndNeverOutsideOne) {
+  for (const char* read : {kMoneda, kDato}) {
+    db_->Begin();
+    Cached(read);
+    db_->Commit();
+    const std::uint64_t given = db_->KeptAnswersGiven();
+    db_->Begin();
+    EXPECT_EQ(Cached(read), "uno");
+    db_->Commit();
+    EXPECT_EQ(db_->KeptAnswersGiven() - given, read == kMoneda ? 1u : 0u) << read;
+  }
+  // Outside a transaction every read asks the server.
+  const std::uint64_t given = db_->KeptAnswersGiven();
+  Cached(kMoneda);
+  other_->Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
+  EXPECT_EQ(Cached(kMoneda), "dos");
+  EXPECT_EQ(db_->KeptAnswersGiven(), given);
+}
+
+}  // namespace
+}  // namespace apartado::testing
