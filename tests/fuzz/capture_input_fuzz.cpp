@@ -40,7 +40,7 @@ void CheckGiven(const Json& given, const Json& stored, const std::string& path) 
         Fault(where + " given " + value.dump() + " but stored " + back.dump());
     } else if (value.is_number()) {
       const double number = value.get<double>();
-      if (!std::isfinite(number) || std::fabs(number) > apartado::cli::NumberLimit(it.key()))
+      if (!std::isfinite(number) || std::fabs(number) > apartado::host_json::NumberLimit(it.key()))
         Fault(where + " = " + value.dump());
       if (back.get<double>() != number) Fault(where + " given " + value.dump() + " but stored " + back.dump());
     } else {
@@ -62,12 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const apartado::cli::LayawayInput& layaway : layaways) {
     if (layaway.lines.empty()) Fault(layaway.where + " without lines");
     apartado::tApEncabezado header;
-    apartado::cli::OverlayEncabezado(layaway.header, header, "Encabezado.");
-    CheckGiven(layaway.header, apartado::cli::EncabezadoToJson(header), layaway.where + ": Encabezado.");
+    apartado::host_json::OverlayEncabezado(layaway.header, header, "Encabezado.");
+    CheckGiven(layaway.header, apartado::host_json::EncabezadoToJson(header), layaway.where + ": Encabezado.");
     for (const Json& line : layaway.lines) {
       apartado::tApDetalle detalle;
-      apartado::cli::OverlayDetalle(line, detalle);
-      CheckGiven(line, apartado::cli::DetalleToJson(detalle), layaway.where + ": ");
+      apartado::host_json::OverlayDetalle(line, detalle);
+      CheckGiven(line, apartado::host_json::DetalleToJson(detalle), layaway.where + ": ");
     }
   }
   return 0;
