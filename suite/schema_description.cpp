@@ -30,10 +30,11 @@ ColumnType TypeOf(ColumnKind kind) {
 
 std::vector<SchemaTable> DescribeSchema() {
   std::vector<SchemaTable> tables;
-  for (const TableSpec& spec : SuiteTables()) {
-    SchemaTable& table = tables.emplace_back(SchemaTable{spec.name, spec.purpose, {}});
-    for (const ColumnSpec& column : spec.columns) {
-      const bool key = std::find(spec.primaryKey.begin(), spec.primaryKey.end(), column.name) != spec.primaryKey.end();
+  for (const TableSpec& source : SuiteTables()) {
+    SchemaTable& table = tables.emplace_back(SchemaTable{source.name, source.purpose, {}});
+    for (const ColumnSpec& column : source.columns) {
+      const bool key =
+          std::find(source.primaryKey.begin(), source.primaryKey.end(), column.name) != source.primaryKey.end();
       table.columns.push_back({column.name, TypeOf(column.kind), key, column.notNull && column.defaultValue.empty(),
                                column.defaultValue, column.rule});
     }
