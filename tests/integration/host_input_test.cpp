@@ -3,23 +3,16 @@
 // to capture or a key given twice, files that are not files. Each refusal
 // exits 2 naming the value, and every row of the database is left as it was:
 // no statement ran, no folio was taken, no other layaway was touched.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "demo_catalogue.h"
-#include "integration/test_databases.h"
-
-extern char** environ;
+#include "integration/host_program.h"
 
 namespace apartado::testing {
 namespace {
@@ -27,10 +20,7 @@ namespace {
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using Outcome = ProgramRun;
 
 // A refusal: the arguments after --db, a file's content when one is named
 // by "FILE" in them, and what the message must say.
@@ -89,27 +79,7 @@ class HostInputTest : public BackendTest {
     args.insert(args.begin(), {APARTADO_CLI_PATH, "--db", GetParam()});
     return Spawn(args);
   }
-  Outcome Spawn(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string out = (dir_ / "out").string(), err = (dir_ / "err").string();
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&files);
-    int status = -1;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  Outcome Spawn(std::vector<std::string> args) { return RunProgram(std::move(args), dir_.string()); }
 
   // Every row of the tables a command could change, sorted.
   std::vector<std::string> Snapshot() {

@@ -32,15 +32,13 @@ std::string NewDirectory(const std::string& label) {
   return dir.string();
 }
 
-ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input,
-                          const std::vector<std::string>& environment) {
+ProgramRun RunProgram(std::vector<std::string> words, const std::string& dir, const std::string& input,
+                      const std::vector<std::string>& environment) {
   static std::atomic<int> runs{0};
   const std::string stem = (std::filesystem::path(dir) / (".run" + std::to_string(++runs))).string();
   const std::string in = stem + ".in", out = stem + ".out", err = stem + ".err";
   std::ofstream(in, std::ios::binary) << input;
 
-  std::vector<std::string> words = {APARTADO_CLI_PATH};
-  words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -68,6 +66,13 @@ ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::strin
   run.err = ReadFile(err);
   for (const std::string& path : {in, out, err}) std::filesystem::remove(path);
   return run;
+}
+
+ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input,
+                          const std::vector<std::string>& environment) {
+  std::vector<std::string> argv = {APARTADO_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(std::move(argv), dir, input, environment);
 }
 
 }  // namespace apartado::testing

@@ -14,8 +14,12 @@ struct ProgramRun {
   std::string out, err;
 };
 
-// Runs the program with args in dir, input on its stdin, and only PATH and
-// `environment` ("NAME=value") in its environment.
+// Runs argv (a program's path, then its arguments) in dir, input on its
+// stdin, and only PATH and `environment` ("NAME=value") in its environment.
+ProgramRun RunProgram(std::vector<std::string> argv, const std::string& dir, const std::string& input = "",
+                      const std::vector<std::string>& environment = {});
+
+// RunProgram for the built command-line host, args after its path.
 ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input = "",
                           const std::vector<std::string>& environment = {});
 
