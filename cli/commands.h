@@ -62,6 +62,19 @@ struct StockFilter {
 // stock: the stock rows, available and reserved.
 int StockCommand(Host& host, const StockFilter& filter);
 
+// What ledger shows: every movement, a product's, or a layaway's.
+struct LedgerFilter {
+  std::string product;  // PRODUCT
+  std::string folio;    // --folio
+};
+// ledger: the stock ledger's movements, oldest first. Reads only.
+int LedgerCommand(Host& host, const LedgerFilter& filter);
+
+// check: every stock row's quantities against the sum of its movements in
+// the ledger; each difference is printed with the layaways that name the row
+// and its latest movements. Answers kExitRefused when one differs. Reads only.
+int CheckCommand(Host& host);
+
 // The database the demo builds unless --db names another.
 inline constexpr const char* kDemoDatabase = "apartado-demo.db";
 // demo: a fresh demo database and a layaway's life, narrated.
