@@ -62,6 +62,17 @@ struct StockFilter {
 // stock: the stock rows, available and reserved.
 int StockCommand(Host& host, const StockFilter& filter);
 
+// Which layaways list shows; empty: any.
+struct ListFilter {
+  std::string state;     // --state: Es_Cve_Estado
+  std::string customer;  // --customer: Cl_Cve_Cliente
+  std::string since;     // --since: dated on or after this day (YYYY-MM-DD)
+  bool overdue = false;  // --overdue: not cancelled, delivery date passed
+};
+// list: one line per layaway, newest first. Reads only; throws InputError
+// for a --since that is not a date.
+int ListCommand(Host& host, const ListFilter& filter);
+
 // What ledger shows: every movement, a product's, or a layaway's.
 struct LedgerFilter {
   std::string product;  // PRODUCT

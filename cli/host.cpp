@@ -99,6 +99,14 @@ row's latest movements. Run it first after a power cut or when the stock looks w
 --json: {"ok": bool, "rows_checked": N, "differences": [...]}. Exit 1 when a row differs, 0 when all agree.
 
 )";
+const char* const kListHelp =
+    R"(Each layaway: its folio, customer, date, delivery date, number of lines, net amount (the sum of
+its lines' Ap_Precio_Neto_Importe), state (Es_Cve_Estado of its rows: CA once cancelled), its age in
+days, and "overdue" when it is not cancelled and its delivery date is before today.
+--json: {"layaways": [{"Ap_Folio", "Cl_Cve_Cliente", "Ap_Fecha", "Ap_Fecha_Entrega", "lines",
+"net_amount", "Es_Cve_Estado", "age_days", "overdue"}, ...]}.
+
+)";
 const char* const kReadOnlyFooter =
     R"(Reads only: the database is opened read-only and never created. Global options: --db CONN, --json.
 Exit status: 0 done, 1 failed, 2 bad usage.)";
@@ -155,6 +163,7 @@ struct Choices {
   StockFilter filter;
   CaptureOptions capture;
   LedgerFilter ledger;
+  ListFilter list;
 };
 
 // Runs fn on a thread of its own and hands back its result or its exception.
@@ -192,6 +201,7 @@ int Dispatch(const std::string& command, Choices& c, Host& host) {
   if (command == "release-product") return ReleaseProductCommand(host, c.release);
   if (command == "show") return ShowCommand(host, c.folio, c.full);
   if (command == "stock") return StockCommand(host, c.filter);
+  if (command == "list") return ListCommand(host, c.list);
   if (command == "ledger") return LedgerCommand(host, c.ledger);
   if (command == "check") return CheckCommand(host);
   if (command == "demo") return DemoCommand(host);
@@ -364,6 +374,12 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   stock->add_option("--almacen", c.filter.warehouse, "only this warehouse")->type_name("A");
   stock->add_option("--producto", c.filter.product, "only this product")->type_name("P");
 
+  CLI::App* list = app.add_subcommand("list", "the layaways, one line each, newest first");
+  list->add_option("--state", c.list.state, "only layaways in this state (AC, CA, ...)")->type_name("STATE");
+  list->add_option("--customer", c.list.customer, "only this customer's layaways")->type_name("KEY");
+  list->add_option("--since", c.list.since, "only layaways dated on or after this day")->type_name("YYYY-MM-DD");
+  list->add_flag("--overdue", c.list.overdue, "only layaways not cancelled whose delivery date has passed");
+  list->footer(std::string(kListHelp) + kReadOnlyFooter);
   CLI::App* ledger = app.add_subcommand("ledger", "the stock movements the ledger holds, oldest first");
   ledger->add_option("PRODUCT", c.ledger.product, "only this product's movements");
   ledger->add_option("--folio", c.ledger.folio, "only the movements of this layaway")->type_name("FOLIO");
