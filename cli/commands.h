@@ -73,6 +73,12 @@ struct ListFilter {
 // for a --since that is not a date.
 int ListCommand(Host& host, const ListFilter& filter);
 
+// report --html FILE: one self-contained HTML page (inline SVG charts, no
+// script, nothing fetched) of the stock, the layaways by age and state, the
+// receivable balances and the latest stock movements. Reads the database
+// only; throws InputError when the file cannot be written.
+int ReportCommand(Host& host, const std::string& file);
+
 // What ledger shows: every movement, a product's, or a layaway's.
 struct LedgerFilter {
   std::string product;  // PRODUCT

@@ -107,6 +107,14 @@ days, and "overdue" when it is not cancelled and its delivery date is before tod
 "net_amount", "Es_Cve_Estado", "age_days", "overdue"}, ...]}.
 
 )";
+const char* const kReportHelp =
+    R"(The page holds plain inline SVG charts and a table, with no script and nothing to fetch, so it
+opens offline in any browser: available and reserved stock per product (control unit 1, kits as
+kits), open layaways by age band (0-30, 31-60, 61-90, over 90 days) and all layaways by state, what
+each customer still owes on receivables in force, and the 20 latest stock movements. FILE is the
+only thing written.
+
+)";
 const char* const kReadOnlyFooter =
     R"(Reads only: the database is opened read-only and never created. Global options: --db CONN, --json.
 Exit status: 0 done, 1 failed, 2 bad usage.)";
@@ -204,6 +212,7 @@ int Dispatch(const std::string& command, Choices& c, Host& host) {
   if (command == "list") return ListCommand(host, c.list);
   if (command == "ledger") return LedgerCommand(host, c.ledger);
   if (command == "check") return CheckCommand(host);
+  if (command == "report") return ReportCommand(host, c.file);
   if (command == "demo") return DemoCommand(host);
   throw InputError("unknown command: " + command);
 }
@@ -386,6 +395,10 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   ledger->footer(std::string(kLedgerHelp) + kReadOnlyFooter);
   app.add_subcommand("check", "reconcile every stock row with the ledger; exit 1 when one differs")
       ->footer(std::string(kCheckHelp) + kReadOnlyFooter);
+
+  CLI::App* report = app.add_subcommand("report", "one offline HTML page of charts: stock, layaways, receivables");
+  report->add_option("--html", c.file, "the page to write")->required()->type_name("FILE");
+  report->footer(std::string(kReportHelp) + kReadOnlyFooter);
 
   const std::map<std::string, std::string> groups = {
       {"help", "Start here"}, {"demo", "Start here"}, {"init", "Set up"}, {"schema", "Set up"}, {"load", "Set up"},

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 const char* const kCommands =
     "the commands are: help, demo, init, schema, load, capture, reserve, release, release-product, cancel, "
-    "finalize, receivable, show, stock, list, ledger, check\n";
+    "finalize, receivable, show, stock, list, ledger, check, report\n";
 
 class HostConventions : public ::testing::Test {
  protected:
