@@ -190,14 +190,19 @@ int RunOnOwnThread(const std::function<int()>& fn) {
   return status;
 }
 
+// The commands that never write the database: they open it read-only.
+bool ReadsOnly(const std::string& command) {
+  for (const char* reader : {"show", "stock", "list", "ledger", "check", "report"})
+    if (command == reader) return true;
+  return false;
+}
+
 int Dispatch(const std::string& command, Choices& c, Host& host) {
   if (command == "schema") return SchemaCommand(host, c.table);
   // Every other command works on a database, and only these may create one.
   RequireKnownBackend(host.options.connectionString);
   if (command != "init" && command != "load" && command != "demo")
-    RequireSuiteDatabase(
-        host.options.connectionString,
-        host.options.Opening(command == "show" || command == "stock" || command == "ledger" || command == "check"));
+    RequireSuiteDatabase(host.options.connectionString, host.options.Opening(ReadsOnly(command)));
   if (command == "init") return InitCommand(host);
   if (command == "load") return LoadCommand(host, c.load);
   if (command == "capture") return CaptureCommand(host, c.file, c.capture);
