@@ -200,6 +200,31 @@ TEST_P(HostLedgerTest, CheckNamesTheLayawaysThatHoldTheRowThatDiffers) {
   EXPECT_EQ(difference.at("layaways")[0].at("reserved_by_movements_2"), 2.0);
 }
 
+TEST_P(HostLedgerTest, InitOverADatabaseWithoutTheLedgerOpensEachStockRowWithWhatItHolds) {
+  // A database made before the ledger: no table, no triggers.
+  if (IsPostgres()) {
+    Db().RunScript(
+        "DROP TRIGGER TR_Existencia_Movimiento ON Existencia; DROP TRIGGER TR_Existencia_Kit_Movimiento ON "
+        "Existencia_Kit; DROP TABLE Movimiento_Existencia");
+  } else {
+    Db().RunScript(
+        "DROP TRIGGER TR_Existencia_Movimiento_Insert; DROP TRIGGER TR_Existencia_Movimiento_Update; DROP TRIGGER "
+        "TR_Existencia_Movimiento_Delete; DROP TRIGGER TR_Existencia_Kit_Movimiento_Insert; DROP TRIGGER "
+        "TR_Existencia_Kit_Movimiento_Update; DROP TRIGGER TR_Existencia_Kit_Movimiento_Delete; DROP TABLE "
+        "Movimiento_Existencia");
+  }
+  Db().Command("UPDATE Existencia SET Ex_Cantidad_Apartado_Control_1 = 5 WHERE Pr_Cve_Producto = 'P100'");
+  const ProgramRun before = Run({"check"});
+  EXPECT_EQ(before.status, 2);
+  EXPECT_NE(before.err.find("lacks the suite tables Movimiento_Existencia"), std::string::npos) << before.err;
+
+  ASSERT_EQ(Run({"init"}).status, 0);
+  ASSERT_EQ(Run({"init"}).status, 0);  // again: no second opening
+  EXPECT_EQ(Ledger({"P100"}), (std::vector<Movement>{{"Existencia/P100", 12, 12, 5, 0, "-", "INICIAL", "-"}}));
+  EXPECT_EQ(Ledger({"K200"}), (std::vector<Movement>{{"Existencia_Kit/K200", 3, 0, 0, 0, "-", "INICIAL", "-"}}));
+  EXPECT_EQ(Run({"check"}).status, 0);
+}
+
 APARTADO_INSTANTIATE_BACKENDS(HostLedgerTest);
 
 }  // namespace
