@@ -113,6 +113,6 @@ CheckResult CheckInvariants(apartado::Database& db);
 
 // The names of the checks, by number.
 const char* CheckName(int check);
-inline constexpr int kChecks = 6;
+inline constexpr int kChecks = 7;
 
 }  // namespace stress

@@ -55,6 +55,7 @@ class Checker {
     CheckReservations();
     CheckFolios();
     CheckOperationLog();
+    CheckLedger();
     result_.layaways = static_cast<long>(book_.size());
     return std::move(result_);
   }
@@ -245,6 +246,43 @@ class Checker {
                     std::to_string(book_.count(folio) ? book_.at(folio).size() : 0) + " bookkeeping rows");
   }
 
+  // 7: each stock quantity is the sum of the stock ledger's movements of its
+  // row, and each reserved quantity the sum of those made inside an
+  // operation: a killed worker's rolled-back transaction left no movement,
+  // and every committed change left one.
+  void CheckLedger() {
+    std::map<std::string, StockRow> sums, byOperations;
+    for (TableRecordset r =
+             db_.Query("SELECT Me_Tabla, Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
+                       "Me_Operacion, Me_Cambio_Control_1, Me_Cambio_Control_2, Me_Cambio_Apartado_Control_1, "
+                       "Me_Cambio_Apartado_Control_2 FROM Movimiento_Existencia");
+         !r.Eof(); r.MoveNext()) {
+      const std::string key = StockKey(r, "Sc_Cve_Sucursal", "Al_Cve_Almacen");
+      std::vector<StockRow*> into = {&sums[key]};
+      if (!r.Field("Me_Operacion").IsNull()) into.push_back(&byOperations[key]);
+      for (StockRow* row : into) {
+        row->available1 += r.Field("Me_Cambio_Control_1").ToDouble();
+        row->available2 += r.Field("Me_Cambio_Control_2").ToDouble();
+        row->reserved1 += r.Field("Me_Cambio_Apartado_Control_1").ToDouble();
+        row->reserved2 += r.Field("Me_Cambio_Apartado_Control_2").ToDouble();
+      }
+    }
+    for (const auto& [key, row] : stock_) {
+      const StockRow& sum = sums[key];
+      const StockRow& operations = byOperations[key];
+      if (Differ(row.available1, sum.available1) || Differ(row.available2, sum.available2) ||
+          Differ(row.reserved1, sum.reserved1) || Differ(row.reserved2, sum.reserved2))
+        Fail(7, key + ": available " + Number(row.available1) + "/" + Number(row.available2) + ", reserved " +
+                    Number(row.reserved1) + "/" + Number(row.reserved2) + "; the ledger sums " +
+                    Number(sum.available1) + "/" + Number(sum.available2) + ", " + Number(sum.reserved1) + "/" +
+                    Number(sum.reserved2));
+      if (Differ(row.reserved1, operations.reserved1) || Differ(row.reserved2, operations.reserved2))
+        Fail(7, key + ": reserved " + Number(row.reserved1) + "/" + Number(row.reserved2) +
+                    ", the operations' movements reserved " + Number(operations.reserved1) + "/" +
+                    Number(operations.reserved2));
+    }
+  }
+
   Database& db_;
   CheckResult result_;
   std::map<std::string, StockRow> stock_;
@@ -268,6 +306,8 @@ const char* CheckName(int check) {
       return "no folio shared, lines 0001..n, cancelled layaways wholly 'CA'";
     case 6:
       return "no operation committed twice";
+    case 7:
+      return "stock = the sum of its ledger movements; reserved stock = the operations' movements";
   }
   return "?";
 }

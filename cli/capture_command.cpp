@@ -47,6 +47,7 @@ LineResult CaptureLine(Apartado& object, const Json& given, Host& host) {
   OverlayDetalle(given, line.detalle);
   host.messages.Take();
   OperationScope scope(object, host.options.Policy().onRefusal);
+  scope.Label("Add_Apartado_Detalle", object.Encabezado().Ap_Folio);
   object.Detalle(line.detalle);
   line.messages = host.messages.Take();
   if (line.messages.empty()) {

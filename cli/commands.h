@@ -62,6 +62,36 @@ struct StockFilter {
 // stock: the stock rows, available and reserved.
 int StockCommand(Host& host, const StockFilter& filter);
 
+// Which layaways list shows; empty: any.
+struct ListFilter {
+  std::string state;     // --state: Es_Cve_Estado
+  std::string customer;  // --customer: Cl_Cve_Cliente
+  std::string since;     // --since: dated on or after this day (YYYY-MM-DD)
+  bool overdue = false;  // --overdue: not cancelled, delivery date passed
+};
+// list: one line per layaway, newest first. Reads only; throws InputError
+// for a --since that is not a date.
+int ListCommand(Host& host, const ListFilter& filter);
+
+// report --html FILE: one self-contained HTML page (inline SVG charts, no
+// script, nothing fetched) of the stock, the layaways by age and state, the
+// receivable balances and the latest stock movements. Reads the database
+// only; throws InputError when the file cannot be written.
+int ReportCommand(Host& host, const std::string& file);
+
+// What ledger shows: every movement, a product's, or a layaway's.
+struct LedgerFilter {
+  std::string product;  // PRODUCT
+  std::string folio;    // --folio
+};
+// ledger: the stock ledger's movements, oldest first. Reads only.
+int LedgerCommand(Host& host, const LedgerFilter& filter);
+
+// check: every stock row's quantities against the sum of its movements in
+// the ledger; each difference is printed with the layaways that name the row
+// and its latest movements. Answers kExitRefused when one differs. Reads only.
+int CheckCommand(Host& host);
+
 // The database the demo builds unless --db names another.
 inline constexpr const char* kDemoDatabase = "apartado-demo.db";
 // demo: a fresh demo database and a layaway's life, narrated.

@@ -81,6 +81,44 @@ const char* const kCommandFooter =
 --json, --commit-on-refusal (see apartado --help). Each operation is one transaction; a refused one
 changes nothing. Exit status: 0 True, 1 False (the error text goes to stderr), 2 bad usage.)";
 
+// ledger and check.
+const char* const kLedgerHelp =
+    R"(Every change of a row of Existencia or Existencia_Kit is a movement, written by the database's
+triggers whoever made the change: its moment, the stock row (branch/warehouse/product/size/colour,
+"kit" for Existencia_Kit), the change of the available and of the reserved quantity in each control
+unit (a kit's count is control unit 1), and the operator, operation and folio of the operation that
+made it ("-" for a change made outside any operation, such as an UPDATE by hand; INICIAL is what a
+row held when the ledger began). PRODUCT or --folio narrows the list. --json: {"movements": [...]}.
+
+)";
+const char* const kCheckHelp =
+    R"(For each stock row, the available and reserved quantities must equal the sum of the row's
+movements in the ledger. Every row that differs is printed with the quantities that differ, the
+layaways that name the row (what their lines hold and what their own movements reserved there) and the
+row's latest movements. Run it first after a power cut or when the stock looks wrong.
+--json: {"ok": bool, "rows_checked": N, "differences": [...]}. Exit 1 when a row differs, 0 when all agree.
+
+)";
+const char* const kListHelp =
+    R"(Each layaway: its folio, customer, date, delivery date, number of lines, net amount (the sum of
+its lines' Ap_Precio_Neto_Importe), state (Es_Cve_Estado of its rows: CA once cancelled), its age in
+days, and "overdue" when it is not cancelled and its delivery date is before today.
+--json: {"layaways": [{"Ap_Folio", "Cl_Cve_Cliente", "Ap_Fecha", "Ap_Fecha_Entrega", "lines",
+"net_amount", "Es_Cve_Estado", "age_days", "overdue"}, ...]}.
+
+)";
+const char* const kReportHelp =
+    R"(The page holds plain inline SVG charts and a table, with no script and nothing to fetch, so it
+opens offline in any browser: available and reserved stock per product (control unit 1, kits as
+kits), open layaways by age band (0-30, 31-60, 61-90, over 90 days) and all layaways by state, what
+each customer still owes on receivables in force, and the 20 latest stock movements. FILE is the
+only thing written.
+
+)";
+const char* const kReadOnlyFooter =
+    R"(Reads only: the database is opened read-only and never created. Global options: --db CONN, --json.
+Exit status: 0 done, 1 failed, 2 bad usage.)";
+
 const char* const kLayawayShape = R"(A layaway object:
   {"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
                   "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"},
@@ -132,6 +170,8 @@ struct Choices {
   ProductRelease release;
   StockFilter filter;
   CaptureOptions capture;
+  LedgerFilter ledger;
+  ListFilter list;
 };
 
 // Runs fn on a thread of its own and hands back its result or its exception.
@@ -150,12 +190,19 @@ int RunOnOwnThread(const std::function<int()>& fn) {
   return status;
 }
 
+// The commands that never write the database: they open it read-only.
+bool ReadsOnly(const std::string& command) {
+  for (const char* reader : {"show", "stock", "list", "ledger", "check", "report"})
+    if (command == reader) return true;
+  return false;
+}
+
 int Dispatch(const std::string& command, Choices& c, Host& host) {
   if (command == "schema") return SchemaCommand(host, c.table);
   // Every other command works on a database, and only these may create one.
   RequireKnownBackend(host.options.connectionString);
   if (command != "init" && command != "load" && command != "demo")
-    RequireSuiteDatabase(host.options.connectionString, host.options.Opening(command == "show" || command == "stock"));
+    RequireSuiteDatabase(host.options.connectionString, host.options.Opening(ReadsOnly(command)));
   if (command == "init") return InitCommand(host);
   if (command == "load") return LoadCommand(host, c.load);
   if (command == "capture") return CaptureCommand(host, c.file, c.capture);
@@ -167,6 +214,10 @@ int Dispatch(const std::string& command, Choices& c, Host& host) {
   if (command == "release-product") return ReleaseProductCommand(host, c.release);
   if (command == "show") return ShowCommand(host, c.folio, c.full);
   if (command == "stock") return StockCommand(host, c.filter);
+  if (command == "list") return ListCommand(host, c.list);
+  if (command == "ledger") return LedgerCommand(host, c.ledger);
+  if (command == "check") return CheckCommand(host);
+  if (command == "report") return ReportCommand(host, c.file);
   if (command == "demo") return DemoCommand(host);
   throw InputError("unknown command: " + command);
 }
@@ -337,9 +388,26 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
   stock->add_option("--almacen", c.filter.warehouse, "only this warehouse")->type_name("A");
   stock->add_option("--producto", c.filter.product, "only this product")->type_name("P");
 
+  CLI::App* list = app.add_subcommand("list", "the layaways, one line each, newest first");
+  list->add_option("--state", c.list.state, "only layaways in this state (AC, CA, ...)")->type_name("STATE");
+  list->add_option("--customer", c.list.customer, "only this customer's layaways")->type_name("KEY");
+  list->add_option("--since", c.list.since, "only layaways dated on or after this day")->type_name("YYYY-MM-DD");
+  list->add_flag("--overdue", c.list.overdue, "only layaways not cancelled whose delivery date has passed");
+  list->footer(std::string(kListHelp) + kReadOnlyFooter);
+  CLI::App* ledger = app.add_subcommand("ledger", "the stock movements the ledger holds, oldest first");
+  ledger->add_option("PRODUCT", c.ledger.product, "only this product's movements");
+  ledger->add_option("--folio", c.ledger.folio, "only the movements of this layaway")->type_name("FOLIO");
+  ledger->footer(std::string(kLedgerHelp) + kReadOnlyFooter);
+  app.add_subcommand("check", "reconcile every stock row with the ledger; exit 1 when one differs")
+      ->footer(std::string(kCheckHelp) + kReadOnlyFooter);
+
+  CLI::App* report = app.add_subcommand("report", "one offline HTML page of charts: stock, layaways, receivables");
+  report->add_option("--html", c.file, "the page to write")->required()->type_name("FILE");
+  report->footer(std::string(kReportHelp) + kReadOnlyFooter);
+
   const std::map<std::string, std::string> groups = {
-      {"help", "Start here"}, {"demo", "Start here"}, {"init", "Set up"}, {"schema", "Set up"},
-      {"load", "Set up"},     {"capture", "Capture"}, {"show", "Look"},   {"stock", "Look"}};
+      {"help", "Start here"}, {"demo", "Start here"}, {"init", "Set up"}, {"schema", "Set up"}, {"load", "Set up"},
+      {"capture", "Capture"}, {"show", "Look"},       {"stock", "Look"},  {"ledger", "Look"},   {"check", "Look"}};
   for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
     if (sub->get_footer().empty()) sub->footer(kCommandFooter);
     auto group = groups.find(sub->get_name());
@@ -384,7 +452,8 @@ int Run(int argc, const char* const argv[], std::ostream& out, std::ostream& err
     // A failure the database or a service raised outside any operation's
     // failure path: the command did not complete. It names the database.
     const std::string name = Database::DisplayName(host.options.connectionString);
-    const std::string message = std::string(e.what()).find(name) == std::string::npos ? name + ": " + e.what() : e.what();
+    const std::string message =
+        std::string(e.what()).find(name) == std::string::npos ? name + ": " + e.what() : e.what();
     if (host.options.json) PrintJson(out, OperationJson(false, message));
     err << "apartado: " << message << "\n";
     return kExitRefused;

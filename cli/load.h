@@ -35,6 +35,9 @@ struct TableLoad {
 // stored, without replace), or, with replace, a table without a key or a row
 // without every key column; nothing is written then. Answers what each table
 // took, in input order.
-std::vector<TableLoad> LoadDocuments(Database& db, const std::vector<NamedDocument>& documents, bool replace = false);
+// The stock rows it writes are recorded in the stock ledger as operation
+// "load" by operatorKey.
+std::vector<TableLoad> LoadDocuments(Database& db, const std::vector<NamedDocument>& documents, bool replace = false,
+                                     const std::string& operatorKey = "ADMIN");
 
 }  // namespace apartado::cli

@@ -295,7 +295,8 @@ bool IsCsvFile(const std::string& file) {
 
 }  // namespace
 
-std::vector<TableLoad> LoadDocuments(Database& db, const std::vector<NamedDocument>& documents, bool replace) {
+std::vector<TableLoad> LoadDocuments(Database& db, const std::vector<NamedDocument>& documents, bool replace,
+                                     const std::string& operatorKey) {
   std::vector<PendingRow> rows;
   std::vector<TableLoad> counts;
   RowChecker checker(db, replace);
@@ -305,6 +306,7 @@ std::vector<TableLoad> LoadDocuments(Database& db, const std::vector<NamedDocume
   std::string refusal;
   {
     Transaction transaction(db);  // rolled back unless every row goes in
+    db.LabelMovements("load", "", operatorKey);
     for (const PendingRow& row : rows) {
       try {
         if (replace && ReplaceStoredRow(db, row)) {
@@ -345,7 +347,7 @@ int LoadCommand(Host& host, const LoadChoices& choices) {
   std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening());
   // load may create the database: it creates the schema where it is missing.
   if (!MissingSuiteTables(*db).empty()) suite::CreateSchema(*db);
-  const std::vector<TableLoad> counts = LoadDocuments(*db, documents, choices.replace);
+  const std::vector<TableLoad> counts = LoadDocuments(*db, documents, choices.replace, host.options.operatorKey);
 
   int total = 0;
   for (const TableLoad& load : counts) total += load.rows;

@@ -47,7 +47,9 @@ const std::vector<std::string>& KnownColumns() {
       "Lt_Fecha_Caducidad", "Lt_Pedimento", "Lt_Fecha_Pedimento", "Mn_Cve_Moneda", "Ap_Tipo_Cambio", "Oper_Alta",
       "Fecha_Alta", "Oper_Ult_Modif", "Fecha_Ult_Modif", "Es_Cve_Estado", "Oper_Baja", "Fecha_Baja",
       "Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1",
-      "Ex_Cantidad_Apartado_Control_2", "Ex_Costo_Promedio", "Ek_Cantidad", "Ek_Cantidad_Apartado"};
+      "Ex_Cantidad_Apartado_Control_2", "Ex_Costo_Promedio", "Ek_Cantidad", "Ek_Cantidad_Apartado",
+      "Me_ID", "Me_Fecha", "Me_Tabla", "Me_Cambio_Control_1", "Me_Cambio_Control_2", "Me_Cambio_Apartado_Control_1",
+      "Me_Cambio_Apartado_Control_2", "Me_Operador", "Me_Operacion", "Me_Folio"};
   // clang-format on
   return names;
 }

@@ -19,6 +19,7 @@ ColumnType TypeOf(ColumnKind kind) {
       return ColumnType::Quantity;
     case ColumnKind::Whole:
     case ColumnKind::Counter:
+    case ColumnKind::Serial:
       return ColumnType::Whole;
     case ColumnKind::Date:
       return ColumnType::Date;

@@ -181,6 +181,36 @@ std::vector<TableSpec> BuildTables() {
                {},
                "Stock of kits (type 04) per branch, warehouse, product, size and colour. A kit's line that reserves "
                "needs its row here with enough kits available"});
+  // Written only by triggers on the two stock tables, whatever changes them;
+  // Movimiento_Contexto (SQLite) or the transaction's settings
+  // (PostgreSQL) say which operation of which layaway is running.
+  const char* const kByOperation =
+      "set by the operation running (apartado's operation scopes); empty for a change "
+      "made outside them";
+  t.push_back(
+      {"Movimiento_Existencia",
+       Join(
+           {{"Me_ID", ColumnKind::Serial, "", false, false, "numbered by the database, in order of writing"},
+            D("Me_Fecha", "when the stock row changed"),
+            {"Me_Tabla", ColumnKind::Key, "", true, false, "'Existencia' or 'Existencia_Kit'"}},
+           Join({K("Sc_Cve_Sucursal"), K("Al_Cve_Almacen"), K("Pr_Cve_Producto"), K("Tl_Cve_Talla"), K("Cl_Cve_Color")},
+                {Q("Me_Cambio_Control_1", "change of the available quantity in control unit 1 (kits: Ek_Cantidad)"),
+                 Q("Me_Cambio_Control_2", "change of the available quantity in control unit 2"),
+                 Q("Me_Cambio_Apartado_Control_1",
+                   "change of the reserved quantity in control unit 1 (kits: Ek_Cantidad_Apartado)"),
+                 Q("Me_Cambio_Apartado_Control_2", "change of the reserved quantity in control unit 2"),
+                 K("Me_Operador", "the operator of the operation; on PostgreSQL, outside one, the database user"),
+                 K("Me_Operacion", std::string(kByOperation) + "; 'INICIAL' for what a row held when the ledger "
+                                                               "began"),
+                 K("Me_Folio", kByOperation)})),
+       {"Me_ID"},
+       {{"IX_Movimiento_Existencia_Fila",
+         {"Me_Tabla", "Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla", "Cl_Cve_Color"},
+         false,
+         ""},
+        {"IX_Movimiento_Existencia_Folio", {"Me_Folio"}, false, ""}},
+       "The stock ledger: one row per change of a row of Existencia or Existencia_Kit, written by the "
+       "database's triggers, never updated or deleted. The sum of a stock row's changes is what it holds"});
   // Lt_Cantidad: the quantity of the lot still free, in control unit 1.
   t.push_back({"Lote",
                Join(FiveKeys(),

@@ -1,9 +1,12 @@
 #pragma once
+#include <iosfwd>
 #include <string>
 #include <vector>
 
 // The suite's tables described once, so that every backend's DDL carries the
 // same tables and columns (see schema.cpp for the per-backend types).
+#include "apartado/database.h"
+
 namespace apartado::suite {
 
 enum class ColumnKind {
@@ -13,7 +16,8 @@ enum class ColumnKind {
   Quantity,  // stock, lot and line quantities: exact to kQuantityDecimals places
   Date,      // date with its time of day
   Whole,     // small whole numbers: 0/1 flags, days
-  Counter    // 64-bit whole numbers: folio counters
+  Counter,   // 64-bit whole numbers: folio counters
+  Serial     // 64-bit whole numbers the database numbers itself, in order
 };
 
 // Decimal places a Quantity column keeps: fixed point on PostgreSQL and SQL
@@ -56,5 +60,15 @@ struct TableSpec {
 
 // Every table of the suite schema, in creation order.
 const std::vector<TableSpec>& SuiteTables();
+
+// SQL for the value rounded to kQuantityDecimals places the way SQLite
+// stores Quantity columns (schema.cpp).
+std::string SqliteRounded(const std::string& value);
+
+// The stock ledger's triggers (stock_ledger.cpp): every change to the
+// quantities of Existencia and Existencia_Kit appends a row to
+// Movimiento_Existencia, which refuses updates and deletions. Stock rows
+// that have no movement yet get one opening movement for what they hold.
+void WriteStockLedger(std::ostream& out, Backend backend);
 
 }  // namespace apartado::suite

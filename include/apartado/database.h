@@ -138,6 +138,11 @@ class APARTADO_EXPORT Database {
   // Server is not covered).
   void HoldLayaway(const std::string& folio);
   void HoldStock(const std::vector<StockRowKey>& keys);
+  // Connection::LabelMovements: on SQLite the one row of
+  // Movimiento_Contexto, written in the transaction and deleted before it
+  // commits; on PostgreSQL the transaction's settings apartado.operacion,
+  // apartado.folio and apartado.operador. Throws Failure as Command does.
+  void LabelMovements(const std::string& operation, const std::string& folio, const std::string& operatorKey);
 
   // The connection string this database was opened with.
   const std::string& ConnectionString() const;

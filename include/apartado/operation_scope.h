@@ -46,7 +46,8 @@ struct TransactionPolicy {
 class APARTADO_EXPORT OperationScope {
  public:
   // Saves the object's state and begins. On SQLite the outermost scope takes
-  // the write lock at once. Throws Failure when the database refuses
+  // the write lock at once. The outermost scope labels its stock movements
+  // as operation "Apartado" with the header's folio until Label names them. Throws Failure when the database refuses
   // (TransactionConflict when it stays busy).
   explicit OperationScope(Apartado& object, OnRefusal onRefusal = OnRefusal::RollBack);
   // Unless finished, rolls back and restores the object, but for Error()
@@ -63,6 +64,14 @@ class APARTADO_EXPORT OperationScope {
   // two sessions may both act on what the other is changing.
   void HoldLayaway(const std::string& Ap_Folio);
   void HoldStock(const std::vector<StockRowKey>& keys);
+
+  // Names what the stock movements of this scope belong to, for the suite's
+  // stock ledger (Connection::LabelMovements): the operation (its public
+  // name, "Apartar"), the layaway's folio (empty: the one the next layaway
+  // row inserted carries) and the session's operator. Lasts until the
+  // outermost transaction ends, or until this scope rolls back when it is
+  // nested. Throws Failure when the database refuses.
+  void Label(const std::string& operation, const std::string& Ap_Folio = "");
 
   // Ends the scope by the operation's answer: True commits; False commits
   // or rolls back by the policy. Answers the answer. A transaction a failed
@@ -102,7 +111,8 @@ APARTADO_EXPORT Boolean RunInTransaction(Apartado& object, const std::function<B
                                          TransactionPolicy policy = {});
 
 // The public operations of one object, each run by RunInTransaction with the
-// rows it decides on held first, so that on every backend an operation is
+// rows it decides on held first and its stock movements labelled with its
+// name (OperationScope::Label), so that on every backend an operation is
 // whole or absent and two sessions never both decide on the same stock.
 // Group runs several as one transaction (a whole captured layaway).
 class APARTADO_EXPORT Operations {
@@ -135,8 +145,10 @@ class APARTADO_EXPORT Operations {
   const TransactionPolicy& Policy() const { return policy_; }
 
  private:
-  // Runs an operation on a stored layaway with its rows held.
-  APARTADO_LOCAL Boolean OnLayaway(const std::string& Ap_Folio, const std::function<Boolean()>& operation);
+  // Runs an operation on a stored layaway with its rows held and its stock
+  // movements labelled with its name and the folio.
+  APARTADO_LOCAL Boolean OnLayaway(const char* name, const std::string& Ap_Folio,
+                                   const std::function<Boolean()>& operation);
   Apartado& object_;
   TransactionPolicy policy_;
 };

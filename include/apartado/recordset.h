@@ -104,6 +104,15 @@ class APARTADO_EXPORT Connection {
   // done. The defaults do nothing.
   virtual void HoldLayaway(const std::string& Ap_Folio);
   virtual void HoldStock(const std::vector<StockRowKey>& keys);
+
+  // Names, until the outermost transaction ends, what the stock movements it
+  // makes belong to: the suite schema's stock ledger records each change of
+  // Existencia and Existencia_Kit with this operation, folio (empty: the one
+  // of the layaway row the transaction inserts next, if any) and operator.
+  // A nested transaction rolled back takes its naming with it. Outside a
+  // transaction, or on a database without the ledger, nothing is done; the
+  // default does nothing.
+  virtual void LabelMovements(const std::string& operation, const std::string& folio, const std::string& operatorKey);
 };
 
 }  // namespace apartado

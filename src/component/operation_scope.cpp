@@ -10,10 +10,28 @@
 #include "component/publico.h"
 
 namespace apartado {
+namespace {
+
+// What the stock ledger records as the operation of a scope the host gave no
+// name (OperationScope::Label).
+const char* const kUnnamedOperation = "Apartado";
+
+}  // namespace
 
 OperationScope::OperationScope(Apartado& object, OnRefusal onRefusal)
     : object_(object), onRefusal_(onRefusal), connection_(&Publico().SessionServices->GetConnection()), saved_(object) {
+  const bool outermost = connection_->TransactionDepth() == 0;
   connection_->BeginTrans();
+  // The stock it moves is the component's work even when the host names no
+  // operation: it is told from changes made outside any scope.
+  if (outermost) {
+    try {
+      Label(kUnnamedOperation, object_.Encabezado().Ap_Folio);
+    } catch (...) {
+      connection_->RollbackTrans();
+      throw;
+    }
+  }
 }
 
 OperationScope::~OperationScope() {
@@ -28,6 +46,10 @@ OperationScope::~OperationScope() {
 void OperationScope::HoldLayaway(const std::string& Ap_Folio) { connection_->HoldLayaway(Ap_Folio); }
 
 void OperationScope::HoldStock(const std::vector<StockRowKey>& keys) { connection_->HoldStock(keys); }
+
+void OperationScope::Label(const std::string& operation, const std::string& Ap_Folio) {
+  connection_->LabelMovements(operation, Ap_Folio, Publico().SessionServices->GetOperator());
+}
 
 void OperationScope::RollBackAndRestore() {
   finished_ = true;

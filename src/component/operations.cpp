@@ -8,12 +8,18 @@ namespace {
 
 Connection& SessionConnection() { return Publico().SessionServices->GetConnection(); }
 
+void Label(const std::string& operation, const std::string& Ap_Folio) {
+  SessionConnection().LabelMovements(operation, Ap_Folio, Publico().SessionServices->GetOperator());
+}
+
 }  // namespace
 
-Boolean Operations::OnLayaway(const std::string& Ap_Folio, const std::function<Boolean()>& operation) {
+Boolean Operations::OnLayaway(const char* name, const std::string& Ap_Folio,
+                              const std::function<Boolean()>& operation) {
   return RunInTransaction(
       object_,
       [&] {
+        Label(name, Ap_Folio);
         SessionConnection().HoldLayaway(Ap_Folio);
         return operation();
       },
@@ -21,12 +27,12 @@ Boolean Operations::OnLayaway(const std::string& Ap_Folio, const std::function<B
 }
 
 Boolean Operations::Apartar(const std::string& Ap_Folio) {
-  return OnLayaway(Ap_Folio, [&] { return object_.Apartar(Ap_Folio); });
+  return OnLayaway("Apartar", Ap_Folio, [&] { return object_.Apartar(Ap_Folio); });
 }
 
 Variant Operations::Desapartar(const std::string& Ap_Folio) {
   Variant answer = Variant::FromBoolean(false);
-  OnLayaway(Ap_Folio, [&] {
+  OnLayaway("Desapartar", Ap_Folio, [&] {
     answer = object_.Desapartar(Ap_Folio);
     return answer.ToBoolean();
   });
@@ -40,6 +46,7 @@ Boolean Operations::Desapartar_Producto(const std::string& Sc_Cve_Sucursal, cons
   return RunInTransaction(
       object_,
       [&] {
+        Label("Desapartar_Producto", "");
         SessionConnection().HoldStock({{Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color}});
         return object_.Desapartar_Producto(Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color,
                                            Cantidad_Control_1, Cantidad_Control_2, Series);
@@ -48,21 +55,23 @@ Boolean Operations::Desapartar_Producto(const std::string& Sc_Cve_Sucursal, cons
 }
 
 Boolean Operations::Cancelar_Apartado(const std::string& Ap_Folio) {
-  return OnLayaway(Ap_Folio, [&] { return object_.Cancelar_Apartado(Ap_Folio); });
+  return OnLayaway("Cancelar_Apartado", Ap_Folio, [&] { return object_.Cancelar_Apartado(Ap_Folio); });
 }
 
 Boolean Operations::Genera_Cuenta_x_Cobrar_Apartado(const std::string& Ap_Folio) {
-  return OnLayaway(Ap_Folio, [&] { return object_.Genera_Cuenta_x_Cobrar_Apartado(Ap_Folio); });
+  return OnLayaway("Genera_Cuenta_x_Cobrar_Apartado", Ap_Folio,
+                   [&] { return object_.Genera_Cuenta_x_Cobrar_Apartado(Ap_Folio); });
 }
 
 Boolean Operations::Finalizar_Apartado(const std::string& Ap_Folio) {
-  return OnLayaway(Ap_Folio, [&] { return object_.Finalizar_Apartado(Ap_Folio); });
+  return OnLayaway("Finalizar_Apartado", Ap_Folio, [&] { return object_.Finalizar_Apartado(Ap_Folio); });
 }
 
 Boolean Operations::CaptureLine(const tApDetalle& line) {
   return RunInTransaction(
       object_,
       [&] {
+        Label("Add_Apartado_Detalle", object_.Encabezado().Ap_Folio);
         object_.Detalle(line);
         return object_.Add_Apartado_Detalle();
       },

@@ -16,5 +16,6 @@ int Connection::TransactionDepth() const { return 0; }
 TransactionHealth Connection::Health() const { return TransactionHealth::Sound; }
 void Connection::HoldLayaway(const std::string&) {}
 void Connection::HoldStock(const std::vector<StockRowKey>&) {}
+void Connection::LabelMovements(const std::string&, const std::string&, const std::string&) {}
 
 }  // namespace apartado

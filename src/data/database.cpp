@@ -265,6 +265,9 @@ int Database::TransactionDepth() const { return impl_->depth; }
 TransactionHealth Database::Health() const { return impl_->Health(); }
 void Database::HoldLayaway(const std::string& folio) { impl_->HoldLayaway(folio); }
 void Database::HoldStock(const std::vector<StockRowKey>& keys) { impl_->HoldStock(keys); }
+void Database::LabelMovements(const std::string& operation, const std::string& folio, const std::string& operatorKey) {
+  impl_->LabelMovements(operation, folio, operatorKey);
+}
 
 Transaction::Transaction(Database& db) : db_(db) { db_.Begin(); }
 

@@ -44,6 +44,11 @@ struct Database::Impl {
   int depth = 0;
   std::uint64_t transactionSerial = 0;  // raised by every outermost Begin
   bool conflict = false;                // a statement failed on another session's work
+  // SQLite: the transaction wrote the row of Movimiento_Contexto, which
+  // goes before it commits; and whether the database has that table, once
+  // found.
+  bool labelled = false;
+  bool hasMovementContext = false;
 
   // Throws the Failure (TransactionConflict for a deadlock, a serialization
   // failure or a busy database) carrying the database's message of a SOCI
@@ -75,6 +80,7 @@ struct Database::Impl {
   TransactionHealth Health() const;
   void HoldLayaway(const std::string& folio);
   void HoldStock(const std::vector<StockRowKey>& keys);
+  void LabelMovements(const std::string& operation, const std::string& folio, const std::string& operatorKey);
   // SQLite ended the transaction by itself (it does on some I/O errors).
   bool SqliteEndedTransaction() const;
   // The outermost transaction holds SQLite's write lock.

@@ -92,6 +92,7 @@ TransactionHealth Database::Impl::Health() const {
 void Database::Impl::Begin() {
   if (depth == 0) {
     conflict = false;
+    labelled = false;
     switch (backend) {
       case Backend::SQLite:
         // The write lock at once: what the transaction reads stays true
@@ -145,10 +146,23 @@ void Database::Impl::Commit() {
     throw Failure("The transaction was rolled back: a statement in it failed");
   }
   try {
+    if (depth == 1 && labelled) {
+      // The naming lives only inside its transaction.
+      CountSent();
+      cache.Command("DELETE FROM Movimiento_Contexto", {});
+      labelled = false;
+    }
     if (depth == 1)
       Exec("COMMIT");
     else if (backend != Backend::ODBC)  // SQL Server keeps a savepoint until the transaction ends
       Exec("RELEASE SAVEPOINT " + SavepointName(depth - 1));
+  } catch (const soci::soci_error& e) {
+    try {
+      Rollback();
+    } catch (const Failure&) {
+      depth = 0;
+    }
+    Fail(e);
   } catch (const Failure&) {
     // What failed to commit is rolled back: the level ends either way.
     try {
@@ -212,6 +226,43 @@ void Database::Impl::HoldStock(const std::vector<StockRowKey>& keys) {
                     StockRows("Existencia_Kit", sorted.size()) +
                     ") SELECT (SELECT COUNT(*) FROM e) AS e, (SELECT COUNT(*) FROM k) AS k",
                 params);
+  } catch (const soci::soci_error& e) {
+    Fail(e);
+  }
+}
+
+void Database::Impl::LabelMovements(const std::string& operation, const std::string& folio,
+                                    const std::string& operatorKey) {
+  if (depth == 0) return;
+  const std::vector<Variant> params = {Variant::FromText(operation), Variant::FromText(folio),
+                                       Variant::FromText(operatorKey)};
+  try {
+    switch (backend) {
+      case Backend::SQLite:
+        if (!hasMovementContext) {
+          CountSent();
+          hasMovementContext =
+              !cache.Query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'Movimiento_Contexto'", {})
+                   .Eof();
+          if (!hasMovementContext) return;
+        }
+        CountSent();
+        cache.Command(
+            "INSERT OR REPLACE INTO Movimiento_Contexto (Mc_ID, Mc_Operacion, Mc_Folio, Mc_Operador) "
+            "VALUES (1, :p1, NULLIF(:p2, ''), :p3)",
+            params);
+        labelled = true;
+        break;
+      case Backend::PostgreSQL:
+        CountSent();
+        cache.Query(
+            "SELECT set_config('apartado.operacion', :p1, true) AS o, set_config('apartado.folio', :p2, true) AS f, "
+            "set_config('apartado.operador', :p3, true) AS k",
+            params);
+        break;
+      case Backend::ODBC:
+        break;
+    }
   } catch (const soci::soci_error& e) {
     Fail(e);
   }

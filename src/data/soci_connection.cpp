@@ -54,5 +54,9 @@ int SociConnection::TransactionDepth() const { return database_.depth; }
 TransactionHealth SociConnection::Health() const { return database_.Health(); }
 void SociConnection::HoldLayaway(const std::string& Ap_Folio) { database_.HoldLayaway(Ap_Folio); }
 void SociConnection::HoldStock(const std::vector<StockRowKey>& keys) { database_.HoldStock(keys); }
+void SociConnection::LabelMovements(const std::string& operation, const std::string& folio,
+                                    const std::string& operatorKey) {
+  database_.LabelMovements(operation, folio, operatorKey);
+}
 
 }  // namespace apartado

@@ -34,6 +34,7 @@ class SociConnection final : public Connection {
   TransactionHealth Health() const override;
   void HoldLayaway(const std::string& Ap_Folio) override;
   void HoldStock(const std::vector<StockRowKey>& keys) override;
+  void LabelMovements(const std::string& operation, const std::string& folio, const std::string& operatorKey) override;
 
  private:
   Database::Impl& database_;

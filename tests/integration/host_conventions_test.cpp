@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 const char* const kCommands =
     "the commands are: help, demo, init, schema, load, capture, reserve, release, release-product, cancel, "
-    "finalize, receivable, show, stock\n";
+    "finalize, receivable, show, stock, list, ledger, check, report\n";
 
 class HostConventions : public ::testing::Test {
  protected:
@@ -75,6 +75,9 @@ TEST_F(HostConventions, OnlyInitLoadAndDemoCreateADatabase) {
   const std::string layaway = WriteFile(dir_, "layaway.json", R"({"Encabezado": {}, "Detalles": []})");
   const std::vector<std::vector<std::string>> commands = {{"show", "1"},
                                                           {"stock"},
+                                                          {"list"},
+                                                          {"ledger"},
+                                                          {"check"},
                                                           {"reserve", "1"},
                                                           {"release", "1"},
                                                           {"cancel", "1"},

@@ -255,7 +255,7 @@ TEST_P(HostInputTest, DocumentsWithNothingToCaptureOrAKeyGivenTwiceAndFilesThatA
   });
 }
 
-// show and stock only read: they read a database in a folder this user
+// show, stock, list, ledger and check only read: they read a database in a folder this user
 // cannot write, in WAL mode (as the host leaves every database it writes)
 // or not, and create nothing. As root, the program runs as nobody.
 TEST_P(HostInputTest, CommandsThatOnlyReadReadADatabaseNoOneMayWrite) {
@@ -304,6 +304,14 @@ TEST_P(HostInputTest, CommandsThatOnlyReadReadADatabaseNoOneMayWrite) {
     const Outcome stock = run({"--json", "stock", "--producto", "P100"});
     EXPECT_EQ(stock.status, 0) << copy << ": " << stock.err;
     EXPECT_NE(stock.out.find("\"Ex_Cantidad_Apartado_Control_1\":2"), std::string::npos) << stock.out;
+    const Outcome list = run({"--json", "list"});
+    EXPECT_EQ(list.status, 0) << copy << ": " << list.out << list.err;
+    EXPECT_NE(list.out.find("\"Ap_Folio\":\"0000000001\""), std::string::npos) << list.out;
+    const Outcome ledger = run({"--json", "ledger", "--folio", "0000000001"});
+    EXPECT_EQ(ledger.status, 0) << copy << ": " << ledger.err;
+    EXPECT_NE(ledger.out.find("\"Me_Cambio_Apartado_Control_1\":2.0"), std::string::npos) << ledger.out;
+    const Outcome check = run({"check"});
+    EXPECT_EQ(check.status, 0) << copy << ": " << check.out << check.err;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);  // nothing beside them
   // A missing database is named, not created.

@@ -1,0 +1,231 @@
+// The stock ledger through the real program: the movements the database's
+// triggers record for each operation (sign, operator, operation, folio),
+// nothing for an operation rolled back, a ledger nobody can rewrite, and
+// `check`, which agrees after the component's own work and names a stock
+// change made by hand.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "apartado/failure.h"
+#include "demo_catalogue.h"
+#include "integration/host_program.h"
+
+namespace apartado::testing {
+namespace {
+
+using nlohmann::json;
+
+json Line(const std::string& product, double quantity, double quantity2) {
+  json line = {{"Ap_Cantidad_1", quantity}, {"Ap_Unidad_1", "PZA"}, {"Ap_Cantidad_Control_2", quantity2}};
+  line["Producto"]["Pr_Cve_Producto"] = product;
+  return line;
+}
+
+json Layaway(const std::vector<json>& lines) {
+  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
+      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C001"},
+      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"}})");
+  layaway["Detalles"] = lines;
+  return layaway;
+}
+
+// One movement as a test reads it.
+struct Movement {
+  std::string row;  // table/product
+  double available1, available2, reserved1, reserved2;
+  std::string operatorKey, operation, folio;
+  bool operator==(const Movement&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Movement& m) {
+  return out << m.row << " " << m.available1 << " " << m.available2 << " " << m.reserved1 << " " << m.reserved2 << " "
+             << m.operatorKey << " " << m.operation << " " << m.folio;
+}
+
+std::string TextOf(const json& value) { return value.is_null() ? "-" : value.get<std::string>(); }
+
+class HostLedgerTest : public HostProgramTest {
+ protected:
+  void SetUp() override {
+    HostProgramTest::SetUp();
+    ASSERT_EQ(Run({"init"}).status, 0);
+    const ProgramRun load =
+        Run({"--operator", "ALMACEN", "load", File("catalogue.json", cli::demo::Catalogue().dump())});
+    ASSERT_EQ(load.status, 0) << load.err;
+  }
+
+  // Captures the layaway as operatorKey; answers its folio.
+  std::string Capture(const json& layaway, const std::string& operatorKey = "CAJA1") {
+    const ProgramRun run = Run({"--json", "--operator", operatorKey, "capture", File("layaway.json", layaway.dump())});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    return json::parse(run.out).value("folio", "");
+  }
+
+  std::vector<Movement> Ledger(std::vector<std::string> args) {
+    const std::vector<std::string> command = {"--json", "ledger"};
+    args.insert(args.begin(), command.begin(), command.end());
+    const ProgramRun run = Run(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<Movement> movements;
+    const json answer = json::parse(run.out);
+    for (const json& m : answer.at("movements"))
+      movements.push_back({m.at("Me_Tabla").get<std::string>() + "/" + m.at("Pr_Cve_Producto").get<std::string>(),
+                           m.at("Me_Cambio_Control_1").get<double>(), m.at("Me_Cambio_Control_2").get<double>(),
+                           m.at("Me_Cambio_Apartado_Control_1").get<double>(),
+                           m.at("Me_Cambio_Apartado_Control_2").get<double>(), TextOf(m.at("Me_Operador")),
+                           TextOf(m.at("Me_Operacion")), TextOf(m.at("Me_Folio"))});
+    return movements;
+  }
+};
+
+TEST_P(HostLedgerTest, EachOperationOfAFolioIsRecordedWithItsSignOperatorAndOperation) {
+  const std::string folio = Capture(Layaway({Line("P100", 2, 2), Line("K200", 1, 0)}));
+  ASSERT_FALSE(folio.empty());
+  ASSERT_EQ(Run({"--operator", "CAJA2", "release", folio}).status, 0);
+  ASSERT_EQ(Run({"--operator", "CAJA3", "reserve", folio}).status, 0);
+  ASSERT_EQ(Run({"--operator", "GERENTE", "cancel", folio}).status, 0);
+
+  const std::vector<Movement> expected = {{"Existencia/P100", -2, -2, 2, 2, "CAJA1", "Add_Apartado_Detalle", folio},
+                                          {"Existencia_Kit/K200", -1, 0, 1, 0, "CAJA1", "Add_Apartado_Detalle", folio},
+                                          {"Existencia/P100", 2, 2, -2, -2, "CAJA2", "Desapartar", folio},
+                                          {"Existencia_Kit/K200", 1, 0, -1, 0, "CAJA2", "Desapartar", folio},
+                                          {"Existencia/P100", -2, -2, 2, 2, "CAJA3", "Apartar", folio},
+                                          {"Existencia_Kit/K200", -1, 0, 1, 0, "CAJA3", "Apartar", folio},
+                                          {"Existencia/P100", 2, 2, -2, -2, "GERENTE", "Cancelar_Apartado", folio},
+                                          {"Existencia_Kit/K200", 1, 0, -1, 0, "GERENTE", "Cancelar_Apartado", folio}};
+  EXPECT_EQ(Ledger({"--folio", folio}), expected);
+
+  // The stock loaded is where a product's movements begin.
+  const std::vector<Movement> product = Ledger({"P100"});
+  ASSERT_EQ(product.size(), 5u);
+  EXPECT_EQ(product.front(), (Movement{"Existencia/P100", 12, 12, 0, 0, "ALMACEN", "load", "-"}));
+
+  const ProgramRun text = Run({"ledger", "--folio", folio});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("kit 01/01/K200/00/00"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("+2"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("Cancelar_Apartado"), std::string::npos) << text.out;
+}
+
+TEST_P(HostLedgerTest, TwoLayawaysOfOneProductKeepTheirFoliosAndAProductReleaseHasNone) {
+  const std::string first = Capture(Layaway({Line("P100", 3, 3)}));
+  const std::string second = Capture(Layaway({Line("P100", 1, 1)}), "CAJA2");
+  ASSERT_NE(first, second);
+  ASSERT_EQ(Run({"release-product", "01", "01", "P100", "00", "00", "1", "1"}).status, 0);
+
+  const std::vector<Movement> movements = Ledger({"P100"});
+  ASSERT_EQ(movements.size(), 4u);
+  EXPECT_EQ(movements[1], (Movement{"Existencia/P100", -3, -3, 3, 3, "CAJA1", "Add_Apartado_Detalle", first}));
+  EXPECT_EQ(movements[2], (Movement{"Existencia/P100", -1, -1, 1, 1, "CAJA2", "Add_Apartado_Detalle", second}));
+  EXPECT_EQ(movements[3], (Movement{"Existencia/P100", 1, 1, -1, -1, "ADMIN", "Desapartar_Producto", "-"}));
+}
+
+TEST_P(HostLedgerTest, ARefusedOperationLeavesNoMovement) {
+  // The second line asks for more than the 12 in stock: the line is refused
+  // and rolled back, and so is its reservation.
+  const ProgramRun run =
+      Run({"--json", "capture", File("short.json", Layaway({Line("P100", 2, 2), Line("P100", 50, 50)}).dump())});
+  ASSERT_EQ(run.status, 1) << run.out << run.err;
+  const std::string folio = json::parse(run.out).at("folio").get<std::string>();
+  const std::vector<Movement> movements = Ledger({"--folio", folio});
+  ASSERT_EQ(movements.size(), 1u);
+  EXPECT_EQ(movements[0].reserved1, 2);
+  EXPECT_EQ(Run({"check"}).status, 0);
+}
+
+TEST_P(HostLedgerTest, NobodyChangesOrDeletesAMovement) {
+  Capture(Layaway({Line("P100", 2, 2)}));
+  const std::string before = Value("SELECT COUNT(*) FROM Movimiento_Existencia");
+  for (const char* sql : {"UPDATE Movimiento_Existencia SET Me_Folio = 'X'", "DELETE FROM Movimiento_Existencia"}) {
+    try {
+      Db().Command(sql);
+      ADD_FAILURE() << sql << " was accepted";
+    } catch (const Failure& refused) {
+      EXPECT_NE(std::string(refused.what()).find("Movimiento_Existencia is a ledger"), std::string::npos)
+          << refused.what();
+    }
+  }
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM Movimiento_Existencia"), before);
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM Movimiento_Existencia WHERE Me_Folio = 'X'"), "0");
+}
+
+TEST_P(HostLedgerTest, CheckAgreesAfterTheComponentsWorkAndNamesExactlyAStockRowChangedByHand) {
+  const std::string folio = Capture(Layaway({Line("P100", 2, 2), Line("K200", 1, 0)}));
+  ASSERT_EQ(Run({"release", folio}).status, 0);
+  ASSERT_EQ(Run({"reserve", folio}).status, 0);
+  const ProgramRun agreed = Run({"--json", "check"});
+  EXPECT_EQ(agreed.status, 0) << agreed.out << agreed.err;
+  EXPECT_EQ(json::parse(agreed.out), json::parse(R"({"ok": true, "rows_checked": 3, "differences": []})"));
+
+  // Behind the component's back: one more reserved than any layaway took.
+  Db().Command(
+      "UPDATE Existencia SET Ex_Cantidad_Apartado_Control_1 = Ex_Cantidad_Apartado_Control_1 + 1 "
+      "WHERE Pr_Cve_Producto = 'L300'");
+  const ProgramRun found = Run({"--json", "check"});
+  EXPECT_EQ(found.status, 1) << found.out;
+  EXPECT_NE(found.err.find("apartado: check: 1 stock row differs from the ledger"), std::string::npos) << found.err;
+  const json report = json::parse(found.out);
+  EXPECT_EQ(report.at("ok"), false);
+  ASSERT_EQ(report.at("differences").size(), 1u) << report.dump();
+  const json& difference = report.at("differences")[0];
+  EXPECT_EQ(difference.at("Table"), "Existencia");
+  EXPECT_EQ(difference.at("Pr_Cve_Producto"), "L300");
+  EXPECT_EQ(difference.at("quantities"),
+            json::parse(R"([{"column": "Ex_Cantidad_Apartado_Control_1", "recorded": 1.0, "by_operations": 0.0}])"));
+  // The hand-made change is the row's last movement, made by no operation.
+  const json& last = difference.at("movements").back();
+  EXPECT_TRUE(last.at("Me_Operacion").is_null()) << last.dump();
+  EXPECT_EQ(last.at("Me_Cambio_Apartado_Control_1"), 1.0);
+
+  const ProgramRun text = Run({"check"});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.out.find("Existencia 01/01/L300/00/00:\n  Ex_Cantidad_Apartado_Control_1 is 1 but the operations' "
+                          "movements reserved 0: +1 changed outside any operation"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("3 stock rows checked against the ledger: 1 differs."), std::string::npos) << text.out;
+}
+
+TEST_P(HostLedgerTest, CheckNamesTheLayawaysThatHoldTheRowThatDiffers) {
+  const std::string folio = Capture(Layaway({Line("P100", 2, 2)}));
+  Db().Command("UPDATE Existencia SET Ex_Cantidad_Apartado_Control_2 = 0 WHERE Pr_Cve_Producto = 'P100'");
+  const ProgramRun found = Run({"--json", "check"});
+  ASSERT_EQ(found.status, 1);
+  const json report = json::parse(found.out);
+  const json& difference = report.at("differences")[0];
+  EXPECT_EQ(difference.at("Pr_Cve_Producto"), "P100");
+  ASSERT_EQ(difference.at("layaways").size(), 1u);
+  EXPECT_EQ(difference.at("layaways")[0].at("Ap_Folio"), folio);
+  EXPECT_EQ(difference.at("layaways")[0].at("reserved_by_movements_2"), 2.0);
+}
+
+TEST_P(HostLedgerTest, InitOverADatabaseWithoutTheLedgerOpensEachStockRowWithWhatItHolds) {
+  // A database made before the ledger: no table, no triggers.
+  if (IsPostgres()) {
+    Db().RunScript(
+        "DROP TRIGGER TR_Existencia_Movimiento ON Existencia; DROP TRIGGER TR_Existencia_Kit_Movimiento ON "
+        "Existencia_Kit; DROP TABLE Movimiento_Existencia");
+  } else {
+    Db().RunScript(
+        "DROP TRIGGER TR_Existencia_Movimiento_Insert; DROP TRIGGER TR_Existencia_Movimiento_Update; DROP TRIGGER "
+        "TR_Existencia_Movimiento_Delete; DROP TRIGGER TR_Existencia_Kit_Movimiento_Insert; DROP TRIGGER "
+        "TR_Existencia_Kit_Movimiento_Update; DROP TRIGGER TR_Existencia_Kit_Movimiento_Delete; DROP TABLE "
+        "Movimiento_Existencia");
+  }
+  Db().Command("UPDATE Existencia SET Ex_Cantidad_Apartado_Control_1 = 5 WHERE Pr_Cve_Producto = 'P100'");
+  const ProgramRun before = Run({"check"});
+  EXPECT_EQ(before.status, 2);
+  EXPECT_NE(before.err.find("lacks the suite tables Movimiento_Existencia"), std::string::npos) << before.err;
+
+  ASSERT_EQ(Run({"init"}).status, 0);
+  ASSERT_EQ(Run({"init"}).status, 0);  // again: no second opening
+  EXPECT_EQ(Ledger({"P100"}), (std::vector<Movement>{{"Existencia/P100", 12, 12, 5, 0, "-", "INICIAL", "-"}}));
+  EXPECT_EQ(Ledger({"K200"}), (std::vector<Movement>{{"Existencia_Kit/K200", 3, 0, 0, 0, "-", "INICIAL", "-"}}));
+  EXPECT_EQ(Run({"check"}).status, 0);
+}
+
+APARTADO_INSTANTIATE_BACKENDS(HostLedgerTest);
+
+}  // namespace
+}  // namespace apartado::testing

@@ -1,0 +1,120 @@
+// apartado report --html through the real program, rendered by headless
+// Chromium with every host name unresolvable: the DOM it built must hold the
+// known database's figures. The screenshot is kept beside the test binary
+// (report-PostgreSQL.png, report-SQLite.png).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "demo_catalogue.h"
+#include "integration/host_program.h"
+
+namespace apartado::testing {
+namespace {
+
+using nlohmann::json;
+
+json Layaway(const std::vector<std::pair<std::string, double>>& lines) {
+  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
+      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C001"},
+      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"}})");
+  for (const auto& [product, quantity] : lines) {
+    json line = {{"Ap_Cantidad_1", quantity},
+                 {"Ap_Unidad_1", "PZA"},
+                 {"Ap_Cantidad_Control_2", product == "K200" ? 0 : quantity},
+                 {"Ap_Precio_Lista", 100}};
+    line["Producto"]["Pr_Cve_Producto"] = product;
+    layaway["Detalles"].push_back(line);
+  }
+  return layaway;
+}
+
+std::string Chromium() {
+  for (const char* path : {"/usr/bin/chromium", "/usr/bin/chromium-browser"})
+    if (std::filesystem::exists(path)) return path;
+  return "";
+}
+
+// Runs the browser headless on the page with no way to reach a host.
+ProgramRun Render(const std::string& browser, const std::string& page, const std::string& dir,
+                  const std::vector<std::string>& extra) {
+  std::vector<std::string> args = {"--headless",
+                                   "--no-sandbox",
+                                   "--disable-gpu",
+                                   "--hide-scrollbars",
+                                   "--host-resolver-rules=MAP * ~NOTFOUND",
+                                   "--window-size=900,1300"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  args.push_back("file://" + page);
+  std::string command = "cd '" + dir + "' && '" + browser + "'";
+  for (const std::string& a : args) command += " '" + a + "'";
+  command += " > dom.html 2> browser.log";
+  ProgramRun run;
+  run.status = std::system(command.c_str());
+  run.out = ReadFile(dir + "/dom.html");
+  run.err = ReadFile(dir + "/browser.log");
+  return run;
+}
+
+// The data- attributes of the element with these leading ones.
+bool HasElement(const std::string& dom, const std::string& attributes) {
+  return dom.find(attributes) != std::string::npos;
+}
+
+class HostReportTest : public HostProgramTest {};
+
+TEST_P(HostReportTest, ChromiumShowsTheKnownDatabasesFiguresWithNoNetwork) {
+  const std::string browser = Chromium();
+  if (browser.empty()) GTEST_SKIP() << "no chromium here (scripts/install-deps.sh test installs it)";
+  ASSERT_EQ(Run({"load", File("catalogue.json", cli::demo::Catalogue().dump())}).status, 0);
+  // P100: 12 in stock, 3 + 2 reserved; the kit: 1 of 3 reserved; the second
+  // layaway cancelled, the first billed.
+  const ProgramRun first = Run({"--json", "capture", File("a.json", Layaway({{"P100", 3}, {"K200", 1}}).dump())});
+  ASSERT_EQ(first.status, 0) << first.out << first.err;
+  const std::string folio = json::parse(first.out).at("folio").get<std::string>();
+  const ProgramRun second = Run({"--json", "capture", File("b.json", Layaway({{"P100", 2}}).dump())});
+  ASSERT_EQ(second.status, 0) << second.out << second.err;
+  ASSERT_EQ(Run({"receivable", folio}).status, 0);
+  ASSERT_EQ(Run({"cancel", json::parse(second.out).at("folio").get<std::string>()}).status, 0);
+  const std::string balance = Value("SELECT Cxc_Saldo FROM Cuenta_X_Cobrar");
+
+  const std::string page = dir_ + "/report.html";
+  const ProgramRun report = Run({"report", "--html", page});
+  ASSERT_EQ(report.status, 0) << report.err;
+  const std::string html = ReadFile(page);
+  // Nothing to fetch: no link, script, image or stylesheet from elsewhere.
+  EXPECT_EQ(std::regex_search(html, std::regex(R"((src|href)\s*=)")), false);
+  EXPECT_EQ(html.find("<script"), std::string::npos);
+
+  const ProgramRun dom = Render(browser, page, dir_, {"--dump-dom"});
+  ASSERT_EQ(dom.status, 0) << dom.err;
+  EXPECT_NE(dom.out.find("<svg id=\"stock\""), std::string::npos) << dom.out.substr(0, 400);
+  EXPECT_TRUE(HasElement(dom.out, R"(data-product="P100" data-available="9" data-reserved="3")")) << dom.out;
+  EXPECT_TRUE(HasElement(dom.out, R"(data-product="K200" data-available="2" data-reserved="1")"));
+  EXPECT_TRUE(HasElement(dom.out, R"(data-product="L300" data-available="40" data-reserved="0")"));
+  EXPECT_TRUE(HasElement(dom.out, R"(data-band="0-30" data-count="1")"));
+  EXPECT_TRUE(HasElement(dom.out, R"(data-band="over 90" data-count="0")"));
+  EXPECT_TRUE(HasElement(dom.out, R"(data-state="AC" data-count="1")"));
+  EXPECT_TRUE(HasElement(dom.out, R"(data-state="CA" data-count="1")"));
+  EXPECT_TRUE(HasElement(dom.out, "data-customer=\"C001\" data-balance=\"" + balance + "\"")) << balance;
+  // The latest movement first: the cancellation gives back P100's 2.
+  const std::size_t firstMovement = dom.out.find("class=\"movement\"");
+  ASSERT_NE(firstMovement, std::string::npos);
+  EXPECT_NE(dom.out.find("data-available=\"2\" data-reserved=\"-2\"", firstMovement), std::string::npos);
+
+  const std::string shot =
+      (std::filesystem::current_path() / (std::string("report-") + (IsPostgres() ? "PostgreSQL" : "SQLite") + ".png"))
+          .string();
+  std::filesystem::remove(shot);
+  const ProgramRun screenshot = Render(browser, page, dir_, {"--screenshot=" + shot});
+  EXPECT_EQ(screenshot.status, 0) << screenshot.err;
+  EXPECT_GT(std::filesystem::exists(shot) ? std::filesystem::file_size(shot) : 0u, 10000u) << screenshot.err;
+}
+
+APARTADO_INSTANTIATE_BACKENDS(HostReportTest);
+
+}  // namespace
+}  // namespace apartado::testing
