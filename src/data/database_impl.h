@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,6 +50,15 @@ struct Database::Impl {
   // found.
   bool labelled = false;
   bool hasMovementContext = false;
+  // The movements' label the database holds now, and what it held when each
+  // open savepoint began: a label is sent only when it changes, and rolling
+  // back to a savepoint brings back the one before (both backends undo it).
+  struct MovementLabel {
+    std::string operation, folio, operatorKey;
+    bool operator==(const MovementLabel&) const = default;
+  };
+  std::optional<MovementLabel> label;
+  std::vector<std::optional<MovementLabel>> labelsBeforeSavepoints;
 
   // Throws the Failure (TransactionConflict for a deadlock, a serialization
   // failure or a busy database) carrying the database's message of a SOCI

@@ -93,6 +93,8 @@ void Database::Impl::Begin() {
   if (depth == 0) {
     conflict = false;
     labelled = false;
+    label.reset();
+    labelsBeforeSavepoints.clear();
     switch (backend) {
       case Backend::SQLite:
         // The write lock at once: what the transaction reads stays true
@@ -112,6 +114,7 @@ void Database::Impl::Begin() {
     ++transactionSerial;
   } else {
     Exec((backend == Backend::ODBC ? "SAVE TRANSACTION " : "SAVEPOINT ") + SavepointName(depth));
+    labelsBeforeSavepoints.push_back(label);
   }
   ++depth;
 }
@@ -173,6 +176,11 @@ void Database::Impl::Commit() {
     throw;
   }
   --depth;
+  // A released savepoint keeps the label its work set.
+  if (depth == 0)
+    label.reset();
+  else
+    labelsBeforeSavepoints.pop_back();
 }
 
 void Database::Impl::Rollback() {
@@ -182,6 +190,13 @@ void Database::Impl::Rollback() {
   // The level ends even when the database cannot be told (a lost connection
   // rolls back by itself).
   --depth;
+  if (level == 1 || labelsBeforeSavepoints.empty()) {
+    label.reset();
+    labelsBeforeSavepoints.clear();
+  } else {
+    label = labelsBeforeSavepoints.back();
+    labelsBeforeSavepoints.pop_back();
+  }
   // SQLite may have ended the transaction itself: nothing is left to undo,
   // and the outer levels fail on commit.
   if (backend == Backend::SQLite && sqlite_api::sqlite3_get_autocommit(sqlite)) return;
@@ -234,6 +249,8 @@ void Database::Impl::HoldStock(const std::vector<StockRowKey>& keys) {
 void Database::Impl::LabelMovements(const std::string& operation, const std::string& folio,
                                     const std::string& operatorKey) {
   if (depth == 0) return;
+  MovementLabel wanted{operation, folio, operatorKey};
+  if (label == wanted) return;
   const std::vector<Variant> params = {Variant::FromText(operation), Variant::FromText(folio),
                                        Variant::FromText(operatorKey)};
   try {
@@ -244,7 +261,10 @@ void Database::Impl::LabelMovements(const std::string& operation, const std::str
           hasMovementContext =
               !cache.Query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'Movimiento_Contexto'", {})
                    .Eof();
-          if (!hasMovementContext) return;
+          if (!hasMovementContext) {
+            label = std::move(wanted);  // a database without the ledger: nothing to name
+            return;
+          }
         }
         CountSent();
         cache.Command(
@@ -252,6 +272,7 @@ void Database::Impl::LabelMovements(const std::string& operation, const std::str
             "VALUES (1, :p1, NULLIF(:p2, ''), :p3)",
             params);
         labelled = true;
+        label = std::move(wanted);
         break;
       case Backend::PostgreSQL:
         CountSent();
@@ -259,6 +280,7 @@ void Database::Impl::LabelMovements(const std::string& operation, const std::str
             "SELECT set_config('apartado.operacion', :p1, true) AS o, set_config('apartado.folio', :p2, true) AS f, "
             "set_config('apartado.operador', :p3, true) AS k",
             params);
+        label = std::move(wanted);
         break;
       case Backend::ODBC:
         break;

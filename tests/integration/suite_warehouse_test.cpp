@@ -121,6 +121,32 @@ TEST_P(SuiteWarehouseTest, DecimalDrawDownsTakeALotExactlyToNothing) {
   EXPECT_EQ(Rows("SELECT Lt_Cantidad FROM Lote"), "0\n0\n");
 }
 
+// The ledger's label is sent once while it stays the same; rolling back to a
+// savepoint brings back the label from before it, which the next movement
+// carries and which a label set again must replace.
+TEST_P(SuiteWarehouseTest, StockMovementsCarryTheLabelInForceWhichIsSentOnlyWhenItChanges) {
+  InsertKeyed("Existencia", {"01", "A1", "P1", "00", "00"}, {{"Ex_Cantidad_Control_1", N(10)}});
+  auto take = [this](double left) {
+    Db().Command("UPDATE Existencia SET Ex_Cantidad_Control_1 = :p1", {N(left)});
+  };
+  Db().Begin();
+  Db().LabelMovements("Apartar", "F1", "CAJA1");
+  const std::uint64_t sent = Database::StatementsSent();
+  Db().LabelMovements("Apartar", "F1", "CAJA1");
+  EXPECT_EQ(Database::StatementsSent(), sent);
+  take(9);
+  Db().Begin();
+  Db().LabelMovements("Desapartar", "F2", "CAJA1");
+  Db().Rollback();
+  take(8);
+  Db().LabelMovements("Desapartar", "F2", "CAJA1");
+  take(7);
+  Db().Commit();
+  EXPECT_EQ(Rows("SELECT Me_Operacion, Me_Folio, Me_Operador, Me_Cambio_Control_1 FROM Movimiento_Existencia "
+                 "WHERE Me_Operacion <> 'INICIAL' ORDER BY Me_ID"),
+            "Apartar|F1|CAJA1|-1\nApartar|F1|CAJA1|-1\nDesapartar|F2|CAJA1|-1\n");
+}
+
 APARTADO_INSTANTIATE_BACKENDS(SuiteWarehouseTest);
 
 }  // namespace
