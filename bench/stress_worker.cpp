@@ -217,7 +217,9 @@ class Worker {
       d.Ap_Cantidad_Control_2 = 2.0 * line.quantity;
       d.Ap_Precio_Lista = 100;
     }
-    // The stock rows in one order first, as a host capturing lines does.
+    // The stock rows in one order first, as a host capturing lines does; the
+    // first line's row names the folio of the movements.
+    db_->LabelMovements("Add_Apartado_Detalle", "", WorkerName(args_.id));
     db_->HoldStock(StockRowsOf(object_->Encabezado(), details));
     for (const tApDetalle& d : details) {
       object_->Detalle(d);
@@ -239,6 +241,10 @@ class Worker {
     const std::string& folio = state_.folio;
     const std::vector<Variant> key = {Variant::FromText(folio)};
     skipped = false;
+    // Named as the command-line host names them: the ledger's movements
+    // carry the operation and the folio they belong to.
+    const char* name = state_.op == "reserve" ? "Apartar" : state_.op == "release" ? "Desapartar" : "Cancelar_Apartado";
+    db_->LabelMovements(name, folio, WorkerName(args_.id));
     db_->HoldLayaway(folio);
     TableRecordset row = db_->Query("SELECT Reservado, Cancelado FROM Stress_Layaway WHERE Folio = :p1", key);
     if (row.Eof()) throw Failure("layaway " + folio + " has no bookkeeping row");

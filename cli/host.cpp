@@ -93,7 +93,9 @@ row held when the ledger began). PRODUCT or --folio narrows the list. --json: {"
 )";
 const char* const kCheckHelp =
     R"(For each stock row, the available and reserved quantities must equal the sum of the row's
-movements in the ledger. Every row that differs is printed with the quantities that differ, the
+movements in the ledger; each reserved quantity must equal what operations reserved (a change by hand
+has no operation), and what the layaways not cancelled hold with what operations reserved outside any
+layaway (a layaway cancelled with --keep-stock still holds its stock). Every row that differs is printed with the quantities that differ, the
 layaways that name the row (what their lines hold and what their own movements reserved there) and the
 row's latest movements. Run it first after a power cut or when the stock looks wrong.
 --json: {"ok": bool, "rows_checked": N, "differences": [...]}. Exit 1 when a row differs, 0 when all agree.

@@ -77,16 +77,50 @@ std::vector<Variant> KeyValues(TableRecordset& row) {
   return values;
 }
 
-// One quantity of a stock row that its movements do not account for:
-// either they do not add up to it (the ledger misses a change), or, for a
-// reserved quantity, the movements of operations do not (something changed
-// it outside any operation, behind the layaways' back).
+// One quantity of a stock row that its movements do not account for: they
+// do not add up to it (the ledger misses a change); or, for a reserved
+// quantity, the movements of operations do not (something changed it
+// outside any operation); or what the layaways not cancelled hold, with what
+// operations reserved outside any layaway, does not (a cancelled layaway
+// still holds stock nobody will release).
 struct Mismatch {
+  enum class Against { Ledger, Operations, ActiveLayaways };
   std::string column;
   double recorded = 0;
-  double ledger = 0;
-  bool byOperations = false;  // ledger is the sum of the operations' movements only
+  double accounted = 0;  // what the movements compared against add up to
+  Against against = Against::Ledger;
 };
+
+const char* JsonKey(Mismatch::Against against) {
+  switch (against) {
+    case Mismatch::Against::Ledger:
+      return "ledger";
+    case Mismatch::Against::Operations:
+      return "by_operations";
+    case Mismatch::Against::ActiveLayaways:
+      return "by_active_layaways";
+  }
+  return "";
+}
+
+// "Ex_Cantidad_Apartado_Control_1 is 2 but the operations' movements reserved 1: +1 changed outside any operation"
+std::string Explained(const Mismatch& m) {
+  const std::string recorded = VariantToText(Variant::FromDouble(m.recorded));
+  const std::string accounted = VariantToText(Variant::FromDouble(m.accounted));
+  const std::string difference = Signed(Variant::FromDouble(m.recorded - m.accounted));
+  switch (m.against) {
+    case Mismatch::Against::Ledger:
+      return m.column + " is " + recorded + " but its movements add up to " + accounted + ": " + difference +
+             " not in the ledger";
+    case Mismatch::Against::Operations:
+      return m.column + " is " + recorded + " but the operations' movements reserved " + accounted + ": " +
+             difference + " changed outside any operation";
+    case Mismatch::Against::ActiveLayaways:
+      return m.column + " is " + recorded + " but the layaways not cancelled hold " + accounted + ": " + difference +
+             " held by cancelled layaways";
+  }
+  return "";
+}
 
 // A layaway that names a stock row: what its lines there hold and what its
 // movements of the row add up to.
@@ -158,6 +192,11 @@ TableRecordset StockWithLedger(Database& db, const StockTable& table) {
               ", COALESCE(m.Operaciones_" + n + ", 0) AS Operaciones_" + n + ", ";
     sums += ", SUM(" + kChanges[i] + ") AS Suma_" + n + ", SUM(CASE WHEN Me_Operacion IS NULL THEN 0 ELSE " +
             kChanges[i] + " END) AS Operaciones_" + n;
+    if (!IsReserved(i)) continue;
+    select += "COALESCE(m.Activos_" + n + ", 0) AS Activos_" + n + ", ";
+    sums += ", SUM(CASE WHEN Me_Operacion IS NULL OR Me_Folio IN (SELECT Ap_Folio FROM Apartado WHERE "
+            "Es_Cve_Estado = 'CA') THEN 0 ELSE " +
+            kChanges[i] + " END) AS Activos_" + n;
   }
   std::string join;
   for (const std::string& key : kKeys) join += (join.empty() ? "" : " AND ") + ("m." + key + " = s." + key);
@@ -213,9 +252,14 @@ int CheckCommand(Host& host) {
         const double ledger = Number(rows.Field("Suma_" + std::to_string(i)));
         const double byOperations = Number(rows.Field("Operaciones_" + std::to_string(i)));
         if (!SameQuantity(recorded, ledger)) {
-          mismatches.push_back({table.quantities[i], recorded, ledger, false});
-        } else if (IsReserved(i) && !SameQuantity(recorded, byOperations)) {
-          mismatches.push_back({table.quantities[i], recorded, byOperations, true});
+          mismatches.push_back({table.quantities[i], recorded, ledger, Mismatch::Against::Ledger});
+        } else if (!IsReserved(i)) {
+          continue;
+        } else if (!SameQuantity(recorded, byOperations)) {
+          mismatches.push_back({table.quantities[i], recorded, byOperations, Mismatch::Against::Operations});
+        } else if (const double active = Number(rows.Field("Activos_" + std::to_string(i)));
+                   !SameQuantity(recorded, active)) {
+          mismatches.push_back({table.quantities[i], recorded, active, Mismatch::Against::ActiveLayaways});
         }
       }
       if (mismatches.empty()) continue;
@@ -231,7 +275,7 @@ int CheckCommand(Host& host) {
       Json quantities = Json::array();
       for (const Mismatch& m : mismatches)
         quantities.push_back(
-            {{"column", m.column}, {"recorded", m.recorded}, {m.byOperations ? "by_operations" : "ledger", m.ledger}});
+            {{"column", m.column}, {"recorded", m.recorded}, {JsonKey(m.against), m.accounted}});
       difference["quantities"] = std::move(quantities);
       Json layaways = Json::array();
       for (const Holder& h : holders)
@@ -247,13 +291,7 @@ int CheckCommand(Host& host) {
 
       if (host.options.json) continue;
       host.out << name << ":\n";
-      for (const Mismatch& m : mismatches) {
-        host.out << "  " << m.column << " is " << VariantToText(Variant::FromDouble(m.recorded))
-                 << (m.byOperations ? " but the operations' movements reserved " : " but its movements add up to ")
-                 << VariantToText(Variant::FromDouble(m.ledger)) << ": "
-                 << Signed(Variant::FromDouble(m.recorded - m.ledger))
-                 << (m.byOperations ? " changed outside any operation" : " not in the ledger") << "\n";
-      }
+      for (const Mismatch& m : mismatches) host.out << "  " << Explained(m) << "\n";
       if (holders.empty()) {
         host.out << "  no layaway names this row\n";
       } else {

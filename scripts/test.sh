@@ -42,7 +42,12 @@ step "benchmark smoke run (figures only; nothing is asserted about time)"
 ./build/test/bench/capture_bench --quick --pg "$APARTADO_TEST_PG"
 
 step "stock stress: workers killed at random on SQLite and PostgreSQL, then the invariants checked"
-./build/test/bench/stock_stress --quick --db sqlite --db "$APARTADO_TEST_PG"
+stress=$(./build/test/bench/stock_stress --quick --keep --db sqlite --db "$APARTADO_TEST_PG" | tee /dev/stderr)
+kept=$(sed -n 's/^kept //p' <<<"$stress")
+step "apartado check after the stress run: every stock row agrees with the ledger and the layaways"
+./build/test/apartado --db "$kept/db1/stress.db" check
+./build/test/apartado --db "$APARTADO_TEST_PG" check
+rm -rf "$kept"
 
 step "installed package: the program, the README example, pkg-config, the exported symbols"
 prefix=$(mktemp -d /tmp/apartado-prefix.XXXXXX)

@@ -200,6 +200,33 @@ TEST_P(HostLedgerTest, CheckNamesTheLayawaysThatHoldTheRowThatDiffers) {
   EXPECT_EQ(difference.at("layaways")[0].at("reserved_by_movements_2"), 2.0);
 }
 
+// A layaway cancelled with --keep-stock keeps its reservation: every
+// movement is an operation's, yet no layaway that still counts holds it.
+TEST_P(HostLedgerTest, CheckNamesStockStillHeldByACancelledLayaway) {
+  const std::string kept = Capture(Layaway({Line("P100", 2, 2)}));
+  const std::string released = Capture(Layaway({Line("P100", 1, 0)}));
+  ASSERT_EQ(Run({"cancel", released}).status, 0);
+  EXPECT_EQ(Run({"check"}).status, 0);
+  ASSERT_EQ(Run({"cancel", "--keep-stock", kept}).status, 0);
+
+  const ProgramRun found = Run({"--json", "check"});
+  EXPECT_EQ(found.status, 1) << found.out;
+  const json report = json::parse(found.out);
+  ASSERT_EQ(report.at("differences").size(), 1u) << report.dump();
+  EXPECT_EQ(report.at("differences")[0].at("quantities"), json::parse(R"([
+      {"column": "Ex_Cantidad_Apartado_Control_1", "recorded": 2.0, "by_active_layaways": 0.0},
+      {"column": "Ex_Cantidad_Apartado_Control_2", "recorded": 2.0, "by_active_layaways": 0.0}])"));
+  const json& holder = report.at("differences")[0].at("layaways")[0];
+  EXPECT_EQ(holder.at("Ap_Folio"), kept);
+  EXPECT_EQ(holder.at("Es_Cve_Estado"), "CA");
+
+  const ProgramRun text = Run({"check"});
+  EXPECT_NE(text.out.find("Ex_Cantidad_Apartado_Control_1 is 2 but the layaways not cancelled hold 0: +2 held by "
+                          "cancelled layaways"),
+            std::string::npos)
+      << text.out;
+}
+
 TEST_P(HostLedgerTest, InitOverADatabaseWithoutTheLedgerOpensEachStockRowWithWhatItHolds) {
   // A database made before the ledger: no table, no triggers.
   if (IsPostgres()) {
