@@ -1,75 +1,16 @@
-// ledger and check: the stock ledger the schema's triggers keep, read back.
-#include <cmath>
+// check: every stock row reconciled with the ledger and the layaways.
 #include <map>
 #include <ostream>
 
 #include "commands.h"
+#include "ledger_rows.h"
 #include "output.h"
 #include "queries.h"
 
 namespace apartado::cli {
 namespace {
 
-const std::vector<std::string> kKeys = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla",
-                                        "Cl_Cve_Color"};
-const std::vector<std::string> kChanges = {"Me_Cambio_Control_1", "Me_Cambio_Control_2", "Me_Cambio_Apartado_Control_1",
-                                           "Me_Cambio_Apartado_Control_2"};
-const std::vector<std::string> kChangeHeaders = {"available-1", "available-2", "reserved-1", "reserved-2"};
-
-// A stock table and, for each of kChanges, the quantity it follows (empty:
-// none).
-struct StockTable {
-  const char* name;
-  std::vector<std::string> quantities;
-};
-const std::vector<StockTable> kStockTables = {
-    {"Existencia",
-     {"Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1",
-      "Ex_Cantidad_Apartado_Control_2"}},
-    {"Existencia_Kit", {"Ek_Cantidad", "", "Ek_Cantidad_Apartado", ""}},
-};
-
-// Quantities are kept to six decimals: two that round to the same are equal.
-bool SameQuantity(double a, double b) { return std::fabs(a - b) < 0.5e-6; }
-
-// Whether kChanges[i] is a change of a reserved quantity.
-bool IsReserved(std::size_t i) { return i >= 2; }
-
-double Number(const Variant& value) { return value.IsNull() || value.IsEmpty() ? 0.0 : value.ToDouble(); }
-
-// A change as an operator reads it: signed, "0" for none.
-std::string Signed(const Variant& value) {
-  const double number = Number(value);
-  if (SameQuantity(number, 0)) return "0";
-  return (number > 0 ? "+" : "") + VariantToText(Variant::FromDouble(number));
-}
-
-std::string Text(const Variant& value) { return value.IsNull() ? "" : value.ToText(); }
-
-const char* const kMovementColumns =
-    "Me_ID, Me_Fecha, Me_Tabla, Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
-    "Me_Cambio_Control_1, Me_Cambio_Control_2, Me_Cambio_Apartado_Control_1, Me_Cambio_Apartado_Control_2, "
-    "Me_Operador, Me_Operacion, Me_Folio";
-
-void PrintMovements(std::ostream& out, TableRecordset rows, const std::string& indent) {
-  std::vector<std::vector<std::string>> cells;
-  for (; !rows.Eof(); rows.MoveNext()) {
-    std::vector<std::string> line = {Text(rows.Field("Me_ID")), VariantToText(rows.Field("Me_Fecha"))};
-    std::string row = Text(rows.Field("Me_Tabla")) == "Existencia_Kit" ? "kit " : "";
-    for (const std::string& key : kKeys) row += (key == kKeys.front() ? "" : "/") + Text(rows.Field(key));
-    line.push_back(row);
-    for (const std::string& change : kChanges) line.push_back(Signed(rows.Field(change)));
-    for (const char* column : {"Me_Operador", "Me_Operacion", "Me_Folio"}) {
-      const std::string text = Text(rows.Field(column));
-      line.push_back(text.empty() ? "-" : text);
-    }
-    cells.push_back(std::move(line));
-  }
-  std::vector<std::string> headers = {"#", "moment", "stock row"};
-  headers.insert(headers.end(), kChangeHeaders.begin(), kChangeHeaders.end());
-  headers.insert(headers.end(), {"operator", "operation", "folio"});
-  PrintTable(out, headers, cells, indent);
-}
+using namespace ledger;
 
 std::vector<Variant> KeyValues(TableRecordset& row) {
   std::vector<Variant> values;
@@ -210,32 +151,7 @@ TableRecordset StockWithLedger(Database& db, const StockTable& table) {
                       "s.Cl_Cve_Color",
                   {Variant::FromText(table.name)});
 }
-
 }  // namespace
-
-int LedgerCommand(Host& host, const LedgerFilter& filter) {
-  std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening(true));
-  std::string sql = std::string("SELECT ") + kMovementColumns + " FROM Movimiento_Existencia";
-  std::vector<Variant> params;
-  if (!filter.folio.empty()) {
-    sql += " WHERE Me_Folio = :p1";
-    params.push_back(Variant::FromText(filter.folio));
-  } else if (!filter.product.empty()) {
-    sql += " WHERE Pr_Cve_Producto = :p1";
-    params.push_back(Variant::FromText(filter.product));
-  }
-  TableRecordset rows = WithSchemaNames(db->Query(sql + " ORDER BY Me_ID", params));
-  if (host.options.json) {
-    PrintJson(host.out, Json{{"movements", RowsToJson(rows)}});
-    return kExitOk;
-  }
-  if (rows.Rows().empty()) {
-    host.out << "(no movements)\n";
-    return kExitOk;
-  }
-  PrintMovements(host.out, rows, "");
-  return kExitOk;
-}
 
 int CheckCommand(Host& host) {
   std::unique_ptr<Database> db = Database::Open(host.options.connectionString, host.options.Opening(true));
