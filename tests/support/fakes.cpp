@@ -6,9 +6,6 @@
 
 namespace apartado::testing {
 
-std::string ArgText(const std::string& s) { return s; }
-std::string ArgText(double d) { return NumberText(d); }
-
 std::string Call::Text() const {
   std::string text = operation + "(";
   for (std::size_t i = 0; i < args.size(); ++i) text += (i ? ", " : "") + args[i];
@@ -31,17 +28,12 @@ void Script::Lookup(const std::string& table, const std::string& resultColumn, c
 
 Variant Script::Record(const std::string& operation, std::vector<std::string> args, const Variant& fallback) {
   const int n = ++counts_[operation];
-  if (operation == "Catalog.LookupValue" && args.size() >= 4) {
-    auto it = lookups_.find({args[0], args[3]});
-    calls_.push_back({operation, std::move(args)});
-    if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
-    if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
-    if (it != lookups_.end()) return Variant::FromText(it->second);
-  } else {
-    calls_.push_back({operation, std::move(args)});
-    if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
-    if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
-  }
+  const bool lookup = operation == "Catalog.LookupValue" && args.size() >= 4;
+  const auto found = lookup ? lookups_.find({args[0], args[3]}) : lookups_.end();
+  calls_.push_back({operation, std::move(args)});
+  if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
+  if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
+  if (found != lookups_.end()) return Variant::FromText(found->second);
   if (auto a = answers_.find(operation); a != answers_.end()) return a->second;
   return fallback;
 }
@@ -104,9 +96,6 @@ void FakeConnection::FailAt(int n, const std::string& description) { failures_[n
 
 namespace {
 
-Variant T(std::string s) { return Variant::FromText(std::move(s)); }
-Variant B(Boolean b) { return Variant::FromInteger(b); }
-Variant D(double d) { return Variant::FromDouble(d); }
 std::string N(double d) { return NumberText(d); }
 
 class FakeSession : public SessionServices {
@@ -116,13 +105,13 @@ class FakeSession : public SessionServices {
     s_->Record("Session.GetConnection", {}, Variant());
     return *c_;
   }
-  std::string GetOperator() override { return s_->Record("Session.GetOperator", {}, T("OPER")).ToText(); }
+  std::string GetOperator() override { return s_->Record("Session.GetOperator", {}, Text("OPER")).ToText(); }
   Variant ReadParameter(const std::string& name, std::int32_t whole, const std::string& kind,
                         const std::string& defaultText) override {
-    return s_->Record("Session.ReadParameter", {name, std::to_string(whole), kind, defaultText}, T(defaultText));
+    return s_->Record("Session.ReadParameter", {name, std::to_string(whole), kind, defaultText}, Text(defaultText));
   }
-  std::string GetServerId() override { return s_->Record("Session.GetServerId", {}, T("")).ToText(); }
-  Boolean IsRemoteServer() override { return s_->Record("Session.IsRemoteServer", {}, B(kFalse)).ToInteger(); }
+  std::string GetServerId() override { return s_->Record("Session.GetServerId", {}, Text("")).ToText(); }
+  Boolean IsRemoteServer() override { return s_->Record("Session.IsRemoteServer", {}, Flag(kFalse)).ToInteger(); }
   void ReportMessage(const std::string& message, std::int32_t style, const std::string& title,
                      const std::optional<Variant>& helpContext, const std::string& componentName,
                      const std::string& errorId) override {
@@ -148,34 +137,34 @@ class FakeCatalog : public CatalogServices {
         ->Record(
             "Catalog.LookupValue",
             {table, keyColumn, keyValue, resultColumn, std::to_string(whole), keyColumn2, keyValue2, excludedStatus},
-            T(""))
+            Text(""))
         .ToText();
   }
   Date GetCurrentDate() override {
     return s_->Record("Catalog.GetCurrentDate", {}, Variant::FromDate(MakeDate(2026, 3, 10, 15, 30))).ToDate();
   }
   std::string FormatDateForSql(Date date) override {
-    return s_->Record("Catalog.FormatDateForSql", {FormatDateTime(date)}, T(FormatDateTime(date))).ToText();
+    return s_->Record("Catalog.FormatDateForSql", {FormatDateTime(date)}, Text(FormatDateTime(date))).ToText();
   }
   std::string FormatDateTimeForSql(Date date) override {
-    return s_->Record("Catalog.FormatDateTimeForSql", {FormatDateTime(date)}, T(FormatDateTime(date))).ToText();
+    return s_->Record("Catalog.FormatDateTimeForSql", {FormatDateTime(date)}, Text(FormatDateTime(date))).ToText();
   }
   Variant GetNextFolio(const std::string& branch, const std::string& kind, std::int32_t width,
                        std::int32_t flag) override {
     return s_->Record("Catalog.GetNextFolio", {branch, kind, std::to_string(width), std::to_string(flag)},
-                      T("A0000001"));
+                      Text("A0000001"));
   }
   Boolean CheckProductSize(const std::string& p, const std::string& s) override {
-    return s_->Record("Catalog.CheckProductSize", {p, s}, B(kTrue)).ToInteger();
+    return s_->Record("Catalog.CheckProductSize", {p, s}, Flag(kTrue)).ToInteger();
   }
   Boolean CheckProductColour(const std::string& p, const std::string& c) override {
-    return s_->Record("Catalog.CheckProductColour", {p, c}, B(kTrue)).ToInteger();
+    return s_->Record("Catalog.CheckProductColour", {p, c}, Flag(kTrue)).ToInteger();
   }
   Boolean CheckProductSizeColour(const std::string& p, const std::string& s, const std::string& c) override {
-    return s_->Record("Catalog.CheckProductSizeColour", {p, s, c}, B(kTrue)).ToInteger();
+    return s_->Record("Catalog.CheckProductSizeColour", {p, s, c}, Flag(kTrue)).ToInteger();
   }
   double GetUnitFactor(const std::string& p, const std::string& from, const std::string& to) override {
-    return s_->Record("Catalog.GetUnitFactor", {p, from, to}, D(1)).ToDouble();
+    return s_->Record("Catalog.GetUnitFactor", {p, from, to}, Number(1)).ToDouble();
   }
   void CalculateLineAmounts(double& quantity, double& listPrice, double& listPriceAmount, double& discountFactor,
                             double& discountAmount, double& discountedPrice, double& discountedAmount,
@@ -205,14 +194,14 @@ class FakeCatalog : public CatalogServices {
                              const std::string& description) override {
     return s_
         ->Record("Catalog.AddFollowUpHistory",
-                 {app, kind, folio, entityKind, entityKey, FormatDateTime(date), description}, B(kTrue))
+                 {app, kind, folio, entityKind, entityKey, FormatDateTime(date), description}, Flag(kTrue))
         .ToInteger();
   }
   Boolean NotifyDocument(const std::string& kind, const std::string& folio, const std::string& text) override {
-    return s_->Record("Catalog.NotifyDocument", {kind, folio, text}, B(kTrue)).ToInteger();
+    return s_->Record("Catalog.NotifyDocument", {kind, folio, text}, Flag(kTrue)).ToInteger();
   }
   std::string GetErrorText() override {
-    return s_->Record("Catalog.GetErrorText", {}, T("catalogue refused")).ToText();
+    return s_->Record("Catalog.GetErrorText", {}, Text("catalogue refused")).ToText();
   }
 
  private:
@@ -223,28 +212,28 @@ class FakeWarehouse : public WarehouseServices {
  public:
   explicit FakeWarehouse(std::shared_ptr<Script> s) : s_(std::move(s)) {}
   Boolean HandlesSizes(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesSizes", {b, w}, B(kFalse)).ToInteger();
+    return s_->Record("Warehouse.HandlesSizes", {b, w}, Flag(kFalse)).ToInteger();
   }
   Boolean HandlesColours(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesColours", {b, w}, B(kFalse)).ToInteger();
+    return s_->Record("Warehouse.HandlesColours", {b, w}, Flag(kFalse)).ToInteger();
   }
   Boolean HandlesLots(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesLots", {b, w}, B(kFalse)).ToInteger();
+    return s_->Record("Warehouse.HandlesLots", {b, w}, Flag(kFalse)).ToInteger();
   }
   Boolean HandlesSeries(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesSeries", {b, w}, B(kFalse)).ToInteger();
+    return s_->Record("Warehouse.HandlesSeries", {b, w}, Flag(kFalse)).ToInteger();
   }
   double GetStock(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
                   const std::string& c, std::int32_t control, const std::string& extra) override {
-    return s_->Record("Warehouse.GetStock", {b, w, p, sz, c, std::to_string(control), extra}, D(1000)).ToDouble();
+    return s_->Record("Warehouse.GetStock", {b, w, p, sz, c, std::to_string(control), extra}, Number(1000)).ToDouble();
   }
   double GetCost(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
                  const std::string& c, double quantity, const std::string& extra) override {
-    return s_->Record("Warehouse.GetCost", {b, w, p, sz, c, N(quantity), extra}, D(0)).ToDouble();
+    return s_->Record("Warehouse.GetCost", {b, w, p, sz, c, N(quantity), extra}, Number(0)).ToDouble();
   }
   std::string PickAutomaticLot(std::string b, std::string w, std::string p, std::string sz, std::string c, double q,
                                double q2) override {
-    return s_->Record("Warehouse.PickAutomaticLot", {b, w, p, sz, c, N(q), N(q2)}, T("")).ToText();
+    return s_->Record("Warehouse.PickAutomaticLot", {b, w, p, sz, c, N(q), N(q2)}, Text("")).ToText();
   }
 
  private:
@@ -255,7 +244,7 @@ class FakeTax : public TaxCalculator {
  public:
   explicit FakeTax(std::shared_ptr<Script> s) : s_(std::move(s)) {}
   double GetTaxFactor(const std::string& b, const std::string& c, const std::string& p) override {
-    return s_->Record("Tax.GetTaxFactor", {b, c, p}, D(0.16)).ToDouble();
+    return s_->Record("Tax.GetTaxFactor", {b, c, p}, Number(0.16)).ToDouble();
   }
 
  private:
@@ -269,14 +258,15 @@ class FakeReceivable : public ReceivableDocument {
   Boolean GenerateReceivable(ReceivableHeader& h, Boolean f1, Boolean f2) override {
     *last_ = h;
     return s_
-        ->Record("Receivable.GenerateReceivable", {h.OriginDocument, std::to_string(f1), std::to_string(f2)}, B(kTrue))
+        ->Record("Receivable.GenerateReceivable", {h.OriginDocument, std::to_string(f1), std::to_string(f2)},
+                 Flag(kTrue))
         .ToInteger();
   }
   Boolean CancelReceivable(const std::string& kind, const std::string& folio) override {
-    return s_->Record("Receivable.CancelReceivable", {kind, folio}, B(kTrue)).ToInteger();
+    return s_->Record("Receivable.CancelReceivable", {kind, folio}, Flag(kTrue)).ToInteger();
   }
   std::string GetErrorText() override {
-    return s_->Record("Receivable.GetErrorText", {}, T("receivable refused")).ToText();
+    return s_->Record("Receivable.GetErrorText", {}, Text("receivable refused")).ToText();
   }
 
  private:
@@ -293,10 +283,10 @@ class FakeSeries : public SeriesAssignment {
     return s_
         ->Record("Series.AssignSeries",
                  {kind, folio, line, p, sz, c, serial, customs, FormatDateTime(customsDate), std::to_string(quantity)},
-                 B(kTrue))
+                 Flag(kTrue))
         .ToInteger();
   }
-  std::string GetErrorText() override { return s_->Record("Series.GetErrorText", {}, T("series refused")).ToText(); }
+  std::string GetErrorText() override { return s_->Record("Series.GetErrorText", {}, Text("series refused")).ToText(); }
 
  private:
   std::shared_ptr<Script> s_;
@@ -308,9 +298,9 @@ class FakeLot : public LotAssignment {
   Boolean AssignLot(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
                     const std::string& sz, const std::string& c, const std::string& lot, double q1,
                     double q2) override {
-    return s_->Record("Lot.AssignLot", {kind, folio, line, p, sz, c, lot, N(q1), N(q2)}, B(kTrue)).ToInteger();
+    return s_->Record("Lot.AssignLot", {kind, folio, line, p, sz, c, lot, N(q1), N(q2)}, Flag(kTrue)).ToInteger();
   }
-  std::string GetErrorText() override { return s_->Record("Lot.GetErrorText", {}, T("lot refused")).ToText(); }
+  std::string GetErrorText() override { return s_->Record("Lot.GetErrorText", {}, Text("lot refused")).ToText(); }
 
  private:
   std::shared_ptr<Script> s_;

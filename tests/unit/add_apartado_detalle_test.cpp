@@ -25,9 +25,9 @@ TEST_F(AddTest, TheRoadOfOneLine) {
   script().Answer("Warehouse.HandlesColours", Flag(kTrue));
   script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(12));
   script().Answer("Warehouse.GetCost", Variant::FromDouble(10.5));
-  script().AnswerAt("Catalog.FormatDateForSql", 2, Txt("20260401"));  // the catalogue's own form
-  script().AnswerAt("Session.GetOperator", 1, Txt("OP1"));
-  script().AnswerAt("Session.GetOperator", 2, Txt("OP2"));
+  script().AnswerAt("Catalog.FormatDateForSql", 2, Text("20260401"));  // the catalogue's own form
+  script().AnswerAt("Session.GetOperator", 1, Text("OP1"));
+  script().AnswerAt("Session.GetOperator", 2, Text("OP2"));
   script().calculate = [](std::vector<double*>& r, std::int16_t) {
     *r[2] = 200, *r[3] = 0.1, *r[4] = 20, *r[5] = 90, *r[6] = 180, *r[7] = 0.1, *r[8] = 9;
     *r[10] = 27.36, *r[11] = 99.18, *r[12] = 198.36;
@@ -146,9 +146,9 @@ TEST_F(AddTest, ChecksRunInOrderAndTheFirstRefusalIsTheWholeText) {
   refusedThenMend("La condición de venta: CONT, no existe o está dada de baja", "Condicion_Venta", "Cv_Descripcion");
   refused("Error al intentar obtener el folio de la apartado!");
   EXPECT_EQ(object->Encabezado().Ap_Folio, "");
-  script().Answer("Catalog.GetNextFolio", Txt("A0000001"));
+  script().Answer("Catalog.GetNextFolio", Text("A0000001"));
   // The assignment's five look-ups and the header's five come before it.
-  script().AnswerAt("Catalog.LookupValue", script().Count("Catalog.LookupValue") + 5 + 6, Txt(""));
+  script().AnswerAt("Catalog.LookupValue", script().Count("Catalog.LookupValue") + 5 + 6, Text(""));
   refused("El almacén de inventario: W9, de la sucursal: S9, no existe o esta dado de baja");
   EXPECT_EQ(object->Encabezado().Ap_Folio, "A0000001");  // kept from now on
   refusedThenMend("El producto: P1, no existe o esta dado de baja", "Producto", "Pr_Descripcion");
@@ -199,8 +199,8 @@ TEST_F(AddTest, ChecksRunInOrderAndTheFirstRefusalIsTheWholeText) {
 // header and audit moment of the folio; Nuevo starts a new one.
 TEST_F(AddTest, LaterLinesShareTheFolioUntilNuevo) {
   script().AnswerAt("Catalog.GetCurrentDate", 2, Variant::FromDate(MakeDate(2026, 1, 2, 3, 4, 5)));
-  script().AnswerAt("Catalog.GetNextFolio", 2, Txt(""));
-  script().AnswerAt("Catalog.GetNextFolio", 3, Txt("B7"));
+  script().AnswerAt("Catalog.GetNextFolio", 2, Text(""));
+  script().AnswerAt("Catalog.GetNextFolio", 3, Text("B7"));
   Begin();  // the first current date; the second is the audit moment
   ASSERT_EQ(Add(SampleLine()), kTrue) << object->Error();
   script().Lookup("Moneda", "Mn_Descripcion", "");
@@ -267,9 +267,9 @@ TEST_F(AddTest, UnexpectedFailuresCarryTheTagAndTwoLineBreaks) {
     std::string error, folioAfter;
   };
   script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
-  for (const Case& c : {Case{"Session.IsRemoteServer", Txt("F1"), kAddTag + "perdida", ""},
-                        Case{"Catalog.FormatDateTimeForSql", Txt("F1"), kAddTag + "perdida", "F1"},
-                        Case{"Catalog.CheckProductSize", Txt("F1"), kAddTag + "perdida", "F1"},
+  for (const Case& c : {Case{"Session.IsRemoteServer", Text("F1"), kAddTag + "perdida", ""},
+                        Case{"Catalog.FormatDateTimeForSql", Text("F1"), kAddTag + "perdida", "F1"},
+                        Case{"Catalog.CheckProductSize", Text("F1"), kAddTag + "perdida", "F1"},
                         Case{"", Variant::MakeNull(), kAddTag + "Invalid use of Null", ""},
                         Case{"", Variant::FromLong(12), "", "12"}}) {
     script().Answer("Catalog.GetNextFolio", c.folio);
