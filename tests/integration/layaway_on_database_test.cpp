@@ -20,9 +20,10 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// Branch S1: warehouse A1 keeps sizes, colours, lots and serials. Customer C1 buys on 30 days' credit. Products: P1
-// (type 01, also sold by the box of twelve), L1 (02, lots), SR (03, serials), K1 (04, a kit), N5 (05) and N9 (99). L1's
-// lot LT-C expires first, then LT-B, then LT-A.
+// Branch S1: warehouse A1 keeps sizes, colours, lots and serials. Customer C1
+// buys on 30 days' credit. Products: P1 (type 01, also sold by the box of
+// twelve), L1 (02, lots), SR (03, serials) and K1 (04, a kit). L1's lot LT-C
+// expires first, then LT-B, then LT-A.
 class LayawayOnDatabase : public SuiteTest {
  protected:
   void SetUp() override {
@@ -44,14 +45,14 @@ class LayawayOnDatabase : public SuiteTest {
         "INSERT INTO Producto (Pr_Cve_Producto, Pr_Descripcion, Pr_Tipo_Producto, Pr_Tipo_Costeo, Pr_Unidad_Control_1,"
         " Pr_Unidad_Control_2, Pr_Unidad_Costo, Pr_Costo, Pr_Tasa_Impuesto) SELECT column1, 'Art. ' || column1,"
         " column2, 'PROM', 'PZA', 'KG', 'PZA', 10, 0.16 FROM (VALUES ('P1', '01'), ('L1', '02'), ('SR', '03'),"
-        " ('K1', '04'), ('N5', '05'), ('N9', '99')) AS v;"
+        " ('K1', '04')) AS v;"
         "INSERT INTO Producto_Talla_Color (Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color)"
         " SELECT Pr_Cve_Producto, 'T1', 'R1' FROM Producto;"
         // Available control 1 and 2, and an average cost for P1 only.
         "INSERT INTO Existencia (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color,"
         " Ex_Cantidad_Control_1, Ex_Cantidad_Control_2, Ex_Costo_Promedio) VALUES"
         " ('S1', 'A1', 'P1', 'T1', 'R1', 100, 50, 8.5), ('S1', 'A1', 'L1', 'T1', 'R1', 30, 0, 0),"
-        " ('S1', 'A1', 'SR', 'T1', 'R1', 5, 2.5, 0), ('S1', 'A1', 'N5', 'T1', 'R1', 7, 0, 0);"
+        " ('S1', 'A1', 'SR', 'T1', 'R1', 5, 2.5, 0);"
         "INSERT INTO Existencia_Kit (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color,"
         " Ek_Cantidad) VALUES ('S1', 'A1', 'K1', 'T1', 'R1', 10);"
         "INSERT INTO Lote (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, Lt_Cve_Lote,"
@@ -107,17 +108,6 @@ class LayawayOnDatabase : public SuiteTest {
     EXPECT_EQ(reported_.size(), reports) << reported_.back().message;
     return layaway.Add_Apartado_Detalle() == kTrue;
   }
-  // Stores lines of folio F1 as they stand, given as "(Ap_ID, product,
-  // control 1, control 2), ..."; their stock is in S1/A1 at T1/R1.
-  void StoreF1(const std::string& lines) {
-    Db().Command(
-        "INSERT INTO Apartado (Ap_Folio, Ap_ID, Sc_Cve_Sucursal, Al_Cve_Almacen, Ap_Sucursal_Inventario, "
-        "Ap_Almacen_Inventario, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, Ap_Cantidad_Control_1, "
-        "Ap_Cantidad_Control_2) SELECT 'F1', column1, 'S1', 'A1', 'S1', 'A1', column2, 'T1', 'R1', column3, column4 "
-        "FROM (VALUES " +
-        lines + ") AS v");
-  }
-
   // A value as these tests compare it: numbers in the general form, dates to
   // the second, "<null>" for null.
   static std::string Shown(const Variant& v) {
@@ -151,36 +141,6 @@ class LayawayOnDatabase : public SuiteTest {
     return std::fabs(seconds) < 60 ? "just now" : moment;
   }
 };
-
-TEST_P(LayawayOnDatabase, ReserveAndReleaseMoveEachKindOfProductsStockKeepingTheSum) {
-  // A kit moves its single quantity only; types 05 and 99 keep no stock.
-  StoreF1("('0001', 'P1', 3, 1.5), ('0002', 'K1', 2, 999), ('0003', 'N5', 2, 1), ('0004', 'N9', 2, 1)");
-  Apartado layaway;
-  ASSERT_EQ(layaway.Apartar("F1"), kTrue) << layaway.Error();
-  EXPECT_EQ(Stock("P1"), (Texts{"97", "48.5", "3", "1.5", "OPER1", "just now"}));
-  EXPECT_EQ(Stock("K1"), (Texts{"8", "2", "OPER1", "just now"}));
-  EXPECT_EQ(Stock("N5"), (Texts{"7", "0", "0", "0", "<null>", "<null>"}));
-
-  ASSERT_EQ(layaway.Desapartar("F1"), Variant::FromBoolean(true)) << layaway.Error();
-  EXPECT_EQ(Stock("P1"), (Texts{"100", "50", "0", "0", "OPER1", "just now"}));
-  EXPECT_EQ(Stock("K1"), (Texts{"10", "0", "OPER1", "just now"}));
-}
-
-// The refusal quotes the quantities read back from the stock row in the
-// general number form, whatever type the backend stores them as.
-TEST_P(LayawayOnDatabase, ReserveWithASecondRowShortLeavesTheFirstReservedAndTheThirdUntouched) {
-  StoreF1("('0001', 'P1', 2, 1), ('0002', 'SR', 6, 0), ('0003', 'K1', 1, 0)");  // only five pieces of SR
-  Apartado layaway;
-  EXPECT_EQ(layaway.Apartar("F1"), kFalse);
-  EXPECT_EQ(layaway.Error(),
-            "condicionApartadoQZL.dll - Apartar()\r\napartadoQZL.dll - Aparta_Producto() \r\n"
-            "No hay suficiente existencia en el control-1 para apartar\r\nsucursal:S1\r\nAlmacén: A1\r\n"
-            "Producto:SR - Art. SR\r\nTalla:T1\r\nColor:R1\r\n"
-            "Existencia-control-1:5 -> Apartar-control-1:6\r\nExistencia-control-2:2.5 -> Apartar-control-2:0\r\n");
-  EXPECT_EQ(Stock("P1"), (Texts{"98", "49", "2", "1", "OPER1", "just now"}));
-  EXPECT_EQ(Stock("SR"), (Texts{"5", "2.5", "0", "0", "<null>", "<null>"}));
-  EXPECT_EQ(Stock("K1"), (Texts{"10", "0", "<null>", "<null>"}));
-}
 
 TEST_P(LayawayOnDatabase, CaptureStoresAndReservesPlainProductsAndAKit) {
   Apartado layaway;
