@@ -288,12 +288,6 @@ TEST_P(HostInputTest, CommandsThatOnlyReadReadADatabaseNoOneMayWrite) {
     EXPECT_EQ(check.status, 0) << copy << ": " << check.out << check.err;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);  // nothing beside them
-  // A missing database is named, not created.
-  const Outcome missing = Spawn({APARTADO_CLI_PATH, "--db", (fs::path(dir_) / "none.db").string(), "stock"});
-  EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.err, "apartado: no such database: " + (fs::path(dir_) / "none.db").string() +
-                             " (create it with `apartado init`)\n");
-  EXPECT_FALSE(fs::exists(fs::path(dir_) / "none.db"));
 }
 
 APARTADO_INSTANTIATE_BACKENDS(HostInputTest);
