@@ -163,21 +163,25 @@ TEST(CachedQueryConcurrency, CommitsOfAnotherThreadAreSeenInOrderAndOnceDone) {
   auto db = testing::OpenFresh(connection);
   db->RunScript("CREATE TABLE Dato (Clave TEXT PRIMARY KEY, Valor INTEGER); INSERT INTO Dato VALUES ('A', 0);");
   constexpr int kCommits = 100;
-  std::atomic<bool> done{false};
+  std::atomic<bool> reading{false}, done{false};
   std::thread writer([&] {
     auto other = Database::Open(connection);
+    while (!reading) std::this_thread::yield();  // the first commit comes after the first read
     for (int i = 1; i <= kCommits; ++i) other->Command("UPDATE Dato SET Valor = :p1", {Variant::FromLong(i)});
     done = true;
   });
   const auto read = [&] { return db->CachedQuery(kRead, {Variant::FromText("A")}).Field("Valor").ToLong(); };
-  int last = 0;
-  while (!done) {
+  int last = 0, reads = 0;
+  do {
     const int now = read();
     EXPECT_GE(now, last) << "a kept answer went back in time";
     last = now;
-  }
+    ++reads;
+    reading = true;
+  } while (!done);
   writer.join();
   EXPECT_EQ(read(), kCommits);
+  EXPECT_GT(reads, 1) << "no read overlapped the commits";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, CachedQueryTest, ::testing::Bool(),

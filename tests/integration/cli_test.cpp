@@ -1,19 +1,17 @@
-// The command-line host end to end: Run with string streams over a real
-// database, checking exit statuses, output shapes, exact error texts and
-// what was (or was not) written; and the layaway records as it reads and
+// The command-line host end to end: the program run over a real database,
+// checking exit statuses, output shapes, exact error texts and what was (or
+// was not) written; and the layaway records as it reads and
 // writes them in JSON.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <tuple>
 
 #include "demo_catalogue.h"
-#include "host.h"
-#include "integration/test_databases.h"
+#include "integration/demo_layaway.h"
+#include "integration/host_program.h"
 #include "record_json.h"
 
 namespace apartado::testing {
@@ -21,59 +19,15 @@ namespace {
 
 using nlohmann::json;
 
-struct CliResult {
-  int status;
-  std::string out, err;
-};
+using demo::Layaway;
+using demo::Line;
 
-CliResult RunHost(const std::vector<std::string>& args, const std::string& input = "") {
-  std::ostringstream out, err;
-  std::istringstream in(input);
-  const int status = cli::Run(args, out, err, in);
-  return {status, out.str(), err.str()};
-}
-
-json Line(const std::string& product, double quantity, const json& extra = json::object()) {
-  json line = {{"Ap_Cantidad_1", quantity}, {"Ap_Unidad_1", "PZA"}, {"Ap_Cantidad_Control_2", quantity}};
-  line["Producto"]["Pr_Cve_Producto"] = product;
-  line.update(extra);
-  return line;
-}
-
-// A layaway for the demo catalogue's branch, warehouse, seller and customer.
-json Layaway(const std::vector<json>& lines, const json& extra = json::object()) {
-  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
-      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C001"},
-      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30", "Ap_Fecha_Entrega": "2026-03-10T15:30:00"}})");
-  layaway["Detalles"] = lines;
-  layaway.update(extra, true);
-  return layaway;
-}
-
-class CliTest : public BackendTest {
+class CliTest : public HostProgramTest {
  protected:
-  void SetUp() override {
-    BackendTest::SetUp();
-    static int counter = 0;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("apartado-cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  CliResult Cli(std::vector<std::string> args, const std::string& input = "") {
-    args.insert(args.begin(), {"--db", GetParam()});
-    return RunHost(args, input);
-  }
-  std::string File(const std::string& name, const std::string& content) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
   // The schema and the demo catalogue (P100: 12 in stock); returns the load.
-  CliResult Prepare() {
-    EXPECT_EQ(Cli({"init"}).status, 0);
-    CliResult load = Cli({"--json", "load", File("catalogue.json", cli::demo::Catalogue().dump())});
+  ProgramRun Prepare() {
+    EXPECT_EQ(Run({"init"}).status, 0);
+    ProgramRun load = Run({"--json", "load", File("catalogue.json", cli::demo::Catalogue().dump())});
     EXPECT_EQ(load.status, 0) << load.err;
     return load;
   }
@@ -82,24 +36,22 @@ class CliTest : public BackendTest {
   }
   // How many pieces of P100 are reserved, as `stock --json` shows it.
   json ReservedP100() {
-    CliResult stock = Cli({"--json", "stock", "--producto", "P100"});
+    ProgramRun stock = Run({"--json", "stock", "--producto", "P100"});
     EXPECT_EQ(stock.status, 0) << stock.err;
     return json::parse(stock.out)["rows"].at(0)["Ex_Cantidad_Apartado_Control_1"];
   }
-
-  std::filesystem::path dir_;
 };
 
 TEST_P(CliTest, InitTwiceLoadAndCaptureAnswerInTheirShapes) {
-  EXPECT_EQ(Cli({"init"}).status, 0);
-  CliResult again = Cli({"--json", "init"});
+  EXPECT_EQ(Run({"init"}).status, 0);
+  ProgramRun again = Run({"--json", "init"});
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(json::parse(again.out), json::parse(R"({"ok": true, "error": ""})"));
   const json loaded = json::parse(Prepare().out);
   EXPECT_EQ(loaded["tables"]["Producto"], 3);
   EXPECT_EQ(Count("Lote WHERE Lt_Fecha_Caducidad = '2026-09-30 00:00:00'"), 1);  // an ISO date keeps its day
 
-  CliResult text = Cli({"capture", File("one.json", Layaway({Line("P100", 4)}).dump())});
+  ProgramRun text = Run({"capture", File("one.json", Layaway({Line("P100", 4)}).dump())});
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_NE(text.out.find("Layaway 1: folio 0000000001"), std::string::npos) << text.out;
   EXPECT_EQ(ReservedP100(), 4);
@@ -107,8 +59,8 @@ TEST_P(CliTest, InitTwiceLoadAndCaptureAnswerInTheirShapes) {
   // JSON Lines on stdin, one layaway per line; --json prints one object per
   // layaway, as each is committed, with every line's result.
   const std::string lines =
-      Layaway({Line("K200", 1)}, {{"Apartar_Productos", false}}).dump() + "\n\n" + Layaway({Line("P100", 1)}).dump();
-  CliResult result = Cli({"--json", "capture", "-"}, lines);
+      demo::Unreserved(Layaway({Line("K200", 1)})).dump() + "\n\n" + Layaway({Line("P100", 1)}).dump();
+  ProgramRun result = Run({"--json", "capture", "-"}, lines);
   ASSERT_EQ(result.status, 0) << result.err;
   std::istringstream printed(result.out);
   std::vector<json> layaways;
@@ -144,27 +96,27 @@ TEST_P(CliTest, BadInputExitsTwoNamingTheProblemAndWritesNothing) {
        ": layaway 2, line 2: unknown field \"Ap_Cantidad\""},
       {"capture", Layaway({Line("P100", 1, {{"Producto", {{"Pr_Cve_Producto", 100}}}})}).dump(),
        ": layaway 1, line 1: field \"Producto.Pr_Cve_Producto\" must be text, not the number 100"},
-      {"capture", Layaway({Line("P100", 1)}, {{"Encabezado", {{"Ap_Fecha_Entrega", "10/03/2026"}}}}).dump(),
+      {"capture", Layaway({Line("P100", 1)}, {{"Ap_Fecha_Entrega", "10/03/2026"}}).dump(),
        ": layaway 1: field \"Encabezado.Ap_Fecha_Entrega\" must be a date such as \"2026-03-10T15:30:00\", not text"},
       {"capture", valid + "\n" + valid + "\n{\"Detalles\": [\n", ": input line 3: malformed JSON"},
       {"capture", "{\n  \"Encabezado\": {,\n}", ": malformed JSON: parse error at line 2"}};
   const std::string good = File("good.json", "{\"Moneda\": [" + usd + "]}");
   for (const auto& [command, content, expected] : cases) {
     const std::string path = File("bad.json", content);
-    CliResult result = Cli({command, path});
+    ProgramRun result = Run({command, path});
     EXPECT_EQ(result.status, 2) << expected;
     EXPECT_NE(result.err.find(path + expected), std::string::npos) << result.err;
     // One transaction across files: a good file before a bad one is not kept.
     if (command == "load") {
-      EXPECT_EQ(Cli({"load", good, path}).status, 2) << expected;
+      EXPECT_EQ(Run({"load", good, path}).status, 2) << expected;
     }
     EXPECT_EQ(Count("Moneda") + Count("Apartado") + Count("Folio"), 1) << expected;  // not even a folio was taken
   }
   // A key already stored is refused by the database; the message still names
   // the key, and the rest of the load is rolled back.
-  ASSERT_EQ(Cli({"load", good}).status, 0);
+  ASSERT_EQ(Run({"load", good}).status, 0);
   const std::string again = File("again.json", R"({"Moneda": [{"Mn_Cve_Moneda": "EUR"}, )" + usd + "]}");
-  CliResult stored = Cli({"--json", "load", again});
+  ProgramRun stored = Run({"--json", "load", again});
   EXPECT_EQ(stored.status, 2);
   const std::string named =
       again + ": table Moneda, row 2, column Mn_Cve_Moneda: duplicate key (Mn_Cve_Moneda = USD), already stored: ";
@@ -180,7 +132,7 @@ TEST_P(CliTest, RefusedLinesAndOperationsCarryTheComponentsTextsExactly) {
       File("refused.json",
            Layaway({Line("P100", 1), Line("P100", 1, {{"Ap_Cantidad_Control_1", 1}}), Line("NOPE", 1), Line("P100", 2)})
                .dump());
-  CliResult result = Cli({"--json", "capture", path});
+  ProgramRun result = Run({"--json", "capture", path});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "apartado: " + path + ": layaway 1, line 2 refused:\n" + readOnly + "\napartado: " + path +
                             ": layaway 1, line 3 refused:\n" + noProduct + "\n");
@@ -199,33 +151,28 @@ TEST_P(CliTest, RefusedLinesAndOperationsCarryTheComponentsTextsExactly) {
   EXPECT_EQ(lines[3]["Ap_ID"], "0002");  // the refused line was not added in place of the one before
   EXPECT_EQ(Count("Apartado"), 2);
 
-  // Operations on the folio; a refused one gives the component's text.
-  EXPECT_EQ(ReservedP100(), 3);
-  EXPECT_EQ(Cli({"release", "0000000001"}).status, 0);
-  EXPECT_EQ(ReservedP100(), 0);
-  EXPECT_EQ(Cli({"reserve", "0000000001"}).status, 0);
+  // A refused operation on a folio gives the component's text.
   EXPECT_EQ(ReservedP100(), 3);
   const std::string unknown = "ApartadosQZL.dll - Cancelar_Apartado()\r\nImposible localizar el apartado: X9";
-  CliResult cancel = Cli({"cancel", "X9"});
+  ProgramRun cancel = Run({"cancel", "X9"});
   EXPECT_EQ(cancel.status, 1);
   EXPECT_EQ(cancel.err, "apartado: Cancelar_Apartado(\"X9\") answered False:\n" + unknown + "\n");
   EXPECT_NE(cancel.out.find("answered False"), std::string::npos) << cancel.out;
-  EXPECT_EQ(json::parse(Cli({"--json", "cancel", "X9"}).out), (json{{"ok", false}, {"error", unknown}}));
+  EXPECT_EQ(json::parse(Run({"--json", "cancel", "X9"}).out), (json{{"ok", false}, {"error", unknown}}));
 }
 
 APARTADO_INSTANTIATE_BACKENDS(CliTest);
 
 TEST(CliDemo, RunsOnAFreshDatabaseEveryTimeAndNeverRemovesOtherFiles) {
-  const auto dir = std::filesystem::temp_directory_path() / ("apartado-cli-demo-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const std::filesystem::path dir = NewDirectory("demo");
   for (int run = 1; run <= 2; ++run) {
-    CliResult demo = RunHost({"--db", (dir / "apartado-demo.db").string(), "demo"});
+    ProgramRun demo = RunHostProgram({"--db", (dir / "apartado-demo.db").string(), "demo"}, dir);
     EXPECT_EQ(demo.status, 0) << demo.err;
     EXPECT_NE(demo.out.find("folio 0000000001"), std::string::npos) << run;  // fresh: the first folio again
   }
   const std::string other = (dir / "mine.db").string();
   std::ofstream(other) << "keep me";
-  EXPECT_EQ(RunHost({"--db", other, "demo"}).status, 2);
+  EXPECT_EQ(RunHostProgram({"--db", other, "demo"}, dir).status, 2);
   EXPECT_TRUE(std::filesystem::exists(other));
   std::filesystem::remove_all(dir);
 }

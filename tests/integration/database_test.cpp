@@ -24,7 +24,7 @@ auto Fails(const std::string& description) { return ::testing::ThrowsMessage<Fai
 Variant Text(const std::string& text) { return Variant::FromText(text); }
 
 // What the query answers: "a|b|c" for each row, NULL as "-", rows joined by "; ".
-std::string Rows(Database& db, const std::string& query = "SELECT * FROM Prueba ORDER BY 1") {
+std::string Table(Database& db, const std::string& query = "SELECT * FROM Prueba ORDER BY 1") {
   const TableRecordset answer = db.Query(query);
   std::string rows;
   for (const auto& row : answer.Rows())
@@ -47,7 +47,7 @@ class DatabaseTest : public testing::BackendTest {
 TEST_P(DatabaseTest, StatementTextReachesTheDatabaseAsWrittenAndValuesKeepTheirTypes) {
   // Two blanks, accents, a colon, a comment marker and a ';' inside quotes reach the table as written.
   Execute("INSERT INTO Prueba VALUES('A1', 'Almacén:  10:30 -- ñ;', 12.75, 40000, 12345678901, '2026-03-10 15:30:45')");
-  EXPECT_EQ(Rows(Db()), "A1|Almacén:  10:30 -- ñ;|12.75|40000|12345678901|2026-03-10 15:30:45");
+  EXPECT_EQ(Table(Db()), "A1|Almacén:  10:30 -- ñ;|12.75|40000|12345678901|2026-03-10 15:30:45");
   // SQLite answers aggregates as text, PostgreSQL as numbers: either way they convert.
   EXPECT_EQ(Execute("SELECT SUM(Pr_Costo) AS Total FROM Prueba")->Field("TOTAL").ToDouble(), 12.75);
   EXPECT_TRUE(Execute("SELECT * FROM Prueba WHERE 1 = 0")->Eof());
@@ -83,7 +83,7 @@ TEST_P(DatabaseTest, SecondStatementIsRefusedAndNothingRuns) {
                            "UPDATE Prueba SET Pr_Descripcion = '' /* /* */ ' */, Pr_Costo = 1; DELETE FROM Prueba; --'",
                            "UPDATE Prueba SET Pr_Descripcion = '' || E'\\' ', Pr_Costo = 1; DELETE FROM Prueba; --'"}) {
     EXPECT_THAT([&] { Execute(text); }, Fails(refusal)) << text;
-    EXPECT_EQ(Rows(Db()), "A1|-|-|-|-|-") << text;
+    EXPECT_EQ(Table(Db()), "A1|-|-|-|-|-") << text;
   }
   // One statement with a trailing ';', or with ';' inside quotes, runs; a backslash is an ordinary character,
   // even where the server's default would read it as an escape (standard_conforming_strings off).
@@ -111,11 +111,11 @@ TEST_P(DatabaseTest, FailuresCarryTheDatabaseMessageAndRollBackTheirTransaction)
       [&] {
         Transaction t(Db());
         Db().Command("DELETE FROM Prueba WHERE Pr_Cve_Producto = :p1", {Text("A1")});
-        EXPECT_EQ(Rows(Db()), "");
+        EXPECT_EQ(Table(Db()), "");
         Db().RunScript("SELECT 1; INSERT INTO Nada VALUES (1);");
       },
       Fails(noTable));
-  EXPECT_EQ(Rows(Db()), "A1|-|-|-|-|-");
+  EXPECT_EQ(Table(Db()), "A1|-|-|-|-|-");
 }
 
 TEST_P(DatabaseTest, BoundParametersRoundTripThroughReusedStatements) {
@@ -127,7 +127,7 @@ TEST_P(DatabaseTest, BoundParametersRoundTripThroughReusedStatements) {
   const std::string insert = "INSERT INTO Prueba (Pr_Cve_Producto, Pr_Descripcion, Pr_Piezas) VALUES (:p1, :p2, :p3)";
   EXPECT_EQ(Db().Command(insert, {Text("B2"), Variant(), Variant::FromLong(2)}), 1);
   EXPECT_TRUE(Db().Query(insert, {Text("C3"), Text("c"), Variant::FromBoolean(true)}).Columns().empty());
-  EXPECT_EQ(Rows(Db()), "A1|" + quoted + "|0.1|7|-|2026-03-10 15:30:45; B2|-|-|2|-|-; C3|c|-|-1|-|-");
+  EXPECT_EQ(Table(Db()), "A1|" + quoted + "|0.1|7|-|2026-03-10 15:30:45; B2|-|-|2|-|-; C3|c|-|-1|-|-");
   // A parameter used twice and out of order, then NULL in its place, then a number again.
   const std::string either =
       "SELECT COUNT(*) AS N FROM Prueba WHERE Pr_Piezas > :p2 OR Pr_Cve_Producto = :p1 OR Pr_Descripcion = :p2";
@@ -155,7 +155,7 @@ TEST_P(DatabaseTest, ConcurrentReadThenWriteTransactionsLoseNoUpdate) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) threads.emplace_back([&] { EXPECT_NO_THROW(addOnes()); });
   for (std::thread& th : threads) th.join();
-  EXPECT_EQ(Rows(Db(), "SELECT N FROM Contador"), std::to_string(kThreads * kRounds));
+  EXPECT_EQ(Table(Db(), "SELECT N FROM Contador"), std::to_string(kThreads * kRounds));
 }
 
 TEST_P(DatabaseTest, PostgresCancelsAStatementPastItsTimeoutAndALostConnectionNamesTheDatabase) {
@@ -232,14 +232,14 @@ TEST(DatabaseOpen, ReadOnlySqliteCreatesNothingAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(path));
   Database::Open(path)->RunScript("CREATE TABLE Prueba (Pr_Cve_Producto TEXT); INSERT INTO Prueba VALUES ('A1');");
   auto reader = Database::Open(path, readOnly);
-  EXPECT_EQ(Rows(*reader), "A1");
+  EXPECT_EQ(Table(*reader), "A1");
   EXPECT_THAT([&] { reader->GetConnection().Execute("DELETE FROM Prueba"); },
               Fails("attempt to write a readonly database"));
 }
 
 TEST(DatabaseOpen, SqliteFilesUseWalForeignKeysAndABusyTimeout) {
   auto file = testing::OpenFresh("sqlite:" + testing::TestConnectionStrings().front());
-  EXPECT_EQ(Rows(*file, "SELECT * FROM pragma_journal_mode, pragma_foreign_keys, pragma_busy_timeout"), "wal|1|10000");
+  EXPECT_EQ(Table(*file, "SELECT * FROM pragma_journal_mode, pragma_foreign_keys, pragma_busy_timeout"), "wal|1|10000");
 }
 
 }  // namespace

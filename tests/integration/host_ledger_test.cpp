@@ -9,6 +9,7 @@
 
 #include "apartado/failure.h"
 #include "demo_catalogue.h"
+#include "integration/demo_layaway.h"
 #include "integration/host_program.h"
 
 namespace apartado::testing {
@@ -16,18 +17,11 @@ namespace {
 
 using nlohmann::json;
 
-json Line(const std::string& product, double quantity, double quantity2) {
-  json line = {{"Ap_Cantidad_1", quantity}, {"Ap_Unidad_1", "PZA"}, {"Ap_Cantidad_Control_2", quantity2}};
-  line["Producto"]["Pr_Cve_Producto"] = product;
-  return line;
-}
+using demo::Layaway;
 
-json Layaway(const std::vector<json>& lines) {
-  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
-      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C001"},
-      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"}})");
-  layaway["Detalles"] = lines;
-  return layaway;
+// quantity pieces of product, quantity2 in control unit 2.
+json Line(const std::string& product, double quantity, double quantity2) {
+  return demo::Line(product, quantity, {{"Ap_Cantidad_Control_2", quantity2}});
 }
 
 // One movement as a test reads it.

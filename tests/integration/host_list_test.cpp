@@ -7,6 +7,7 @@
 
 #include "apartado/date.h"
 #include "demo_catalogue.h"
+#include "integration/demo_layaway.h"
 #include "integration/host_program.h"
 
 namespace apartado::testing {
@@ -23,20 +24,12 @@ std::string DaysFromToday(int days) {
   return FormatIsoDateTime(AddDays(today, days));
 }
 
+// Two lines of quantity chairs at 100 for customer, dated and due days from today.
 json Layaway(const std::string& customer, int dated, int delivery, double quantity) {
-  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
-      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"},
-      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"}})");
-  layaway["Encabezado"]["Cliente"]["Cl_Cve_Cliente"] = customer;
-  layaway["Encabezado"]["Ap_Fecha"] = DaysFromToday(dated);
-  layaway["Encabezado"]["Ap_Fecha_Entrega"] = DaysFromToday(delivery);
-  json line = {{"Ap_Cantidad_1", quantity},
-               {"Ap_Unidad_1", "PZA"},
-               {"Ap_Cantidad_Control_2", quantity},
-               {"Ap_Precio_Lista", 100}};
-  line["Producto"]["Pr_Cve_Producto"] = "P100";
-  layaway["Detalles"] = {line, line};
-  return layaway;
+  const json line = demo::Line("P100", quantity, {{"Ap_Precio_Lista", 100}});
+  return demo::Layaway({line, line}, {{"Cliente", {{"Cl_Cve_Cliente", customer}}},
+                                      {"Ap_Fecha", DaysFromToday(dated)},
+                                      {"Ap_Fecha_Entrega", DaysFromToday(delivery)}});
 }
 
 class HostListTest : public HostProgramTest {

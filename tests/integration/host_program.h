@@ -45,12 +45,6 @@ class HostProgramTest : public BackendTest {
     return RunHostProgram(args, dir_, input);
   }
   std::string File(const std::string& name, const std::string& content) { return WriteFile(dir_, name, content); }
-  // The first column of the first row the query answers, as text ("NULL" for a null).
-  std::string Value(const std::string& sql) {
-    TableRecordset rows = Db().Query(sql);
-    if (rows.Rows().empty()) return "(no row)";
-    return rows.Rows()[0][0].IsNull() ? "NULL" : rows.Rows()[0][0].ToText();
-  }
 
   std::string dir_;
 };

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "demo_catalogue.h"
+#include "integration/demo_layaway.h"
 #include "integration/host_program.h"
 
 namespace apartado::testing {
@@ -17,19 +18,13 @@ namespace {
 
 using nlohmann::json;
 
+// Lines at 100 of (product, quantity); the kit keeps no second quantity.
 json Layaway(const std::vector<std::pair<std::string, double>>& lines) {
-  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
-      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C001"},
-      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"}})");
-  for (const auto& [product, quantity] : lines) {
-    json line = {{"Ap_Cantidad_1", quantity},
-                 {"Ap_Unidad_1", "PZA"},
-                 {"Ap_Cantidad_Control_2", product == "K200" ? 0 : quantity},
-                 {"Ap_Precio_Lista", 100}};
-    line["Producto"]["Pr_Cve_Producto"] = product;
-    layaway["Detalles"].push_back(line);
-  }
-  return layaway;
+  std::vector<json> details;
+  for (const auto& [product, quantity] : lines)
+    details.push_back(demo::Line(
+        product, quantity, {{"Ap_Cantidad_Control_2", product == "K200" ? 0 : quantity}, {"Ap_Precio_Lista", 100}}));
+  return demo::Layaway(details);
 }
 
 std::string Chromium() {

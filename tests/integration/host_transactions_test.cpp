@@ -3,130 +3,49 @@
 // Stock must never be oversold, a refused operation must leave nothing (or,
 // with --commit-on-refusal, exactly what the component did), and two
 // sessions must never deadlock each other into a failure.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <nlohmann/json.hpp>
+#include <latch>
+#include <thread>
 
 #include "demo_catalogue.h"
-#include "integration/test_databases.h"
-
-extern char** environ;
+#include "integration/demo_layaway.h"
+#include "integration/host_program.h"
 
 namespace apartado::testing {
 namespace {
 
-using nlohmann::json;
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using demo::json;
+using demo::Layaway;
+using demo::Line;
+using demo::Unreserved;
+using Outcome = ProgramRun;
 
 const char* const kShortForReserve = "No hay suficiente existencia en el control-1 para apartar";
 
-json Line(const std::string& product, double quantity) {
-  json line = {{"Ap_Cantidad_1", quantity}, {"Ap_Unidad_1", "PZA"}, {"Ap_Cantidad_Control_2", quantity}};
-  line["Producto"]["Pr_Cve_Producto"] = product;
-  return line;
-}
-
-// A layaway of the demo catalogue's branch, warehouse, seller and customer.
-json Layaway(const std::vector<json>& lines, bool reserve = true) {
-  json layaway = json::parse(R"({"Encabezado": {"Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1,
-      "Sucursal": {"Sc_Cve_Sucursal": "01"}, "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C001"},
-      "Vendedor": {"Vn_Cve_Vendedor": "V01"}, "Ap_Condicion_Venta": "AP30"}})");
-  layaway["Detalles"] = lines;
-  layaway["Apartar_Productos"] = reserve;
-  return layaway;
-}
-
-class HostTransactionsTest : public BackendTest {
+class HostTransactionsTest : public HostProgramTest {
  protected:
   void SetUp() override {
-    BackendTest::SetUp();
-    static int counter = 0;
-    dir_ = fs::temp_directory_path() /
-           ("apartado-host-tx-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    fs::create_directories(dir_);
+    HostProgramTest::SetUp();
     ASSERT_EQ(Run({"init"}).status, 0);
     const Outcome load = Run({"load", File("catalogue.json", cli::demo::Catalogue().dump())});
     ASSERT_EQ(load.status, 0) << load.err;
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string File(const std::string& name, const std::string& content) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
-
-  // Starts the program with --db and args; its output goes to files, and
-  // its input comes from a pipe whose writing end is answered.
-  std::pair<pid_t, int> Start(std::vector<std::string> args, int n) {
-    args.insert(args.begin(), {APARTADO_CLI_PATH, "--db", GetParam()});
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    // Only the child's own stdin stays open in it: a writing end inherited by
-    // another child would keep that child waiting for its input to end.
-    int input[2];
-    EXPECT_EQ(pipe2(input, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    const std::string out = OutputPath(n, "out"), err = OutputPath(n, "err");
-    posix_spawn_file_actions_adddup2(&files, input[0], 0);
-    posix_spawn_file_actions_addclose(&files, input[1]);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&files);
-    close(input[0]);
-    return {pid, input[1]};
-  }
-  Outcome Wait(pid_t pid, int n) {
-    Outcome outcome;
-    int status = -1;
-    waitpid(pid, &status, 0);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = Read(OutputPath(n, "out"));
-    outcome.err = Read(OutputPath(n, "err"));
-    return outcome;
-  }
-  Outcome Run(const std::vector<std::string>& args) {
-    const auto [pid, input] = Start(args, 0);
-    close(input);
-    return Wait(pid, 0);
-  }
-  // Every command at once, each in its own process. Each is given `input`
-  // only once all have started, so that those reading it ("capture -") go
-  // on together.
+  // Every command at once, each in its own process started from a thread of
+  // its own once all the threads are ready, each given input on its stdin.
   std::vector<Outcome> RunTogether(const std::vector<std::vector<std::string>>& commands,
                                    const std::string& input = "") {
-    std::vector<std::pair<pid_t, int>> started;
-    for (std::size_t n = 0; n < commands.size(); ++n) started.push_back(Start(commands[n], static_cast<int>(n) + 1));
-    for (const auto& [pid, fd] : started) {
-      EXPECT_EQ(write(fd, input.data(), input.size()), static_cast<ssize_t>(input.size()));
-      close(fd);
-    }
-    std::vector<Outcome> outcomes;
-    for (std::size_t n = 0; n < started.size(); ++n)
-      outcomes.push_back(Wait(started[n].first, static_cast<int>(n) + 1));
+    std::vector<Outcome> outcomes(commands.size());
+    std::latch ready(static_cast<std::ptrdiff_t>(commands.size()));
+    std::vector<std::thread> threads;
+    for (std::size_t n = 0; n < commands.size(); ++n)
+      threads.emplace_back([&, n] {
+        ready.arrive_and_wait();
+        outcomes[n] = Run(commands[n], input);
+      });
+    for (std::thread& thread : threads) thread.join();
     return outcomes;
-  }
-
-  std::string OutputPath(int n, const char* stream) { return (dir_ / (std::to_string(n) + "." + stream)).string(); }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   // "available/reserved" of a product's stock row, control unit 1.
@@ -136,15 +55,6 @@ class HostTransactionsTest : public BackendTest {
         "WHERE Pr_Cve_Producto = :p1",
         {Variant::FromText(product)});
     return row.Field("A").ToText() + "/" + row.Field("R").ToText();
-  }
-  std::string Rows(const std::string& sql) {
-    std::string text;
-    for (TableRecordset rows = Db().Query(sql); !rows.Eof(); rows.MoveNext()) {
-      for (std::size_t i = 0; i < rows.Columns().size(); ++i)
-        text += (i ? "|" : "") + rows.Field(rows.Columns()[i]).ToText();
-      text += "\n";
-    }
-    return text;
   }
   // Makes every stock update take a while, as on a loaded server: a session
   // that decided on a stock level another is about to change has time to act
@@ -164,8 +74,6 @@ class HostTransactionsTest : public BackendTest {
   }
 
   void CheckRefusals(const struct RefusalPolicy& policy);
-
-  fs::path dir_;
 };
 
 // Sixteen shops' terminals each capture a layaway of 2 chairs while 10 are
@@ -200,9 +108,9 @@ TEST_P(HostTransactionsTest, SixteenProcessesCapturingTheLastChairsReserveExactl
 TEST_P(HostTransactionsTest, LayawaysReservingTheSameProductsInOppositeOrdersNeverDeadlock) {
   SetStock("P100", 3);
   SetStock("L300", 3);
-  const std::string two = File("two.json", "[" + Layaway({Line("P100", 2), Line("L300", 2)}, false).dump() + "," +
-                                               Layaway({Line("L300", 2), Line("P100", 2)}, false).dump() + "]");
-  ASSERT_EQ(Run({"capture", two}).status, 0);
+  const json two = json::array({Unreserved(Layaway({Line("P100", 2), Line("L300", 2)})),
+                                Unreserved(Layaway({Line("L300", 2), Line("P100", 2)}))});
+  ASSERT_EQ(Run({"capture", File("two.json", two.dump())}).status, 0);
   for (int round = 0; round < 3; ++round) {
     const std::vector<Outcome> both = RunTogether({{"reserve", "0000000001"}, {"reserve", "0000000002"}});
     ASSERT_EQ(both[0].status + both[1].status, 1) << both[0].err << both[1].err;
@@ -250,7 +158,8 @@ void HostTransactionsTest::CheckRefusals(const RefusalPolicy& p) {
   EXPECT_EQ(Rows("SELECT Ek_Cantidad, Ek_Cantidad_Apartado FROM Existencia_Kit"), "3|0\n");
 
   // A stored layaway (not reserved at capture) whose second row is short.
-  ASSERT_EQ(Run({"capture", File("stored.json", Layaway({Line("P100", 2), Line("K200", 5)}, false).dump())}).status, 0);
+  const json stored = Unreserved(Layaway({Line("P100", 2), Line("K200", 5)}));
+  ASSERT_EQ(Run({"capture", File("stored.json", stored.dump())}).status, 0);
   std::vector<std::string> reserve = p.option;
   reserve.insert(reserve.end(), {"reserve", "0000000002"});
   const Outcome stopped = Run(reserve);

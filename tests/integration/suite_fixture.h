@@ -72,20 +72,6 @@ class SuiteTest : public BackendTest {
     return static_cast<long long>(Scalar("SELECT COUNT(*) AS V FROM " + table).ToDouble());
   }
 
-  // Every row of a query as one line, its columns as text (dates as
-  // YYYY-MM-DD HH:MM:SS, null as NULL) separated by '|'.
-  std::string Rows(const std::string& sql) {
-    std::string text;
-    for (TableRecordset rows = Db().Query(sql); !rows.Eof(); rows.MoveNext()) {
-      for (std::size_t i = 0; i < rows.Columns().size(); ++i) {
-        const Variant value = rows.Field(rows.Columns()[i]);
-        text += (i ? "|" : "") + (value.IsNull() ? "NULL" : value.ToText());
-      }
-      text += "\n";
-    }
-    return text;
-  }
-
   std::shared_ptr<ServiceFactory> factory_;
   std::vector<suite::ReportedMessage> reported_;
 };

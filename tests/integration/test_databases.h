@@ -23,6 +23,24 @@ class BackendTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override { db_ = OpenFresh(GetParam()); }
   Database& Db() { return *db_; }
   bool IsPostgres() const { return IsPostgresString(GetParam()); }
+  // Every row of a query as one line, its columns as text (dates as
+  // YYYY-MM-DD HH:MM:SS, null as NULL) separated by '|'.
+  std::string Rows(const std::string& sql) {
+    std::string text;
+    const TableRecordset rows = Db().Query(sql);
+    for (const std::vector<Variant>& row : rows.Rows()) {
+      for (std::size_t i = 0; i < row.size(); ++i)
+        text += (i ? "|" : "") + (row[i].IsNull() ? "NULL" : row[i].ToText());
+      text += "\n";
+    }
+    return text;
+  }
+  // The first column of the first row the query answers, as text ("NULL" for a null).
+  std::string Value(const std::string& sql) {
+    const TableRecordset rows = Db().Query(sql);
+    if (rows.Rows().empty()) return "(no row)";
+    return rows.Rows()[0][0].IsNull() ? "NULL" : rows.Rows()[0][0].ToText();
+  }
 
   std::unique_ptr<Database> db_;
 };

@@ -6,9 +6,6 @@
 
 namespace apartado::testing {
 
-std::string ArgText(const std::string& s) { return s; }
-std::string ArgText(double d) { return NumberText(d); }
-
 std::string Call::Text() const {
   std::string text = operation + "(";
   for (std::size_t i = 0; i < args.size(); ++i) text += (i ? ", " : "") + args[i];
@@ -31,17 +28,12 @@ void Script::Lookup(const std::string& table, const std::string& resultColumn, c
 
 Variant Script::Record(const std::string& operation, std::vector<std::string> args, const Variant& fallback) {
   const int n = ++counts_[operation];
-  if (operation == "Catalog.LookupValue" && args.size() >= 4) {
-    auto it = lookups_.find({args[0], args[3]});
-    calls_.push_back({operation, std::move(args)});
-    if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
-    if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
-    if (it != lookups_.end()) return Variant::FromText(it->second);
-  } else {
-    calls_.push_back({operation, std::move(args)});
-    if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
-    if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
-  }
+  const bool lookup = operation == "Catalog.LookupValue" && args.size() >= 4;
+  const auto found = lookup ? lookups_.find({args[0], args[3]}) : lookups_.end();
+  calls_.push_back({operation, std::move(args)});
+  if (auto t = throws_.find({operation, n}); t != throws_.end()) throw Failure(t->second);
+  if (auto a = numbered_.find({operation, n}); a != numbered_.end()) return a->second;
+  if (found != lookups_.end()) return Variant::FromText(found->second);
   if (auto a = answers_.find(operation); a != answers_.end()) return a->second;
   return fallback;
 }
@@ -104,78 +96,84 @@ void FakeConnection::FailAt(int n, const std::string& description) { failures_[n
 
 namespace {
 
-Variant T(std::string s) { return Variant::FromText(std::move(s)); }
-Variant B(Boolean b) { return Variant::FromInteger(b); }
-Variant D(double d) { return Variant::FromDouble(d); }
-std::string N(double d) { return NumberText(d); }
+// An argument as the call log shows it: numbers in the general number form.
+std::string Arg(const std::string& s) { return s; }
+std::string Arg(double d) { return NumberText(d); }
+std::string Arg(std::int32_t n) { return std::to_string(n); }
+std::string Arg(std::int16_t n) { return std::to_string(n); }
 
-class FakeSession : public SessionServices {
+// What every fake does: records the call with its arguments and answers the
+// script's value for it, or fallback. Dates are handed over as text.
+class Fake {
+ protected:
+  explicit Fake(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  template <typename... Args>
+  Variant Ask(const std::string& operation, const Variant& fallback, const Args&... args) {
+    return s_->Record(operation, {Arg(args)...}, fallback);
+  }
+  std::shared_ptr<Script> s_;
+};
+
+class FakeSession : public SessionServices, Fake {
  public:
-  FakeSession(std::shared_ptr<Script> s, std::shared_ptr<FakeConnection> c) : s_(std::move(s)), c_(std::move(c)) {}
+  FakeSession(std::shared_ptr<Script> s, std::shared_ptr<FakeConnection> c) : Fake(std::move(s)), c_(std::move(c)) {}
   Connection& GetConnection() override {
-    s_->Record("Session.GetConnection", {}, Variant());
+    Ask("Session.GetConnection", Variant());
     return *c_;
   }
-  std::string GetOperator() override { return s_->Record("Session.GetOperator", {}, T("OPER")).ToText(); }
+  std::string GetOperator() override { return Ask("Session.GetOperator", Text("OPER")).ToText(); }
   Variant ReadParameter(const std::string& name, std::int32_t whole, const std::string& kind,
                         const std::string& defaultText) override {
-    return s_->Record("Session.ReadParameter", {name, std::to_string(whole), kind, defaultText}, T(defaultText));
+    return Ask("Session.ReadParameter", Text(defaultText), name, whole, kind, defaultText);
   }
-  std::string GetServerId() override { return s_->Record("Session.GetServerId", {}, T("")).ToText(); }
-  Boolean IsRemoteServer() override { return s_->Record("Session.IsRemoteServer", {}, B(kFalse)).ToInteger(); }
+  std::string GetServerId() override { return Ask("Session.GetServerId", Text("")).ToText(); }
+  Boolean IsRemoteServer() override { return Ask("Session.IsRemoteServer", Flag(kFalse)).ToInteger(); }
   void ReportMessage(const std::string& message, std::int32_t style, const std::string& title,
                      const std::optional<Variant>& helpContext, const std::string& componentName,
                      const std::string& errorId) override {
-    s_->Record("Session.ReportMessage",
-               {message, std::to_string(style), title, helpContext ? helpContext->ToText() : "<omitted>", componentName,
-                errorId},
-               Variant());
+    Ask("Session.ReportMessage", Variant(), message, style, title, helpContext ? helpContext->ToText() : "<omitted>",
+        componentName, errorId);
     s_->reported.emplace_back(errorId, message);
   }
 
  private:
-  std::shared_ptr<Script> s_;
   std::shared_ptr<FakeConnection> c_;
 };
 
-class FakeCatalog : public CatalogServices {
+class FakeCatalog : public CatalogServices, Fake {
  public:
-  explicit FakeCatalog(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  explicit FakeCatalog(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
   std::string LookupValue(const std::string& table, const std::string& keyColumn, const std::string& keyValue,
                           const std::string& resultColumn, std::int32_t whole, const std::string& keyColumn2,
                           const std::string& keyValue2, const std::string& excludedStatus) override {
-    return s_
-        ->Record(
-            "Catalog.LookupValue",
-            {table, keyColumn, keyValue, resultColumn, std::to_string(whole), keyColumn2, keyValue2, excludedStatus},
-            T(""))
+    return Ask("Catalog.LookupValue", Text(""), table, keyColumn, keyValue, resultColumn, whole, keyColumn2, keyValue2,
+               excludedStatus)
         .ToText();
   }
   Date GetCurrentDate() override {
-    return s_->Record("Catalog.GetCurrentDate", {}, Variant::FromDate(MakeDate(2026, 3, 10, 15, 30))).ToDate();
+    return Ask("Catalog.GetCurrentDate", Variant::FromDate(MakeDate(2026, 3, 10, 15, 30))).ToDate();
   }
   std::string FormatDateForSql(Date date) override {
-    return s_->Record("Catalog.FormatDateForSql", {FormatDateTime(date)}, T(FormatDateTime(date))).ToText();
+    return Ask("Catalog.FormatDateForSql", Text(FormatDateTime(date)), FormatDateTime(date)).ToText();
   }
   std::string FormatDateTimeForSql(Date date) override {
-    return s_->Record("Catalog.FormatDateTimeForSql", {FormatDateTime(date)}, T(FormatDateTime(date))).ToText();
+    return Ask("Catalog.FormatDateTimeForSql", Text(FormatDateTime(date)), FormatDateTime(date)).ToText();
   }
   Variant GetNextFolio(const std::string& branch, const std::string& kind, std::int32_t width,
                        std::int32_t flag) override {
-    return s_->Record("Catalog.GetNextFolio", {branch, kind, std::to_string(width), std::to_string(flag)},
-                      T("A0000001"));
+    return Ask("Catalog.GetNextFolio", Text("A0000001"), branch, kind, width, flag);
   }
   Boolean CheckProductSize(const std::string& p, const std::string& s) override {
-    return s_->Record("Catalog.CheckProductSize", {p, s}, B(kTrue)).ToInteger();
+    return Ask("Catalog.CheckProductSize", Flag(kTrue), p, s).ToInteger();
   }
   Boolean CheckProductColour(const std::string& p, const std::string& c) override {
-    return s_->Record("Catalog.CheckProductColour", {p, c}, B(kTrue)).ToInteger();
+    return Ask("Catalog.CheckProductColour", Flag(kTrue), p, c).ToInteger();
   }
   Boolean CheckProductSizeColour(const std::string& p, const std::string& s, const std::string& c) override {
-    return s_->Record("Catalog.CheckProductSizeColour", {p, s, c}, B(kTrue)).ToInteger();
+    return Ask("Catalog.CheckProductSizeColour", Flag(kTrue), p, s, c).ToInteger();
   }
   double GetUnitFactor(const std::string& p, const std::string& from, const std::string& to) override {
-    return s_->Record("Catalog.GetUnitFactor", {p, from, to}, D(1)).ToDouble();
+    return Ask("Catalog.GetUnitFactor", Number(1), p, from, to).ToDouble();
   }
   void CalculateLineAmounts(double& quantity, double& listPrice, double& listPriceAmount, double& discountFactor,
                             double& discountAmount, double& discountedPrice, double& discountedAmount,
@@ -195,125 +193,100 @@ class FakeCatalog : public CatalogServices {
                               &netPrice,
                               &netAmount};
     std::vector<std::string> args;
-    for (double* r : refs) args.push_back(N(*r));
-    args.push_back(std::to_string(mode));
+    for (double* r : refs) args.push_back(Arg(*r));
+    args.push_back(Arg(mode));
     s_->Record("Catalog.CalculateLineAmounts", std::move(args), Variant());
     if (s_->calculate) s_->calculate(refs, mode);
   }
   Boolean AddFollowUpHistory(const std::string& app, const std::string& kind, const std::string& folio,
                              const std::string& entityKind, const std::string& entityKey, Date date,
                              const std::string& description) override {
-    return s_
-        ->Record("Catalog.AddFollowUpHistory",
-                 {app, kind, folio, entityKind, entityKey, FormatDateTime(date), description}, B(kTrue))
+    return Ask("Catalog.AddFollowUpHistory", Flag(kTrue), app, kind, folio, entityKind, entityKey, FormatDateTime(date),
+               description)
         .ToInteger();
   }
   Boolean NotifyDocument(const std::string& kind, const std::string& folio, const std::string& text) override {
-    return s_->Record("Catalog.NotifyDocument", {kind, folio, text}, B(kTrue)).ToInteger();
+    return Ask("Catalog.NotifyDocument", Flag(kTrue), kind, folio, text).ToInteger();
   }
-  std::string GetErrorText() override {
-    return s_->Record("Catalog.GetErrorText", {}, T("catalogue refused")).ToText();
-  }
-
- private:
-  std::shared_ptr<Script> s_;
+  std::string GetErrorText() override { return Ask("Catalog.GetErrorText", Text("catalogue refused")).ToText(); }
 };
 
-class FakeWarehouse : public WarehouseServices {
+class FakeWarehouse : public WarehouseServices, Fake {
  public:
-  explicit FakeWarehouse(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  explicit FakeWarehouse(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
   Boolean HandlesSizes(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesSizes", {b, w}, B(kFalse)).ToInteger();
+    return Ask("Warehouse.HandlesSizes", Flag(kFalse), b, w).ToInteger();
   }
   Boolean HandlesColours(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesColours", {b, w}, B(kFalse)).ToInteger();
+    return Ask("Warehouse.HandlesColours", Flag(kFalse), b, w).ToInteger();
   }
   Boolean HandlesLots(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesLots", {b, w}, B(kFalse)).ToInteger();
+    return Ask("Warehouse.HandlesLots", Flag(kFalse), b, w).ToInteger();
   }
   Boolean HandlesSeries(const std::string& b, const std::string& w) override {
-    return s_->Record("Warehouse.HandlesSeries", {b, w}, B(kFalse)).ToInteger();
+    return Ask("Warehouse.HandlesSeries", Flag(kFalse), b, w).ToInteger();
   }
   double GetStock(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
                   const std::string& c, std::int32_t control, const std::string& extra) override {
-    return s_->Record("Warehouse.GetStock", {b, w, p, sz, c, std::to_string(control), extra}, D(1000)).ToDouble();
+    return Ask("Warehouse.GetStock", Number(1000), b, w, p, sz, c, control, extra).ToDouble();
   }
   double GetCost(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
                  const std::string& c, double quantity, const std::string& extra) override {
-    return s_->Record("Warehouse.GetCost", {b, w, p, sz, c, N(quantity), extra}, D(0)).ToDouble();
+    return Ask("Warehouse.GetCost", Number(0), b, w, p, sz, c, quantity, extra).ToDouble();
   }
   std::string PickAutomaticLot(std::string b, std::string w, std::string p, std::string sz, std::string c, double q,
                                double q2) override {
-    return s_->Record("Warehouse.PickAutomaticLot", {b, w, p, sz, c, N(q), N(q2)}, T("")).ToText();
+    return Ask("Warehouse.PickAutomaticLot", Text(""), b, w, p, sz, c, q, q2).ToText();
   }
-
- private:
-  std::shared_ptr<Script> s_;
 };
 
-class FakeTax : public TaxCalculator {
+class FakeTax : public TaxCalculator, Fake {
  public:
-  explicit FakeTax(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  explicit FakeTax(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
   double GetTaxFactor(const std::string& b, const std::string& c, const std::string& p) override {
-    return s_->Record("Tax.GetTaxFactor", {b, c, p}, D(0.16)).ToDouble();
+    return Ask("Tax.GetTaxFactor", Number(0.16), b, c, p).ToDouble();
   }
-
- private:
-  std::shared_ptr<Script> s_;
 };
 
-class FakeReceivable : public ReceivableDocument {
+class FakeReceivable : public ReceivableDocument, Fake {
  public:
   FakeReceivable(std::shared_ptr<Script> s, std::shared_ptr<ReceivableHeader> last)
-      : s_(std::move(s)), last_(std::move(last)) {}
+      : Fake(std::move(s)), last_(std::move(last)) {}
   Boolean GenerateReceivable(ReceivableHeader& h, Boolean f1, Boolean f2) override {
     *last_ = h;
-    return s_
-        ->Record("Receivable.GenerateReceivable", {h.OriginDocument, std::to_string(f1), std::to_string(f2)}, B(kTrue))
-        .ToInteger();
+    return Ask("Receivable.GenerateReceivable", Flag(kTrue), h.OriginDocument, f1, f2).ToInteger();
   }
   Boolean CancelReceivable(const std::string& kind, const std::string& folio) override {
-    return s_->Record("Receivable.CancelReceivable", {kind, folio}, B(kTrue)).ToInteger();
+    return Ask("Receivable.CancelReceivable", Flag(kTrue), kind, folio).ToInteger();
   }
-  std::string GetErrorText() override {
-    return s_->Record("Receivable.GetErrorText", {}, T("receivable refused")).ToText();
-  }
+  std::string GetErrorText() override { return Ask("Receivable.GetErrorText", Text("receivable refused")).ToText(); }
 
  private:
-  std::shared_ptr<Script> s_;
   std::shared_ptr<ReceivableHeader> last_;
 };
 
-class FakeSeries : public SeriesAssignment {
+class FakeSeries : public SeriesAssignment, Fake {
  public:
-  explicit FakeSeries(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  explicit FakeSeries(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
   Boolean AssignSeries(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
                        const std::string& sz, const std::string& c, const std::string& serial,
                        const std::string& customs, Date customsDate, std::int16_t quantity) override {
-    return s_
-        ->Record("Series.AssignSeries",
-                 {kind, folio, line, p, sz, c, serial, customs, FormatDateTime(customsDate), std::to_string(quantity)},
-                 B(kTrue))
+    return Ask("Series.AssignSeries", Flag(kTrue), kind, folio, line, p, sz, c, serial, customs,
+               FormatDateTime(customsDate), quantity)
         .ToInteger();
   }
-  std::string GetErrorText() override { return s_->Record("Series.GetErrorText", {}, T("series refused")).ToText(); }
-
- private:
-  std::shared_ptr<Script> s_;
+  std::string GetErrorText() override { return Ask("Series.GetErrorText", Text("series refused")).ToText(); }
 };
 
-class FakeLot : public LotAssignment {
+class FakeLot : public LotAssignment, Fake {
  public:
-  explicit FakeLot(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  explicit FakeLot(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
   Boolean AssignLot(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
                     const std::string& sz, const std::string& c, const std::string& lot, double q1,
                     double q2) override {
-    return s_->Record("Lot.AssignLot", {kind, folio, line, p, sz, c, lot, N(q1), N(q2)}, B(kTrue)).ToInteger();
+    return Ask("Lot.AssignLot", Flag(kTrue), kind, folio, line, p, sz, c, lot, q1, q2).ToInteger();
   }
-  std::string GetErrorText() override { return s_->Record("Lot.GetErrorText", {}, T("lot refused")).ToText(); }
-
- private:
-  std::shared_ptr<Script> s_;
+  std::string GetErrorText() override { return Ask("Lot.GetErrorText", Text("lot refused")).ToText(); }
 };
 
 }  // namespace

@@ -15,6 +15,11 @@
 
 namespace apartado::testing {
 
+// Values as the tests script them.
+inline Variant Text(std::string s) { return Variant::FromText(std::move(s)); }
+inline Variant Number(double d) { return Variant::FromDouble(d); }
+inline Variant Flag(Boolean b) { return Variant::FromInteger(b); }
+
 struct Call {
   std::string operation;          // "Service.Operation", e.g. "Catalog.LookupValue"
   std::vector<std::string> args;  // each argument as text (numbers in the general number form)
@@ -125,9 +130,5 @@ class FakeSuite {
   FakeConnection& connection() { return *factory->connection; }
   std::shared_ptr<FakeFactory> factory;
 };
-
-// Text form of an argument in the call log.
-std::string ArgText(const std::string& s);
-std::string ArgText(double d);
 
 }  // namespace apartado::testing

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "capture_fixture.h"
 #include "component/publico.h"
 
@@ -25,9 +27,9 @@ TEST_F(AddTest, TheRoadOfOneLine) {
   script().Answer("Warehouse.HandlesColours", Flag(kTrue));
   script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(12));
   script().Answer("Warehouse.GetCost", Variant::FromDouble(10.5));
-  script().AnswerAt("Catalog.FormatDateForSql", 2, Txt("20260401"));  // the catalogue's own form
-  script().AnswerAt("Session.GetOperator", 1, Txt("OP1"));
-  script().AnswerAt("Session.GetOperator", 2, Txt("OP2"));
+  script().AnswerAt("Catalog.FormatDateForSql", 2, Text("20260401"));  // the catalogue's own form
+  script().AnswerAt("Session.GetOperator", 1, Text("OP1"));
+  script().AnswerAt("Session.GetOperator", 2, Text("OP2"));
   script().calculate = [](std::vector<double*>& r, std::int16_t) {
     *r[2] = 200, *r[3] = 0.1, *r[4] = 20, *r[5] = 90, *r[6] = 180, *r[7] = 0.1, *r[8] = 9;
     *r[10] = 27.36, *r[11] = 99.18, *r[12] = 198.36;
@@ -104,84 +106,100 @@ TEST_F(AddTest, TheRoadOfOneLine) {
 }
 
 // The checks run in this order and the first refusal is the whole error text:
-// each step mends what the one before refused.
-TEST_F(AddTest, ChecksRunInOrderAndTheFirstRefusalIsTheWholeText) {
-  for (const auto& [table, column] : kDescriptions) script().Lookup(table, column, "");
+// each step mends what the one before refused. The header's checks and the
+// line's are walked apart, every catalogue description missing at the start.
+class CheckOrderTest : public AddTest {
+ protected:
+  CheckOrderTest() {
+    for (const auto& [table, column] : kDescriptions) script().Lookup(table, column, "");
+    line.Ap_Sucursal_Inventario = "S9";
+    line.Ap_Almacen_Inventario = "W9";
+  }
+  void Refused(const std::string& message) {
+    EXPECT_EQ(Add(line), kFalse);
+    EXPECT_EQ(object->Error(), message);
+  }
+  void RefusedThenMend(const std::string& message, const char* table, const char* column) {
+    Refused(message);
+    script().Lookup(table, column, "descripcion");
+  }
+  tApEncabezado header = SampleHeader();
+  tApDetalle line = SampleLine();
+};
+
+TEST_F(CheckOrderTest, HeaderChecksRunInOrderAndTheFirstRefusalIsTheWholeText) {
   Publico().CurrentServerId = "S1";
   script().Lookup("Sucursal", "Sc_Servidor_Id", "S2");
   script().Answer("Session.IsRemoteServer", Flag(1));  // any non-zero answer
   script().Answer("Catalog.GetNextFolio", Variant());
-  tApEncabezado header = SampleHeader();
   header.Ap_Tipo_Cambio = 0;
   Begin(header);
-  tApDetalle line = SampleLine();
-  line.Ap_Sucursal_Inventario = "S9";
-  line.Ap_Almacen_Inventario = "W9";
-  auto refused = [&](const std::string& message) {
-    EXPECT_EQ(Add(line), kFalse);
-    EXPECT_EQ(object->Error(), message);
-  };
-  auto refusedThenMend = [&](const std::string& message, const char* table, const char* column) {
-    refused(message);
-    script().Lookup(table, column, "descripcion");
-  };
   auto reassign = [&] { object->Encabezado(header); };  // allowed while the layaway has no folio
 
-  refused("Esta operación solo puede realizarse en el servidor con id: S2\r\nel id del servidor actual es: S1");
+  Refused("Esta operación solo puede realizarse en el servidor con id: S2\r\nel id del servidor actual es: S1");
   script().Lookup("Sucursal", "Sc_Servidor_Id", "");
   reassign();
-  refused("Esta operación solo puede realizarse en el servidor central");
+  Refused("Esta operación solo puede realizarse en el servidor central");
   script().Lookup("Sucursal", "Sc_Servidor_Id", "S1");  // the current server passes, remote or not
   reassign();
-  refusedThenMend("La moneda: MXN, no existe o está dada de baja", "Moneda", "Mn_Descripcion");
-  refused("El tipo de cambio: 0, no es válido");
+  RefusedThenMend("La moneda: MXN, no existe o está dada de baja", "Moneda", "Mn_Descripcion");
+  Refused("El tipo de cambio: 0, no es válido");
   header.Ap_Tipo_Cambio = -17.25;
   reassign();
-  refused("El tipo de cambio: -17.25, no es válido");
+  Refused("El tipo de cambio: -17.25, no es válido");
   header.Ap_Tipo_Cambio = 0.0001;
   reassign();
-  refusedThenMend("El almacén: W1, de la sucursal: S1, no existe o esta dado de baja", "Almacen", "Al_Descripcion");
-  refusedThenMend("El vendedor: V1, no existe o esta dado de baja", "Vendedor", "Vn_Descripcion");
-  refusedThenMend("El cliente: C1, no existe o esta dado de baja", "Cliente", "Cl_Descripcion");
-  refusedThenMend("La condición de venta: CONT, no existe o está dada de baja", "Condicion_Venta", "Cv_Descripcion");
-  refused("Error al intentar obtener el folio de la apartado!");
+  RefusedThenMend("El almacén: W1, de la sucursal: S1, no existe o esta dado de baja", "Almacen", "Al_Descripcion");
+  RefusedThenMend("El vendedor: V1, no existe o esta dado de baja", "Vendedor", "Vn_Descripcion");
+  RefusedThenMend("El cliente: C1, no existe o esta dado de baja", "Cliente", "Cl_Descripcion");
+  RefusedThenMend("La condición de venta: CONT, no existe o está dada de baja", "Condicion_Venta", "Cv_Descripcion");
+  Refused("Error al intentar obtener el folio de la apartado!");
   EXPECT_EQ(object->Encabezado().Ap_Folio, "");
-  script().Answer("Catalog.GetNextFolio", Txt("A0000001"));
+  EXPECT_TRUE(Inserts().empty());
+}
+
+// The header passes, its exchange rate as small as it may be; the line's
+// catalogues are missing.
+TEST_F(CheckOrderTest, LineChecksRunInOrderAndTheFirstRefusalIsTheWholeText) {
+  for (const auto& [table, column] : std::span(kDescriptions).first(5))  // the header's
+    script().Lookup(table, column, "descripcion");
+  header.Ap_Tipo_Cambio = 0.0001;
+  Begin(header);
   // The assignment's five look-ups and the header's five come before it.
-  script().AnswerAt("Catalog.LookupValue", script().Count("Catalog.LookupValue") + 5 + 6, Txt(""));
-  refused("El almacén de inventario: W9, de la sucursal: S9, no existe o esta dado de baja");
+  script().AnswerAt("Catalog.LookupValue", script().Count("Catalog.LookupValue") + 5 + 6, Text(""));
+  Refused("El almacén de inventario: W9, de la sucursal: S9, no existe o esta dado de baja");
   EXPECT_EQ(object->Encabezado().Ap_Folio, "A0000001");  // kept from now on
-  refusedThenMend("El producto: P1, no existe o esta dado de baja", "Producto", "Pr_Descripcion");
+  RefusedThenMend("El producto: P1, no existe o esta dado de baja", "Producto", "Pr_Descripcion");
   // Size and colour are looked up also where the warehouse keeps neither.
-  refusedThenMend("La talla: 00, no existe o está dada de baja", "Talla", "Tl_Descripcion");
-  refusedThenMend("El color: 00, no existe o esta dado de baja", "Color", "Cl_Descripcion");
+  RefusedThenMend("La talla: 00, no existe o está dada de baja", "Talla", "Tl_Descripcion");
+  RefusedThenMend("El color: 00, no existe o esta dado de baja", "Color", "Cl_Descripcion");
   script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
   script().Answer("Warehouse.HandlesColours", Flag(kTrue));
   script().Answer("Catalog.CheckProductSizeColour", Flag(kFalse));
-  refused("No se encuentra la relación producto/talla/color: P1/T1/R1");
+  Refused("No se encuentra la relación producto/talla/color: P1/T1/R1");
   script().Answer("Warehouse.HandlesColours", Flag(kFalse));
   script().Answer("Catalog.CheckProductSize", Flag(kFalse));
-  refused("No se encuentra la relación producto/talla: P1/T1");
+  Refused("No se encuentra la relación producto/talla: P1/T1");
   script().Answer("Warehouse.HandlesSizes", Flag(kFalse));
   script().Answer("Warehouse.HandlesColours", Flag(kTrue));
   script().Answer("Catalog.CheckProductColour", Flag(kFalse));
-  refused("No se encuentra la relación producto/color: P1/R1");
+  Refused("No se encuentra la relación producto/color: P1/R1");
   script().Answer("Catalog.CheckProductColour", Flag(1));
-  refusedThenMend("La unidad: PZA, no existe o está dada de baja", "Unidad", "Un_Descripcion");
+  RefusedThenMend("La unidad: PZA, no existe o está dada de baja", "Unidad", "Un_Descripcion");
   // Sold in boxes that convert to nothing, costed in the second unit.
   line.Ap_Unidad_1 = "CJA", line.Ap_Cantidad_1 = 3, line.Ap_Cantidad_Control_2 = 0;
   script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(0));
   script().Lookup("Producto", "Pr_Unidad_Costo", "KG");
-  refused(
+  Refused(
       "La cantidad no puede ser cero: \r\nCantidad-1: 3\r\nCantidad-Control-1: 0\r\nCantidad-Control-2: 0\r\n"
       "CANTIDAD-COSTO: 0");
   line.Ap_Cantidad_Control_2 = -0.5;
-  refused("las cantidades deben ser positivas!");
+  Refused("las cantidades deben ser positivas!");
   line.Ap_Cantidad_Control_2 = 5, line.Ap_Cantidad_1 = -1;
-  refused("las cantidades deben ser positivas!");
+  Refused("las cantidades deben ser positivas!");
   line.Ap_Cantidad_1 = 3;
   script().Answer("Warehouse.GetCost", Variant::FromDouble(-0.01));
-  refused("El costo no puede ser negativo: \r\nCosto: -0.01");
+  Refused("El costo no puede ser negativo: \r\nCosto: -0.01");
   EXPECT_TRUE(Inserts().empty());
 
   // A zero cost and a first control quantity of 0 beside a second one pass;
@@ -199,8 +217,8 @@ TEST_F(AddTest, ChecksRunInOrderAndTheFirstRefusalIsTheWholeText) {
 // header and audit moment of the folio; Nuevo starts a new one.
 TEST_F(AddTest, LaterLinesShareTheFolioUntilNuevo) {
   script().AnswerAt("Catalog.GetCurrentDate", 2, Variant::FromDate(MakeDate(2026, 1, 2, 3, 4, 5)));
-  script().AnswerAt("Catalog.GetNextFolio", 2, Txt(""));
-  script().AnswerAt("Catalog.GetNextFolio", 3, Txt("B7"));
+  script().AnswerAt("Catalog.GetNextFolio", 2, Text(""));
+  script().AnswerAt("Catalog.GetNextFolio", 3, Text("B7"));
   Begin();  // the first current date; the second is the audit moment
   ASSERT_EQ(Add(SampleLine()), kTrue) << object->Error();
   script().Lookup("Moneda", "Mn_Descripcion", "");
@@ -267,9 +285,9 @@ TEST_F(AddTest, UnexpectedFailuresCarryTheTagAndTwoLineBreaks) {
     std::string error, folioAfter;
   };
   script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
-  for (const Case& c : {Case{"Session.IsRemoteServer", Txt("F1"), kAddTag + "perdida", ""},
-                        Case{"Catalog.FormatDateTimeForSql", Txt("F1"), kAddTag + "perdida", "F1"},
-                        Case{"Catalog.CheckProductSize", Txt("F1"), kAddTag + "perdida", "F1"},
+  for (const Case& c : {Case{"Session.IsRemoteServer", Text("F1"), kAddTag + "perdida", ""},
+                        Case{"Catalog.FormatDateTimeForSql", Text("F1"), kAddTag + "perdida", "F1"},
+                        Case{"Catalog.CheckProductSize", Text("F1"), kAddTag + "perdida", "F1"},
                         Case{"", Variant::MakeNull(), kAddTag + "Invalid use of Null", ""},
                         Case{"", Variant::FromLong(12), "", "12"}}) {
     script().Answer("Catalog.GetNextFolio", c.folio);

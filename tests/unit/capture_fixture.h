@@ -23,8 +23,8 @@ struct ApartadoTestAccess {
 
 namespace capture_testing {
 
-inline Variant Txt(std::string s) { return Variant::FromText(std::move(s)); }
-inline Variant Flag(Boolean b) { return Variant::FromInteger(b); }
+using testing::Flag;
+using testing::Text;
 
 // The description of the failure that call lets out, or "no failure".
 inline std::string FailureOf(const std::function<void()>& call) {
@@ -53,7 +53,7 @@ inline void ScriptCatalogue(testing::Script& s, testing::FakeConnection& c) {
   for (const auto& [column, value] : product) s.Lookup("Producto", column, value);
   // The stock reservation looks the product up before it moves stock.
   c.AnswerAlways("FROM Producto", {"Pr_Cve_Producto", "Pr_Tipo_Producto", "Pr_Descripcion"},
-                 {{Txt("P1"), Txt("01"), Txt("Camisa")}});
+                 {{Text("P1"), Text("01"), Text("Camisa")}});
 }
 
 inline tApEncabezado SampleHeader() {

@@ -66,19 +66,19 @@ void HalfSerials(InsertTest&, tApDetalle& d) {
 void TooManySerials(InsertTest&, tApDetalle& d) { d.Ap_Cantidad_1 = 40000; }
 void SerialRefused(InsertTest& t, tApDetalle&) {
   t.script().Answer("Series.AssignSeries", Flag(1));  // only -1 counts as true
-  t.script().Answer("Series.GetErrorText", Txt("serie ya asignada"));
+  t.script().Answer("Series.GetErrorText", Text("serie ya asignada"));
 }
 void LotGiven(InsertTest&, tApDetalle& d) { d.Lote.Lt_Cve_Lote = "L-9"; }
 // Sold in boxes of 12 from another warehouse.
 void LotPickedForBoxes(InsertTest& t, tApDetalle& d) {
-  t.script().Answer("Warehouse.PickAutomaticLot", Txt("L-AUTO"));
+  t.script().Answer("Warehouse.PickAutomaticLot", Text("L-AUTO"));
   t.script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(12));
   d.Ap_Unidad_1 = "CJA", d.Ap_Sucursal_Inventario = "S2", d.Ap_Almacen_Inventario = "W2";
 }
 void LotRefused(InsertTest& t, tApDetalle&) {
-  t.script().Answer("Warehouse.PickAutomaticLot", Txt("L-AUTO"));
+  t.script().Answer("Warehouse.PickAutomaticLot", Text("L-AUTO"));
   t.script().Answer("Lot.AssignLot", Flag(1));
-  t.script().Answer("Lot.GetErrorText", Txt("lote agotado"));
+  t.script().Answer("Lot.GetErrorText", Text("lote agotado"));
 }
 void ProductRowMissing(InsertTest& t, tApDetalle&) {
   t.connection().AnswerNext("FROM Producto", {"Pr_Cve_Producto", "Pr_Tipo_Producto", "Pr_Descripcion"}, {});

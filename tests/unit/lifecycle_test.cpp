@@ -11,8 +11,8 @@ namespace apartado {
 namespace {
 
 using Texts = std::vector<std::string>;
-Variant Text(std::string s) { return Variant::FromText(std::move(s)); }
-Variant Number(double d) { return Variant::FromDouble(d); }
+using testing::Number;
+using testing::Text;
 const Variant kNo = Variant::FromInteger(0), kOne = Variant::FromInteger(1);
 
 const std::string kCancelTag = "ApartadosQZL.dll - Cancelar_Apartado()\r\n";

@@ -10,9 +10,9 @@ namespace {
 
 TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
   testing::FakeSuite suite;
-  suite.script().Answer("Session.GetServerId", Txt("S1"));
-  suite.script().AnswerAt("Session.ReadParameter", 3, Txt("2.5"));  // ties go to the even neighbour
-  suite.script().AnswerAt("Session.ReadParameter", 4, Txt("true"));
+  suite.script().Answer("Session.GetServerId", Text("S1"));
+  suite.script().AnswerAt("Session.ReadParameter", 3, Text("2.5"));  // ties go to the even neighbour
+  suite.script().AnswerAt("Session.ReadParameter", 4, Text("true"));
   Apartado first;
   Apartado second;
   EXPECT_EQ(suite.script().CallTexts("Factory."),
@@ -42,8 +42,8 @@ TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
 // the settings after the failing step keep their empty values.
 TEST(StartUp, FailureEndsStartUpAtItsStepAndReachesTheHost) {
   testing::FakeSuite suite;
-  suite.script().AnswerAt("Session.ReadParameter", 1, Txt("40000"));
-  suite.script().AnswerAt("Session.ReadParameter", 2, Txt("True"));
+  suite.script().AnswerAt("Session.ReadParameter", 1, Text("40000"));
+  suite.script().AnswerAt("Session.ReadParameter", 2, Text("True"));
   EXPECT_EQ(FailureOf([] { Apartado object; }), "Overflow");
   EXPECT_EQ(Publico().AmountCalculationMode, 0);
   EXPECT_EQ(Publico().AutomaticLots, kFalse);

@@ -13,8 +13,8 @@ namespace apartado {
 namespace {
 
 using Texts = std::vector<std::string>;
-Variant Text(std::string s) { return Variant::FromText(std::move(s)); }
-Variant Number(double d) { return Variant::FromDouble(d); }
+using testing::Number;
+using testing::Text;
 
 const std::string kFolioQuery = "SELECT * FROM Apartado WHERE Ap_Folio = 'F1' ";
 const std::string kStatementA =
