@@ -100,9 +100,9 @@ TEST_P(HostReportTest, ChromiumShowsTheKnownDatabasesFiguresWithNoNetwork) {
   ASSERT_NE(firstMovement, std::string::npos);
   EXPECT_NE(dom.out.find("data-available=\"2\" data-reserved=\"-2\"", firstMovement), std::string::npos);
 
-  const std::string shot =
-      (std::filesystem::current_path() / (std::string("report-") + (IsPostgres() ? "PostgreSQL" : "SQLite") + ".png"))
-          .string();
+  const std::string shot = (std::filesystem::read_symlink("/proc/self/exe").parent_path() /
+                            (std::string("report-") + (IsPostgres() ? "PostgreSQL" : "SQLite") + ".png"))
+                               .string();
   std::filesystem::remove(shot);
   const ProgramRun screenshot = Render(browser, page, dir_, {"--screenshot=" + shot});
   EXPECT_EQ(screenshot.status, 0) << screenshot.err;
