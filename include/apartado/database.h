@@ -92,7 +92,8 @@ class APARTADO_EXPORT Database {
   //   and a statement calling one counts as of unknown effect. Triggers and
   //   rules are read from the catalogue when first needed and again after
   //   this connection changes the schema: one another session creates
-  //   while this connection is open is not seen.
+  //   while this connection is open is not seen. A PL/pgSQL trigger
+  //   function's body tells what it writes; another one may write anything.
   // Every query on ODBC runs each time. Not for stock, lots, serial
   // numbers, folios or receivables: those are read afresh, under locks.
   TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params = {});

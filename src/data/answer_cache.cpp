@@ -216,10 +216,12 @@ void AnswerCache::LoadSchema() {
       tables_.insert(table);
     } else if (type == "versioned") {
       versioned_.insert(table);
-    } else if (type == "trigger") {
+    } else if (type == "trigger" || type == "plpgsql") {
       const Variant sql = rows.Field("sql");
-      triggers_[table].push_back(
-          {EventsOfTrigger(rows.Field("events")), sql.IsNull() ? std::nullopt : TablesTriggerWrites(sql.ToText())});
+      std::optional<std::vector<std::string>> writes;
+      if (!sql.IsNull())
+        writes = type == "plpgsql" ? TablesPlpgsqlWrites(sql.ToText()) : TablesTriggerWrites(sql.ToText());
+      triggers_[table].push_back({EventsOfTrigger(rows.Field("events")), std::move(writes)});
     }
   }
   schemaLoaded_ = true;

@@ -41,10 +41,11 @@ class AnswerCache {
   // Answers PRAGMA data_version and PRAGMA schema_version of the connection.
   using VersionProbe = std::function<std::pair<std::int64_t, std::int64_t>()>;
   // Answers the schema's tables: one row per table and per trigger (or
-  // rule) with columns type ('table', 'trigger', or 'versioned' for a table
-  // whose version is kept), tbl_name, sql (the trigger's text, or null when
-  // what it writes cannot be told from it) and events (the writes that fire
-  // it: letters I, U, D; null for any).
+  // rule) with columns type ('table', 'trigger', 'plpgsql' for a trigger
+  // whose function is PL/pgSQL, or 'versioned' for a table whose version is
+  // kept), tbl_name, sql (the trigger's text, the PL/pgSQL function's body,
+  // or null when what it writes cannot be told from it) and events (the
+  // writes that fire it: letters I, U, D; null for any).
   using SchemaReader = std::function<TableRecordset()>;
   // Answers the versions of the tables whose version is kept now: columns
   // tbl_name and version.

@@ -5,6 +5,7 @@
 // answered across transactions; any other only within one.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 
@@ -140,6 +141,72 @@ TEST_F(KeptAnswersTest, OnlyAVersionedTablesAnswersAreGivenInLaterTransactionsAn
   other_->Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
   EXPECT_EQ(Cached(kMoneda), "dos");
   EXPECT_EQ(db_->KeptAnswersGiven(), given);
+}
+
+const char* const kStockRow =
+    "INSERT INTO Existencia (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
+    "Ex_Cantidad_Control_1) VALUES ('S', 'A', 'P', '00', '00', 5);";
+const char* const kStockUpdate = "UPDATE Existencia SET Ex_Cantidad_Control_1 = Ex_Cantidad_Control_1 - 1";
+
+// Statements sent while `work` runs, on any connection of the process.
+std::uint64_t Sent(const std::function<void()>& work) {
+  const std::uint64_t before = Database::StatementsSent();
+  work();
+  return Database::StatementsSent() - before;
+}
+
+// The stock ledger's triggers write only Movimiento_Existencia: a stock
+// write leaves the kept catalogue answers as they were, in the transaction
+// and in the next.
+TEST_F(KeptAnswersTest, ACatalogueAnswerOutlivesAStockWriteThatTheLedgerRecords) {
+  db_->RunScript(kStockRow);
+  const auto movements = [&] {
+    return db_->Query("SELECT COUNT(*) AS n FROM Movimiento_Existencia").Field("n").ToDouble();
+  };
+  const double before = movements();
+  db_->Begin();
+  ASSERT_EQ(Cached(kMoneda), "uno");
+  db_->Command(kStockUpdate);
+  std::string read;
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 0u);
+  EXPECT_EQ(read, "uno");
+  db_->Commit();
+  EXPECT_EQ(movements(), before + 1);  // the ledger's trigger did run
+  db_->Begin();
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 0u);
+  EXPECT_EQ(read, "uno");
+  db_->Commit();
+}
+
+// A trigger that writes the catalogue table drops its answer; one whose
+// body cannot be told (EXECUTE) drops every answer.
+TEST_F(KeptAnswersTest, ACatalogueAnswerIsDroppedWhenATriggerWritesItsTableOrMayWriteAnything) {
+  db_->RunScript(std::string(kStockRow) +
+                 "CREATE FUNCTION Toca_Moneda() RETURNS trigger AS $$\nBEGIN\n"
+                 "  UPDATE Moneda SET Mn_Descripcion = 'tocada' WHERE Mn_Cve_Moneda = 'A';\n  RETURN NULL;\nEND\n"
+                 "$$ LANGUAGE plpgsql;\n"
+                 "CREATE TRIGGER TR_Toca_Moneda AFTER UPDATE ON Existencia FOR EACH ROW EXECUTE FUNCTION "
+                 "Toca_Moneda();\n"
+                 "INSERT INTO Existencia_Kit (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, "
+                 "Cl_Cve_Color, Ek_Cantidad) VALUES ('S', 'A', 'K', '00', '00', 5);\n"
+                 "CREATE FUNCTION Dinamica() RETURNS trigger AS $$\nBEGIN\n  EXECUTE 'SELECT 1';\n  RETURN NULL;\n"
+                 "END\n$$ LANGUAGE plpgsql;\n"
+                 "CREATE TRIGGER TR_Dinamica AFTER UPDATE ON Existencia_Kit FOR EACH ROW EXECUTE FUNCTION "
+                 "Dinamica();\n");
+  db_->Begin();
+  ASSERT_EQ(Cached(kMoneda), "uno");
+  db_->Command(kStockUpdate);
+  std::string read;
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 1u);
+  EXPECT_EQ(read, "tocada");
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 0u);
+  db_->Command("UPDATE Existencia_Kit SET Ek_Cantidad = 4");
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 1u);
+  EXPECT_EQ(read, "tocada");
+  db_->Commit();
+  db_->Begin();
+  EXPECT_EQ(Cached(kMoneda), "tocada");
+  db_->Commit();
 }
 
 }  // namespace
