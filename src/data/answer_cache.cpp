@@ -64,6 +64,14 @@ std::string AnswerCache::KeepableTable(const std::string& sql) {
   return table;
 }
 
+bool AnswerCache::LocksRows(const std::string& sql) {
+  if (auto known = locking_.find(sql); known != locking_.end()) return known->second;
+  const bool locks = LocksRowsRead(sql);
+  if (locking_.size() >= kMaxAnswers) locking_.clear();
+  locking_.emplace(sql, locks);
+  return locks;
+}
+
 void AnswerCache::Refresh(bool locked, std::uint64_t transaction) {
   if (lifetime_ == Lifetime::Transaction) {
     if (transaction == checkedTransaction_) return;

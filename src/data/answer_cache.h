@@ -74,7 +74,16 @@ class AnswerCache {
   struct Scope {
     std::uint64_t transaction = 0;   // given only inside this transaction; 0: any while it holds
     bool laterTransactions = false;  // of a table whose version is kept: in later transactions too
+    // Rows the query locked (LocksRows): kept only when it found some, since
+    // a row that was not there may be added by another session meanwhile.
+    bool lockedRows = false;
   };
+  // Whether a query locks the rows it reads until the transaction ends
+  // (SELECT ... FOR UPDATE): no other session changes them meanwhile, so
+  // within the transaction its answer holds as long as this connection
+  // writes not their table and rolls nothing back (a rollback to a savepoint
+  // releases the locks taken after it, and drops every answer here).
+  bool LocksRows(const std::string& sql);
   // The answer kept for this statement and these bound values, if it holds
   // in this scope.
   const TableRecordset* Find(const std::string& key, const std::string& table, const Scope& scope) const;
@@ -126,6 +135,7 @@ class AnswerCache {
   std::unordered_map<std::string, std::uint64_t> versions_;
   std::unordered_map<std::string, Kept> answers_;
   std::unordered_map<std::string, std::string> keepable_;  // sql -> table or ""
+  std::unordered_map<std::string, bool> locking_;          // sql -> LocksRows
   std::optional<std::int64_t> dataVersion_;
   std::int64_t schemaVersion_ = -1;
   std::uint64_t checkedTransaction_ = 0;

@@ -200,7 +200,7 @@ TableRecordset Database::CachedQuery(const std::string& sql, const std::vector<V
   const bool postgres = m.backend == Backend::PostgreSQL;
   if (!m.answers || (postgres && m.Health() != TransactionHealth::Sound) || (postgres && m.depth == 0))
     return Query(sql, params);
-  return m.KeptOrRun(sql, params, {postgres ? m.transactionSerial : 0, postgres});
+  return m.KeptOrRun(sql, params, {postgres ? m.transactionSerial : 0, postgres, false});
 }
 
 TableRecordset Database::Impl::KeptOrRun(const std::string& sql, const std::vector<Variant>& params,
@@ -213,8 +213,15 @@ TableRecordset Database::Impl::KeptOrRun(const std::string& sql, const std::vect
       return rows;
     }
     answers->Refresh(HoldsWriteLock(), transactionSerial);
+    AnswerCache::Scope kept = scope;
+    if (backend == Backend::PostgreSQL && answers->LocksRows(sql)) {
+      // Rows locked by this transaction stay as read until it ends, and no
+      // longer than that: their answer is not given in a later one.
+      kept.laterTransactions = false;
+      kept.lockedRows = true;
+    }
     const std::uint64_t given = answers->Given();
-    TableRecordset rows = cache.CachedQuery(sql, params, *answers, table, scope);
+    TableRecordset rows = cache.CachedQuery(sql, params, *answers, table, kept);
     if (answers->Given() == given) CountSent();
     return rows;
   } catch (const soci::soci_error& e) {

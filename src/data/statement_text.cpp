@@ -484,6 +484,17 @@ std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view bod
   return written;
 }
 
+bool LocksRowsRead(std::string_view text) {
+  const std::vector<std::string> tokens = PostgresTokens(text);
+  for (std::size_t k = 0; k + 1 < tokens.size(); ++k) {
+    if (tokens[k] != "FOR") continue;
+    const std::string& next = tokens[k + 1];
+    if (next == "UPDATE" || next == "SHARE") return true;
+    if (next == "NO" && k + 3 < tokens.size() && tokens[k + 2] == "KEY" && tokens[k + 3] == "UPDATE") return true;
+  }
+  return false;
+}
+
 namespace {
 
 // Calls fn(word, before, next) for each word outside quotes and comments:

@@ -99,4 +99,9 @@ std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view tri
 // or any mention of search_path (which would change what names reach).
 std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view body);
 
+// True when a query locks the rows it answers against other sessions'
+// changes until its transaction ends: FOR UPDATE, FOR NO KEY UPDATE or FOR
+// SHARE (not FOR KEY SHARE, under which other columns may still change).
+bool LocksRowsRead(std::string_view text);
+
 }  // namespace apartado

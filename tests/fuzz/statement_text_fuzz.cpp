@@ -66,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!(std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_'))
           Fault("a written table that is no plain name", text);
   }
+  apartado::LocksRowsRead(text);
   try {
     apartado::NumberPlaceholders(text, 3);
   } catch (const apartado::Failure&) {

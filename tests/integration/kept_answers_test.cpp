@@ -209,5 +209,65 @@ TEST_F(KeptAnswersTest, ACatalogueAnswerIsDroppedWhenATriggerWritesItsTableOrMay
   db_->Commit();
 }
 
+// A stock row read locked (FOR UPDATE) is one round trip within its
+// transaction until this connection writes the table or rolls back, to a
+// savepoint too; never kept in a later transaction, nor when no row was
+// found.
+TEST_F(KeptAnswersTest, ALockedReadIsKeptUntilAWriteOrARollbackWithinItsTransaction) {
+  db_->RunScript(kStockRow);
+  const char* const locked =
+      "SELECT * FROM Existencia WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2 AND Pr_Cve_Producto = :p3 AND "
+      "Tl_Cve_Talla = :p4 AND Cl_Cve_Color = :p5 FOR UPDATE";
+  double quantity = -1;
+  auto read = [&](const char* product) {
+    return Sent([&] {
+      const TableRecordset rows = db_->CachedQuery(locked, {Variant::FromText("S"), Variant::FromText("A"),
+                                                            Variant::FromText(product), Variant::FromText("00"),
+                                                            Variant::FromText("00")});
+      quantity = rows.Eof() ? -1 : rows.Field("Ex_Cantidad_Control_1").ToDouble();
+    });
+  };
+  db_->Begin();
+  read("P");  // the first also reads the schema and the table versions
+  EXPECT_EQ(quantity, 5);
+  EXPECT_EQ(read("P"), 0u);
+  EXPECT_EQ(quantity, 5);
+  // The connection's own write: read again, the new value.
+  db_->Command(kStockUpdate);
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  EXPECT_EQ(read("P"), 0u);
+  // A savepoint rolled back, written in or not: read again.
+  db_->Begin();
+  EXPECT_EQ(read("P"), 0u);
+  db_->Command(kStockUpdate);
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 3);
+  db_->Rollback();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  db_->Begin();
+  EXPECT_EQ(read("P"), 0u);
+  db_->Rollback();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  // No row: nothing locked, nothing kept; another session's new row is seen.
+  EXPECT_EQ(read("Q"), 1u);
+  EXPECT_EQ(quantity, -1);
+  other_->Command(
+      "INSERT INTO Existencia (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
+      "Ex_Cantidad_Control_1) VALUES ('S', 'A', 'Q', '00', '00', 2)");
+  EXPECT_EQ(read("Q"), 1u);
+  EXPECT_EQ(quantity, 2);
+  db_->Commit();
+  // A later transaction reads again; outside one every read is sent.
+  db_->Begin();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  db_->Commit();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(read("P"), 1u);
+}
+
 }  // namespace
 }  // namespace apartado::testing

@@ -154,6 +154,15 @@ TEST(StatementText, PlpgsqlBodiesTellTheTablesTheyWrite) {
   for (const auto& [body, expected] : told) EXPECT_EQ(TablesPlpgsqlWrites(body), expected) << body;
 }
 
+TEST(StatementText, LockingReadsAreTold) {
+  for (const char* locks : {"SELECT * FROM t WHERE k = :p1 FOR UPDATE", "select a from t for no key update nowait",
+                            "SELECT a FROM t WHERE k = 1 FOR SHARE"})
+    EXPECT_TRUE(LocksRowsRead(locks)) << locks;
+  for (const char* reads : {"SELECT * FROM t WHERE k = :p1", "SELECT a FROM t FOR KEY SHARE",
+                            "SELECT 'FOR UPDATE' FROM t", "SELECT a FROM t -- FOR UPDATE\n", "SELECT for_update FROM t"})
+    EXPECT_FALSE(LocksRowsRead(reads)) << reads;
+}
+
 TEST(ConnectionString, NamesTheBackendsConnectStringOrWhyItIsRefused) {
   for (const char* path : {"/var/lib/my data/a.db", "C:\\datos\\a.db", ":memory:"})
     EXPECT_EQ(ParseConnectionString(path).SociConnect, path);
