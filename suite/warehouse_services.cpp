@@ -54,21 +54,26 @@ Boolean SuiteWarehouseServices::HandlesSeries(const std::string& branch, const s
 
 // Available quantity: Ex_Cantidad_Control_1 or _2 of the stock row; for a kit
 // (product type "04") Ek_Cantidad of its kit row, whichever control is asked.
-// No row answers 0. A control other than 1 or 2 throws Failure. Read afresh
-// every time, and held until the transaction ends: the reservation that
-// follows decides on it. Only the product's row may be an answer kept.
+// No row answers 0. A control other than 1 or 2 throws Failure. Held until
+// the transaction ends: the reservation that follows decides on it. On
+// PostgreSQL the whole row is read locked (FOR UPDATE) through the kept
+// answers, so that the reads of both controls of one line are one round
+// trip: a locked row cannot change under other sessions, and the answer is
+// dropped when this connection writes the table or rolls back. Elsewhere it
+// is read afresh every time. Only the product's row may be an answer kept
+// across transactions.
 double SuiteWarehouseServices::GetStock(const std::string& branch, const std::string& warehouse,
                                         const std::string& product, const std::string& size, const std::string& colour,
                                         std::int32_t control, const std::string&) {
   if (control != 1 && control != 2) throw Failure(texts::ControlUnitInvalid(control));
   const std::vector<Variant> keys = FiveKeys(branch, warehouse, product, size, colour);
   TableRecordset type = RowsShowing(Db(), ProductRow(product), {"Pr_Tipo_Producto"});
-  if (!type.Eof() && type.Field("Pr_Tipo_Producto").ToText() == "04")
-    return FirstNumber(
-        Db().Query(std::string("SELECT Ek_Cantidad FROM Existencia_Kit") + kFiveKeysWhere + ForUpdate(), keys),
-        "Ek_Cantidad");
-  const std::string column = control == 1 ? "Ex_Cantidad_Control_1" : "Ex_Cantidad_Control_2";
-  return FirstNumber(Db().Query("SELECT " + column + " FROM Existencia" + kFiveKeysWhere + ForUpdate(), keys), column);
+  const bool kit = !type.Eof() && type.Field("Pr_Tipo_Producto").ToText() == "04";
+  const std::string table = kit ? "Existencia_Kit" : "Existencia";
+  const std::string column = kit ? "Ek_Cantidad" : control == 1 ? "Ex_Cantidad_Control_1" : "Ex_Cantidad_Control_2";
+  if (Db().GetBackend() == Backend::PostgreSQL)
+    return FirstNumber(Db().CachedQuery("SELECT * FROM " + table + kFiveKeysWhere + " FOR UPDATE", keys), column);
+  return FirstNumber(Db().Query("SELECT " + column + " FROM " + table + kFiveKeysWhere + ForUpdate(), keys), column);
 }
 
 // Ex_Costo_Promedio of the stock row when above 0, else the product's

@@ -92,9 +92,17 @@ class APARTADO_EXPORT Database {
   //   and a statement calling one counts as of unknown effect. Triggers and
   //   rules are read from the catalogue when first needed and again after
   //   this connection changes the schema: one another session creates
-  //   while this connection is open is not seen.
-  // Every query on ODBC runs each time. Not for stock, lots, serial
-  // numbers, folios or receivables: those are read afresh, under locks.
+  //   while this connection is open is not seen. A PL/pgSQL trigger
+  //   function's body tells what it writes; another one may write anything.
+  //   A query that locks what it reads (FOR UPDATE, FOR NO KEY UPDATE, FOR
+  //   SHARE) must name one row by its whole key (others could add rows
+  //   matching a wider condition): that row cannot change under other
+  //   sessions until the transaction ends, so its answer is kept (when it
+  //   found the row) within the transaction only, and dropped as above and
+  //   on a rollback to a savepoint, which releases the lock.
+  // Every query on ODBC runs each time. Not for lots, serial numbers,
+  // folios or receivables, nor for stock but through a locked read of its
+  // one row on PostgreSQL: those are read afresh, under locks.
   TableRecordset CachedQuery(const std::string& sql, const std::vector<Variant>& params = {});
   // How many times CachedQuery gave a kept answer instead of running.
   std::uint64_t KeptAnswersGiven() const;

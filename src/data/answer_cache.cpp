@@ -64,6 +64,14 @@ std::string AnswerCache::KeepableTable(const std::string& sql) {
   return table;
 }
 
+bool AnswerCache::LocksRows(const std::string& sql) {
+  if (auto known = locking_.find(sql); known != locking_.end()) return known->second;
+  const bool locks = LocksRowsRead(sql);
+  if (locking_.size() >= kMaxAnswers) locking_.clear();
+  locking_.emplace(sql, locks);
+  return locks;
+}
+
 void AnswerCache::Refresh(bool locked, std::uint64_t transaction) {
   if (lifetime_ == Lifetime::Transaction) {
     if (transaction == checkedTransaction_) return;
@@ -216,10 +224,12 @@ void AnswerCache::LoadSchema() {
       tables_.insert(table);
     } else if (type == "versioned") {
       versioned_.insert(table);
-    } else if (type == "trigger") {
+    } else if (type == "trigger" || type == "plpgsql") {
       const Variant sql = rows.Field("sql");
-      triggers_[table].push_back(
-          {EventsOfTrigger(rows.Field("events")), sql.IsNull() ? std::nullopt : TablesTriggerWrites(sql.ToText())});
+      std::optional<std::vector<std::string>> writes;
+      if (!sql.IsNull())
+        writes = type == "plpgsql" ? TablesPlpgsqlWrites(sql.ToText()) : TablesTriggerWrites(sql.ToText());
+      triggers_[table].push_back({EventsOfTrigger(rows.Field("events")), std::move(writes)});
     }
   }
   schemaLoaded_ = true;

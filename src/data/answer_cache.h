@@ -41,10 +41,11 @@ class AnswerCache {
   // Answers PRAGMA data_version and PRAGMA schema_version of the connection.
   using VersionProbe = std::function<std::pair<std::int64_t, std::int64_t>()>;
   // Answers the schema's tables: one row per table and per trigger (or
-  // rule) with columns type ('table', 'trigger', or 'versioned' for a table
-  // whose version is kept), tbl_name, sql (the trigger's text, or null when
-  // what it writes cannot be told from it) and events (the writes that fire
-  // it: letters I, U, D; null for any).
+  // rule) with columns type ('table', 'trigger', 'plpgsql' for a trigger
+  // whose function is PL/pgSQL, or 'versioned' for a table whose version is
+  // kept), tbl_name, sql (the trigger's text, the PL/pgSQL function's body,
+  // or null when what it writes cannot be told from it) and events (the
+  // writes that fire it: letters I, U, D; null for any).
   using SchemaReader = std::function<TableRecordset()>;
   // Answers the versions of the tables whose version is kept now: columns
   // tbl_name and version.
@@ -73,7 +74,16 @@ class AnswerCache {
   struct Scope {
     std::uint64_t transaction = 0;   // given only inside this transaction; 0: any while it holds
     bool laterTransactions = false;  // of a table whose version is kept: in later transactions too
+    // Rows the query locked (LocksRows): kept only when it found some, since
+    // a row that was not there may be added by another session meanwhile.
+    bool lockedRows = false;
   };
+  // Whether a query locks the rows it reads until the transaction ends
+  // (SELECT ... FOR UPDATE): no other session changes them meanwhile, so
+  // within the transaction its answer holds as long as this connection
+  // writes not their table and rolls nothing back (a rollback to a savepoint
+  // releases the locks taken after it, and drops every answer here).
+  bool LocksRows(const std::string& sql);
   // The answer kept for this statement and these bound values, if it holds
   // in this scope.
   const TableRecordset* Find(const std::string& key, const std::string& table, const Scope& scope) const;
@@ -125,6 +135,7 @@ class AnswerCache {
   std::unordered_map<std::string, std::uint64_t> versions_;
   std::unordered_map<std::string, Kept> answers_;
   std::unordered_map<std::string, std::string> keepable_;  // sql -> table or ""
+  std::unordered_map<std::string, bool> locking_;          // sql -> LocksRows
   std::optional<std::int64_t> dataVersion_;
   std::int64_t schemaVersion_ = -1;
   std::uint64_t checkedTransaction_ = 0;

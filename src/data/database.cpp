@@ -87,8 +87,9 @@ namespace {
 // (no view, partition or inheritance, whose rows other tables' writes
 // change), which writes fire a trigger or a rule of a table, and which
 // tables raise their version in Version_Tabla on every statement that
-// writes them. What a trigger function writes is not read from its body:
-// firing one counts as writing anything.
+// writes them. What a PL/pgSQL trigger function writes is read from its body
+// (TablesPlpgsqlWrites); firing a trigger of any other language, or one
+// whose body does what its text does not tell, counts as writing anything.
 std::unique_ptr<AnswerCache> PostgresAnswerCache(StatementCache& cache) {
   auto schema = [&cache] {
     Database::Impl::CountSent();
@@ -96,9 +97,12 @@ std::unique_ptr<AnswerCache> PostgresAnswerCache(StatementCache& cache) {
         std::string("SELECT 'table' AS type, c.relname::text AS tbl_name, NULL::text AS sql, NULL::text AS events "
                     "FROM pg_class c WHERE c.relkind = 'r' AND NOT c.relispartition AND pg_table_is_visible(c.oid) "
                     "AND NOT EXISTS (SELECT 1 FROM pg_inherits i WHERE i.inhparent = c.oid OR i.inhrelid = c.oid) "
-                    "UNION ALL SELECT 'trigger', c.relname::text, NULL, CONCAT(CASE WHEN t.tgtype & 4 <> 0 THEN 'I' "
-                    "END, CASE WHEN t.tgtype & 16 <> 0 THEN 'U' END, CASE WHEN t.tgtype & 8 <> 0 THEN 'D' END) "
-                    "FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid WHERE pg_table_is_visible(c.oid) "
+                    "UNION ALL SELECT CASE WHEN l.lanname = 'plpgsql' THEN 'plpgsql' ELSE 'trigger' END, "
+                    "c.relname::text, CASE WHEN l.lanname = 'plpgsql' THEN p.prosrc END, CONCAT(CASE WHEN "
+                    "t.tgtype & 4 <> 0 THEN 'I' END, CASE WHEN t.tgtype & 16 <> 0 THEN 'U' END, CASE WHEN "
+                    "t.tgtype & 8 <> 0 THEN 'D' END) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+                    "JOIN pg_proc p ON p.oid = t.tgfoid JOIN pg_language l ON l.oid = p.prolang "
+                    "WHERE pg_table_is_visible(c.oid) "
                     "UNION ALL SELECT 'trigger', c.relname::text, NULL, CASE r.ev_type WHEN '2' THEN 'U' WHEN '3' "
                     "THEN 'I' WHEN '4' THEN 'D' ELSE '' END FROM pg_rewrite r JOIN pg_class c ON c.oid = r.ev_class "
                     "WHERE r.rulename <> '_RETURN' AND pg_table_is_visible(c.oid) "
@@ -196,7 +200,7 @@ TableRecordset Database::CachedQuery(const std::string& sql, const std::vector<V
   const bool postgres = m.backend == Backend::PostgreSQL;
   if (!m.answers || (postgres && m.Health() != TransactionHealth::Sound) || (postgres && m.depth == 0))
     return Query(sql, params);
-  return m.KeptOrRun(sql, params, {postgres ? m.transactionSerial : 0, postgres});
+  return m.KeptOrRun(sql, params, {postgres ? m.transactionSerial : 0, postgres, false});
 }
 
 TableRecordset Database::Impl::KeptOrRun(const std::string& sql, const std::vector<Variant>& params,
@@ -209,8 +213,15 @@ TableRecordset Database::Impl::KeptOrRun(const std::string& sql, const std::vect
       return rows;
     }
     answers->Refresh(HoldsWriteLock(), transactionSerial);
+    AnswerCache::Scope kept = scope;
+    if (backend == Backend::PostgreSQL && answers->LocksRows(sql)) {
+      // Rows locked by this transaction stay as read until it ends, and no
+      // longer than that: their answer is not given in a later one.
+      kept.laterTransactions = false;
+      kept.lockedRows = true;
+    }
     const std::uint64_t given = answers->Given();
-    TableRecordset rows = cache.CachedQuery(sql, params, *answers, table, scope);
+    TableRecordset rows = cache.CachedQuery(sql, params, *answers, table, kept);
     if (answers->Given() == given) CountSent();
     return rows;
   } catch (const soci::soci_error& e) {

@@ -229,7 +229,7 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
     }
     const AnswerCache::Stamp stamp = answers.StampOf(table, scope);
     TableRecordset rows = ReadAll(*entry.Statement, entry.Row);
-    answers.Keep(answerKey, stamp, rows);
+    if (!scope.lockedRows || !rows.Eof()) answers.Keep(answerKey, stamp, rows);
     return rows;
   } catch (const soci::soci_error&) {
     entries_.erase(key);

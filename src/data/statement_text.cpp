@@ -1,6 +1,8 @@
 #include "data/statement_text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <initializer_list>
 #include <string>
 
 #include "apartado/failure.h"
@@ -364,6 +366,133 @@ std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view tri
     written.push_back(std::move(table));
   }
   return written;
+}
+
+namespace {
+
+// A PostgreSQL text as tokens: a word (in upper case; '$' and bytes of UTF-8
+// letters continue it), "'" for a quoted text of any kind ('...', E'...',
+// $tag$...$tag$), "\"" for a quoted name, or one other character.
+std::vector<std::string> PostgresTokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t after = SkipQuotedOrComment(kPostgres, text, i);
+    if (after != i) {
+      if (!IsComment(text, i)) tokens.emplace_back(text[i] == '"' ? "\"" : "'");
+      i = after;
+    } else if (IsWordChar(text[i]) || static_cast<unsigned char>(text[i]) >= 0x80) {
+      std::string word;
+      while (i < text.size() && ContinuesWord(kPostgres, text[i]))
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i++])));
+      tokens.push_back(std::move(word));
+    } else {
+      if (!IsBlank(text[i])) tokens.emplace_back(1, text[i]);
+      ++i;
+    }
+  }
+  return tokens;
+}
+
+bool IsWord(const std::string& token) {
+  return !token.empty() && (IsWordChar(token[0]) || static_cast<unsigned char>(token[0]) >= 0x80);
+}
+
+// A table's name as PostgreSQL folds it: ASCII letters, digits and '_' only,
+// not starting with a digit.
+bool IsPlainName(const std::string& token) {
+  if (!IsName(token)) return false;
+  for (const char c : token)
+    if (!IsWordChar(c)) return false;
+  return true;
+}
+
+bool OneOf(const std::string& word, std::initializer_list<std::string_view> words) {
+  for (const std::string_view w : words)
+    if (word == w) return true;
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view body) {
+  // Changing the search path changes which table a name is.
+  if (Lower(std::string(body)).find("search_path") != std::string::npos) return std::nullopt;
+  const std::vector<std::string> tokens = PostgresTokens(body);
+  auto token = [&](std::size_t k) -> const std::string& {
+    static const std::string none;
+    return k < tokens.size() ? tokens[k] : none;
+  };
+  std::vector<std::string> written;
+  // The table named at tokens[k] (after ONLY), kept; false when it is not a plain name.
+  auto target = [&](std::size_t& k) {
+    if (token(k) == "ONLY") ++k;
+    if (!IsPlainName(token(k)) || token(k + 1) == ".") return false;
+    std::string table = Lower(token(k));
+    if (std::find(written.begin(), written.end(), table) == written.end()) written.push_back(std::move(table));
+    return true;
+  };
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const std::string& t = tokens[k];
+    if (!IsWord(t)) continue;
+    const std::string& previous = k > 0 ? tokens[k - 1] : token(tokens.size());
+    const bool statementStart =
+        k == 0 || OneOf(previous, {";", "BEGIN", "THEN", "ELSE", "LOOP", "DECLARE", "EXCEPTION"});
+    // Statements whose effect is not told from their text.
+    if (OneOf(t, {"EXECUTE", "CALL", "COPY", "TRUNCATE", "MERGE", "CREATE", "ALTER", "DROP", "GRANT", "REVOKE",
+                  "COMMIT", "ROLLBACK", "REFRESH", "IMPORT", "CLUSTER", "VACUUM", "REINDEX", "SECURITY", "COMMENT",
+                  "REASSIGN", "DISCARD", "LOAD"}))
+      return std::nullopt;
+    if (t == "DO" && token(k + 1) == "'") return std::nullopt;  // an anonymous block
+    if (statementStart && (t == "SET" || t == "RESET")) return std::nullopt;
+    if (t == "INSERT") {
+      if (token(k + 1) != "INTO") return std::nullopt;
+      k += 2;
+      if (!target(k)) return std::nullopt;
+      continue;  // its column list is no call
+    }
+    if (t == "DELETE") {
+      if (token(k + 1) != "FROM") return std::nullopt;
+      k += 2;
+      if (!target(k)) return std::nullopt;
+      continue;
+    }
+    if (t == "UPDATE") {
+      // A row lock (FOR UPDATE, FOR NO KEY UPDATE) or an upsert's (DO UPDATE).
+      if (previous == "FOR" || previous == "KEY" || previous == "DO") continue;
+      ++k;
+      if (!target(k)) return std::nullopt;
+      continue;
+    }
+    if (token(k + 1) != "(") continue;
+    // A type's modifiers ("::numeric(20,6)", "AS numeric(20,6)").
+    if (previous == ":" || previous == "AS") continue;
+    if (previous == ".") return std::nullopt;  // a function named with its schema
+    // Keywords a '(' may follow, and built-in functions that write nothing.
+    if (OneOf(t, {"ALL",      "AND",     "ANY",      "ARRAY",     "AS",          "BETWEEN",     "BY",
+                  "CASE",     "CAST",    "CONFLICT", "DISTINCT",  "ELSE",        "ELSIF",       "EXISTS",
+                  "EXTRACT",  "FILTER",  "FROM",     "HAVING",    "IF",          "IN",          "IS",
+                  "JOIN",     "LIKE",    "NOT",      "ON",        "OR",          "OVER",        "PERFORM",
+                  "QUERY",    "RETURN",  "ROW",      "SELECT",    "SET",         "SOME",        "THEN",
+                  "USING",    "VALUES",  "WHEN",     "WHERE",     "WHILE",       "ABS",         "AVG",
+                  "COALESCE", "COUNT",   "GREATEST", "LEAST",     "LOCALTIMESTAMP", "LOCALTIME", "CURRENT_SETTING",
+                  "SET_CONFIG", "MAX",   "MIN",      "NULLIF",    "ROUND",       "SUM",         "LOWER",
+                  "UPPER"}))
+      continue;
+    return std::nullopt;
+  }
+  return written;
+}
+
+bool LocksRowsRead(std::string_view text) {
+  const std::vector<std::string> tokens = PostgresTokens(text);
+  for (std::size_t k = 0; k + 1 < tokens.size(); ++k) {
+    if (tokens[k] != "FOR") continue;
+    const std::string& next = tokens[k + 1];
+    if (next == "UPDATE" || next == "SHARE") return true;
+    if (next == "NO" && k + 3 < tokens.size() && tokens[k + 2] == "KEY" && tokens[k + 3] == "UPDATE") return true;
+  }
+  return false;
 }
 
 namespace {

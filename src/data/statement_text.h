@@ -86,4 +86,22 @@ std::string SingleTableRead(std::string_view text);
 // BEGIN), in lower case; nullopt when a statement's target cannot be told.
 std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view triggerSql);
 
+// The tables a PL/pgSQL function's body (pg_proc.prosrc) may write, in lower
+// case, read as PostgreSQL reads quotes and comments: the targets of INSERT
+// INTO t, UPDATE [ONLY] t and DELETE FROM [ONLY] t wherever they stand (in a
+// WITH too), but not the UPDATE of a row lock (FOR [NO KEY] UPDATE) nor of an
+// upsert (ON CONFLICT ... DO UPDATE, which writes its INSERT's table).
+// nullopt, "anything", for a body that does what is not told from its text:
+// dynamic or other statements (EXECUTE, CALL, COPY, TRUNCATE, MERGE, DO,
+// schema changes, a SET of the session), a target that is not a plain name,
+// a call of a function outside a few built-ins that write nothing
+// (COALESCE, NULLIF, CURRENT_SETTING, SET_CONFIG, ROUND, SUM, COUNT, ...),
+// or any mention of search_path (which would change what names reach).
+std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view body);
+
+// True when a query locks the rows it answers against other sessions'
+// changes until its transaction ends: FOR UPDATE, FOR NO KEY UPDATE or FOR
+// SHARE (not FOR KEY SHARE, under which other columns may still change).
+bool LocksRowsRead(std::string_view text);
+
 }  // namespace apartado

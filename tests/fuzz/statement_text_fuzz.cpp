@@ -59,6 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   apartado::EffectOf(text);
   apartado::SingleTableRead(text);
   apartado::TablesTriggerWrites(text);
+  // Every table a body is said to write is a plain name, as PostgreSQL folds it.
+  if (const auto written = apartado::TablesPlpgsqlWrites(text)) {
+    for (const std::string& table : *written)
+      for (const char c : table)
+        if (!(std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_'))
+          Fault("a written table that is no plain name", text);
+  }
+  apartado::LocksRowsRead(text);
   try {
     apartado::NumberPlaceholders(text, 3);
   } catch (const apartado::Failure&) {

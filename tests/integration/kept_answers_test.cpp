@@ -5,6 +5,7 @@
 // answered across transactions; any other only within one.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 
@@ -140,6 +141,132 @@ TEST_F(KeptAnswersTest, OnlyAVersionedTablesAnswersAreGivenInLaterTransactionsAn
   other_->Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
   EXPECT_EQ(Cached(kMoneda), "dos");
   EXPECT_EQ(db_->KeptAnswersGiven(), given);
+}
+
+const char* const kStockRow =
+    "INSERT INTO Existencia (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
+    "Ex_Cantidad_Control_1) VALUES ('S', 'A', 'P', '00', '00', 5);";
+const char* const kStockUpdate = "UPDATE Existencia SET Ex_Cantidad_Control_1 = Ex_Cantidad_Control_1 - 1";
+
+// Statements sent while `work` runs, on any connection of the process.
+std::uint64_t Sent(const std::function<void()>& work) {
+  const std::uint64_t before = Database::StatementsSent();
+  work();
+  return Database::StatementsSent() - before;
+}
+
+// The stock ledger's triggers write only Movimiento_Existencia: a stock
+// write leaves the kept catalogue answers as they were, in the transaction
+// and in the next.
+TEST_F(KeptAnswersTest, ACatalogueAnswerOutlivesAStockWriteThatTheLedgerRecords) {
+  db_->RunScript(kStockRow);
+  const auto movements = [&] {
+    return db_->Query("SELECT COUNT(*) AS n FROM Movimiento_Existencia").Field("n").ToDouble();
+  };
+  const double before = movements();
+  db_->Begin();
+  ASSERT_EQ(Cached(kMoneda), "uno");
+  db_->Command(kStockUpdate);
+  std::string read;
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 0u);
+  EXPECT_EQ(read, "uno");
+  db_->Commit();
+  EXPECT_EQ(movements(), before + 1);  // the ledger's trigger did run
+  db_->Begin();
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 0u);
+  EXPECT_EQ(read, "uno");
+  db_->Commit();
+}
+
+// A trigger that writes the catalogue table drops its answer; one whose
+// body cannot be told (EXECUTE) drops every answer.
+TEST_F(KeptAnswersTest, ACatalogueAnswerIsDroppedWhenATriggerWritesItsTableOrMayWriteAnything) {
+  db_->RunScript(std::string(kStockRow) +
+                 "CREATE FUNCTION Toca_Moneda() RETURNS trigger AS $$\nBEGIN\n"
+                 "  UPDATE Moneda SET Mn_Descripcion = 'tocada' WHERE Mn_Cve_Moneda = 'A';\n  RETURN NULL;\nEND\n"
+                 "$$ LANGUAGE plpgsql;\n"
+                 "CREATE TRIGGER TR_Toca_Moneda AFTER UPDATE ON Existencia FOR EACH ROW EXECUTE FUNCTION "
+                 "Toca_Moneda();\n"
+                 "INSERT INTO Existencia_Kit (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, "
+                 "Cl_Cve_Color, Ek_Cantidad) VALUES ('S', 'A', 'K', '00', '00', 5);\n"
+                 "CREATE FUNCTION Dinamica() RETURNS trigger AS $$\nBEGIN\n  EXECUTE 'SELECT 1';\n  RETURN NULL;\n"
+                 "END\n$$ LANGUAGE plpgsql;\n"
+                 "CREATE TRIGGER TR_Dinamica AFTER UPDATE ON Existencia_Kit FOR EACH ROW EXECUTE FUNCTION "
+                 "Dinamica();\n");
+  db_->Begin();
+  ASSERT_EQ(Cached(kMoneda), "uno");
+  db_->Command(kStockUpdate);
+  std::string read;
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 1u);
+  EXPECT_EQ(read, "tocada");
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 0u);
+  db_->Command("UPDATE Existencia_Kit SET Ek_Cantidad = 4");
+  EXPECT_EQ(Sent([&] { read = Cached(kMoneda); }), 1u);
+  EXPECT_EQ(read, "tocada");
+  db_->Commit();
+  db_->Begin();
+  EXPECT_EQ(Cached(kMoneda), "tocada");
+  db_->Commit();
+}
+
+// A stock row read locked (FOR UPDATE) is one round trip within its
+// transaction until this connection writes the table or rolls back, to a
+// savepoint too; never kept in a later transaction, nor when no row was
+// found.
+TEST_F(KeptAnswersTest, ALockedReadIsKeptUntilAWriteOrARollbackWithinItsTransaction) {
+  db_->RunScript(kStockRow);
+  const char* const locked =
+      "SELECT * FROM Existencia WHERE Sc_Cve_Sucursal = :p1 AND Al_Cve_Almacen = :p2 AND Pr_Cve_Producto = :p3 AND "
+      "Tl_Cve_Talla = :p4 AND Cl_Cve_Color = :p5 FOR UPDATE";
+  double quantity = -1;
+  auto read = [&](const char* product) {
+    return Sent([&] {
+      const TableRecordset rows = db_->CachedQuery(locked, {Variant::FromText("S"), Variant::FromText("A"),
+                                                            Variant::FromText(product), Variant::FromText("00"),
+                                                            Variant::FromText("00")});
+      quantity = rows.Eof() ? -1 : rows.Field("Ex_Cantidad_Control_1").ToDouble();
+    });
+  };
+  db_->Begin();
+  read("P");  // the first also reads the schema and the table versions
+  EXPECT_EQ(quantity, 5);
+  EXPECT_EQ(read("P"), 0u);
+  EXPECT_EQ(quantity, 5);
+  // The connection's own write: read again, the new value.
+  db_->Command(kStockUpdate);
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  EXPECT_EQ(read("P"), 0u);
+  // A savepoint rolled back, written in or not: read again.
+  db_->Begin();
+  EXPECT_EQ(read("P"), 0u);
+  db_->Command(kStockUpdate);
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 3);
+  db_->Rollback();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  db_->Begin();
+  EXPECT_EQ(read("P"), 0u);
+  db_->Rollback();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  // No row: nothing locked, nothing kept; another session's new row is seen.
+  EXPECT_EQ(read("Q"), 1u);
+  EXPECT_EQ(quantity, -1);
+  other_->Command(
+      "INSERT INTO Existencia (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
+      "Ex_Cantidad_Control_1) VALUES ('S', 'A', 'Q', '00', '00', 2)");
+  EXPECT_EQ(read("Q"), 1u);
+  EXPECT_EQ(quantity, 2);
+  db_->Commit();
+  // A later transaction reads again; outside one every read is sent.
+  db_->Begin();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(quantity, 4);
+  db_->Commit();
+  EXPECT_EQ(read("P"), 1u);
+  EXPECT_EQ(read("P"), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <tuple>
 
 #include "integration/suite_fixture.h"
@@ -67,6 +68,45 @@ TEST_P(SuiteWarehouseTest, StockCostAndTaxComeFromTheStockAndProductRows) {
   auto tax = Factory().CreateTaxCalculator();
   EXPECT_EQ(tax->GetTaxFactor("01", "C1", "P1"), 0.16);
   EXPECT_EQ(tax->GetTaxFactor("01", "C1", "P9"), 0);
+}
+
+// Inside a transaction on PostgreSQL the stock row is read locked once for
+// both controls; the connection's own write of it makes the next read go
+// to the server, which answers the new value. The values are checked on
+// SQLite too, which reads the row every time.
+TEST_P(SuiteWarehouseTest, BothControlsOfAStockRowAreOneLockedReadUntilTheConnectionWritesIt) {
+  Product("P1", "01", N(1), 0);
+  Product("K1", "04", N(1), 0);
+  InsertKeyed("Existencia", {"01", "A1", "P1", "00", "00"},
+              {{"Ex_Cantidad_Control_1", N(10)}, {"Ex_Cantidad_Control_2", N(3)}});
+  InsertKeyed("Existencia_Kit", {"01", "A1", "K1", "00", "00"}, {{"Ek_Cantidad", N(4)}});
+  // Reads the stock, and on PostgreSQL checks how many statements it sent.
+  auto stock = [&](const char* product, int control, double expected, int sent) {
+    const std::uint64_t before = Database::StatementsSent();
+    EXPECT_EQ(warehouse_->GetStock("01", "A1", product, "00", "00", control, ""), expected)
+        << product << " control " << control;
+    if (IsPostgres() && sent >= 0) {
+      EXPECT_EQ(Database::StatementsSent() - before, static_cast<std::uint64_t>(sent))
+          << product << " control " << control;
+    }
+  };
+  // The services' own connection.
+  Connection& services = Factory().CreateSessionServices()->GetConnection();
+  services.BeginTrans();
+  stock("P1", 1, 10, -1);  // also reads the product and the schema
+  stock("P1", 2, 3, 0);
+  stock("P1", 1, 10, 0);
+  stock("K1", 1, 4, -1);
+  stock("K1", 2, 4, 0);
+  services.Execute("UPDATE Existencia SET Ex_Cantidad_Control_2 = 9 WHERE Pr_Cve_Producto = 'P1'");
+  stock("P1", 2, 9, 1);
+  stock("P1", 1, 10, 0);
+  stock("K1", 1, 4, 0);  // the kit's table was not written
+  services.CommitTrans();
+  // A later transaction reads the row again.
+  services.BeginTrans();
+  stock("P1", 1, 10, 1);
+  services.CommitTrans();
 }
 
 TEST_P(SuiteWarehouseTest, AutomaticLotIsTheEarliestExpiryThatCoversTheQuantity) {

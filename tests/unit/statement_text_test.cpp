@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "apartado/failure.h"
 #include "data/connection_string.h"
@@ -96,6 +99,68 @@ TEST(StatementText, WritesTellTheTriggerEventsTheyFireAndUnknownFunctionsAreFoun
   for (const char* unknown : {"SELECT writer(1)", "SELECT a FROM t WHERE nextval ('s') > 0",
                               "UPDATE t SET v = public.lower(v)", "INSERT INTO t VALUES (writer())"})
     EXPECT_TRUE(CallsUnknownFunction(unknown)) << unknown;
+}
+
+using Written = std::optional<std::vector<std::string>>;
+
+TEST(StatementText, PlpgsqlBodiesTellTheTablesTheyWrite) {
+  const std::pair<const char*, Written> told[] = {
+      // Nothing written: settings, locks, conditions, a refusal.
+      {"\nBEGIN\n  IF NULLIF(current_setting('apartado.x', true), '') IS NOT NULL THEN\n"
+       "    PERFORM set_config('apartado.y', NEW.a, true);\n  END IF;\n  RETURN NULL;\nEND\n",
+       std::vector<std::string>{}},
+      {"BEGIN RAISE EXCEPTION 'INSERT INTO t is refused; EXECUTE nothing'; END", std::vector<std::string>{}},
+      {"BEGIN PERFORM 1 FROM t WHERE k = NEW.k FOR UPDATE; PERFORM 1 FROM u FOR NO KEY UPDATE; RETURN NEW; END",
+       std::vector<std::string>{}},
+      // Quotes, comments and dollar quotes hide what they hold.
+      {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO \"c\" IS NOT; END",
+       std::nullopt},
+      {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO c VALUES ($q$DELETE$q$, "
+       "E'\\' EXECUTE'); END",
+       std::vector<std::string>{"c"}},
+      // Each kind of write, an upsert's own UPDATE not counted, names folded.
+      {"BEGIN INSERT INTO Log (a, b) VALUES (LOCALTIMESTAMP(0), COALESCE(NEW.a, 0) - ROUND(OLD.a, 2)); "
+       "UPDATE ONLY Stock SET q = q + 1 WHERE k = NEW.k; DELETE FROM ONLY Old_Rows WHERE k = OLD.k; "
+       "INSERT INTO Version (t, v) VALUES (TG_TABLE_NAME, 1) ON CONFLICT (t) DO UPDATE SET v = Version.v + 1; "
+       "RETURN NULL; END",
+       std::vector<std::string>{"log", "stock", "old_rows", "version"}},
+      // A data-modifying WITH.
+      {"BEGIN WITH d AS (UPDATE a SET s = 'x' RETURNING k, q) UPDATE b SET q = b.q + d.q FROM (SELECT k, "
+       "SUM(COALESCE(q, 0)) AS q FROM d GROUP BY k) d WHERE b.k = d.k; RETURN NULL; END",
+       std::vector<std::string>{"a", "b"}},
+      {"BEGIN WITH gone AS (DELETE FROM a RETURNING *) INSERT INTO b SELECT * FROM gone; RETURN NULL; END",
+       std::vector<std::string>{"a", "b"}},
+      // Whatever is not told from the text: anything.
+      {"BEGIN EXECUTE 'DELETE FROM ' || TG_ARGV[0]; RETURN NULL; END", std::nullopt},
+      {"BEGIN EXECUTE format('UPDATE %I SET a = 1', 'b'); END", std::nullopt},
+      {"BEGIN CALL refresh_totals(); END", std::nullopt},
+      {"BEGIN COPY a FROM '/tmp/a.csv'; END", std::nullopt},
+      {"BEGIN TRUNCATE other_table; RETURN NULL; END", std::nullopt},
+      {"BEGIN MERGE INTO a USING b ON a.k = b.k WHEN MATCHED THEN DELETE; END", std::nullopt},
+      {"BEGIN PERFORM writer(NEW.k); RETURN NULL; END", std::nullopt},
+      {"BEGIN INSERT INTO a VALUES (nextval('s')); END", std::nullopt},
+      {"BEGIN INSERT INTO a VALUES (pg_catalog.coalesce(1, 2)); END", std::nullopt},
+      {"BEGIN SELECT lo_import('/tmp/x') INTO v; END", std::nullopt},
+      {"BEGIN INSERT INTO other_schema.a VALUES (1); END", std::nullopt},
+      {"BEGIN UPDATE \"Mixed\" SET a = 1; END", std::nullopt},
+      {"BEGIN INSERT INTO a$b VALUES (1); END", std::nullopt},
+      {"BEGIN INSERT a VALUES (1); END", std::nullopt},
+      {"BEGIN DELETE a; END", std::nullopt},
+      {"BEGIN SET LOCAL role = 'x'; INSERT INTO a VALUES (1); END", std::nullopt},
+      {"BEGIN PERFORM set_config('search_path', 'other', true); INSERT INTO a VALUES (1); END", std::nullopt},
+      {"BEGIN DO $d$ BEGIN DELETE FROM a; END $d$; END", std::nullopt},
+      {"BEGIN CREATE TEMP TABLE t (a int); END", std::nullopt},
+      {"BEGIN FOR r IN EXECUTE 'SELECT 1' LOOP END LOOP; END", std::nullopt}};
+  for (const auto& [body, expected] : told) EXPECT_EQ(TablesPlpgsqlWrites(body), expected) << body;
+}
+
+TEST(StatementText, LockingReadsAreTold) {
+  for (const char* locks : {"SELECT * FROM t WHERE k = :p1 FOR UPDATE", "select a from t for no key update nowait",
+                            "SELECT a FROM t WHERE k = 1 FOR SHARE"})
+    EXPECT_TRUE(LocksRowsRead(locks)) << locks;
+  for (const char* reads : {"SELECT * FROM t WHERE k = :p1", "SELECT a FROM t FOR KEY SHARE",
+                            "SELECT 'FOR UPDATE' FROM t", "SELECT a FROM t -- FOR UPDATE\n", "SELECT for_update FROM t"})
+    EXPECT_FALSE(LocksRowsRead(reads)) << reads;
 }
 
 TEST(ConnectionString, NamesTheBackendsConnectStringOrWhyItIsRefused) {
