@@ -36,7 +36,11 @@ std::string OdbcOverPostgres(const std::string& uri) {
   }
   std::string odbc = "odbc:DRIVER={PostgreSQL Unicode};SERVER=" + host + ";PORT=" + port + ";DATABASE=" + database;
   if (!user.empty()) odbc += ";UID=" + user;
-  if (!password.empty()) odbc += ";PWD={" + password + "}";
+  if (!password.empty()) {
+    std::string braced;  // '}' inside braces is written twice
+    for (const char c : password) braced += c == '}' ? "}}" : std::string(1, c);
+    odbc += ";PWD={" + braced + "}";
+  }
   return odbc;
 }
 
