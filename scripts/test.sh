@@ -93,7 +93,9 @@ rm -rf "$prefix"
 step "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure build/asan -DAPARTADO_SANITIZE=address,undefined -DAPARTADO_BUILD_BENCH=OFF
 ninja -C build/asan apartado_unit_tests apartado_integration_tests apartado_c_tests
-ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure
+# Blocks psqlODBC itself leaves unfreed are not the library's (tests/lsan-suppressions.txt).
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$root/tests/lsan-suppressions.txt" \
+  ctest --test-dir build/asan --output-on-failure
 
 step "Python package's tests over the C interface built with AddressSanitizer"
 # The interpreter is not built with the sanitizers: their run-times go first,
