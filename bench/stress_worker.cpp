@@ -123,7 +123,7 @@ class Worker {
   }
 
   long ServerProcess() {
-    if (db_->GetBackend() != Backend::PostgreSQL) return 0;
+    if (db_->GetDialect() != SqlDialect::PostgreSQL) return 0;
     return db_->Query("SELECT pg_backend_pid() AS pid").Field("pid").ToLong();
   }
 

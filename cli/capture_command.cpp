@@ -32,7 +32,7 @@ std::string JoinedTexts(const std::vector<suite::ReportedMessage>& messages) {
 // not both find none; SQLite's transaction holds the whole database.
 std::optional<std::string> FolioWithReference(Database& db, const std::string& reference) {
   const std::vector<Variant> params = {Variant::FromText(reference)};
-  if (db.GetBackend() == Backend::PostgreSQL)
+  if (db.GetDialect() == SqlDialect::PostgreSQL)
     db.Query("SELECT COUNT(*) AS held FROM (SELECT pg_advisory_xact_lock(1101, hashtext(:p1))) h", params);
   TableRecordset rows = db.Query("SELECT Ap_Folio FROM Apartado WHERE Ap_Referencia = :p1 ORDER BY Ap_Folio", params);
   if (rows.Eof()) return std::nullopt;

@@ -59,14 +59,14 @@ void RequireKnownBackend(const std::string& connection) {
 
 std::vector<std::string> MissingSuiteTables(Database& db) {
   std::string sql;
-  switch (db.GetBackend()) {
-    case Backend::SQLite:
+  switch (db.GetDialect()) {
+    case SqlDialect::SQLite:
       sql = "SELECT name FROM sqlite_master WHERE type = 'table'";
       break;
-    case Backend::PostgreSQL:
+    case SqlDialect::PostgreSQL:
       sql = "SELECT table_name AS name FROM information_schema.tables WHERE table_schema = current_schema()";
       break;
-    case Backend::ODBC:
+    case SqlDialect::SqlServer:
       sql = "SELECT table_name AS name FROM information_schema.tables";
       break;
   }

@@ -101,21 +101,21 @@ std::optional<std::vector<ColumnInfo>> DescribeTable(Database& db, const std::st
   TableRecordset rows;
   const std::vector<Variant> name = {Variant::FromText(table)};
   std::set<std::string> keys;
-  switch (db.GetBackend()) {
-    case Backend::SQLite:
+  switch (db.GetDialect()) {
+    case SqlDialect::SQLite:
       rows = db.Query("SELECT name, type, pk FROM pragma_table_info(:p1)", name);
       for (TableRecordset r = rows; !r.Eof(); r.MoveNext()) {
         if (r.Field("pk").ToDouble() > 0) keys.insert(Upper(r.Field("name").ToText()));
       }
       break;
-    case Backend::PostgreSQL:
+    case SqlDialect::PostgreSQL:
       rows = db.Query(
           "SELECT column_name AS name, data_type AS type FROM information_schema.columns "
           "WHERE lower(table_name) = lower(:p1) AND table_schema = current_schema() ORDER BY ordinal_position",
           name);
       keys = ServerKeyColumns(db, name, " AND tc.table_schema = current_schema()");
       break;
-    case Backend::ODBC:
+    case SqlDialect::SqlServer:
       rows = db.Query(
           "SELECT column_name AS name, data_type AS type FROM information_schema.columns "
           "WHERE lower(table_name) = lower(:p1) ORDER BY ordinal_position",

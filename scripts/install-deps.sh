@@ -3,8 +3,10 @@
 #   install-deps.sh demo   what building the host and running its demo needs
 #   install-deps.sh test   that, and what the tests need: GoogleTest, a
 #                          PostgreSQL server (Debian's package creates and
-#                          starts a cluster of its own on port 5432) and
-#                          Chromium, which renders the HTML report
+#                          starts a cluster of its own on port 5432), its
+#                          ODBC driver (psqlODBC, which the integration tests
+#                          reach the same server through) and Chromium,
+#                          which renders the HTML report
 # Does nothing when they are all present already.
 set -euo pipefail
 
@@ -13,7 +15,8 @@ demo=(
   libsoci-dev libboost-dev libsqlite3-dev libpq-dev unixodbc-dev
   nlohmann-json3-dev libcli11-dev
 )
-test=(sqlite3 libgtest-dev libgmock-dev googletest postgresql clang libclang-rt-dev python3-pytest chromium)
+test=(sqlite3 libgtest-dev libgmock-dev googletest postgresql odbc-postgresql clang libclang-rt-dev python3-pytest
+  chromium)
 
 case "${1:-}" in
   demo) packages=("${demo[@]}") ;;

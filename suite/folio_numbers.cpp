@@ -44,13 +44,15 @@ std::optional<std::int64_t> TakeFolioNumber(Database& db, const std::string& bra
 // On PostgreSQL, outside any transaction: one statement that advances a
 // series in force and answers the number taken, committed at once. Nothing
 // when no such series row exists (missing, or withdrawn): the caller's
-// transaction then tells which.
+// transaction then tells which. The update is read through a SELECT:
+// psqlODBC answers an UPDATE ... RETURNING that changed no row with no
+// result at all, which SOCI then fails to fetch from.
 std::optional<std::int64_t> TakeInOneStatement(Database& db, const std::string& branch, const std::string& kind) {
-  if (db.GetBackend() != Backend::PostgreSQL || db.InTransaction()) return std::nullopt;
+  if (db.GetDialect() != SqlDialect::PostgreSQL || db.InTransaction()) return std::nullopt;
   TableRecordset row = db.Query(
-      "UPDATE Folio SET Fo_Siguiente = Fo_Siguiente + 1 "
+      "WITH Tomado AS (UPDATE Folio SET Fo_Siguiente = Fo_Siguiente + 1 "
       "WHERE Sc_Cve_Sucursal = :p1 AND Fo_Documento = :p2 AND COALESCE(Es_Cve_Estado, '') <> 'BA' "
-      "RETURNING Fo_Siguiente",
+      "RETURNING Fo_Siguiente) SELECT Fo_Siguiente FROM Tomado",
       {Variant::FromText(branch), Variant::FromText(kind)});
   if (row.Eof()) return std::nullopt;
   return static_cast<std::int64_t>(row.Field("Fo_Siguiente").ToDouble()) - 1;
@@ -61,7 +63,7 @@ std::optional<std::int64_t> TakeInOneStatement(Database& db, const std::string& 
 std::optional<std::int64_t> NextFolioNumber(Database& db, const std::function<Database&()>& autonomous,
                                             bool inCallersTransaction, const std::string& branch,
                                             const std::string& kind) {
-  Database& taker = inCallersTransaction && db.GetBackend() != Backend::SQLite ? autonomous() : db;
+  Database& taker = inCallersTransaction && db.GetDialect() != SqlDialect::SQLite ? autonomous() : db;
   if (std::optional<std::int64_t> taken = TakeInOneStatement(taker, branch, kind)) return taken;
   std::optional<std::int64_t> number;
   InTransactionWithRetry(taker, [&] {

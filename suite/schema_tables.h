@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// The suite's tables described once, so that every backend's DDL carries the
-// same tables and columns (see schema.cpp for the per-backend types).
+// The suite's tables described once, so that every dialect's DDL carries the
+// same tables and columns (see schema.cpp for the per-dialect types).
 #include "apartado/database.h"
 
 namespace apartado::suite {
@@ -69,6 +69,6 @@ std::string SqliteRounded(const std::string& value);
 // quantities of Existencia and Existencia_Kit appends a row to
 // Movimiento_Existencia, which refuses updates and deletions. Stock rows
 // that have no movement yet get one opening movement for what they hold.
-void WriteStockLedger(std::ostream& out, Backend backend);
+void WriteStockLedger(std::ostream& out, SqlDialect dialect);
 
 }  // namespace apartado::suite

@@ -200,15 +200,15 @@ void WritePostgresLedger(std::ostream& out) {
 
 }  // namespace
 
-void WriteStockLedger(std::ostream& out, Backend backend) {
-  switch (backend) {
-    case Backend::SQLite:
+void WriteStockLedger(std::ostream& out, SqlDialect dialect) {
+  switch (dialect) {
+    case SqlDialect::SQLite:
       WriteSqliteLedger(out);
       break;
-    case Backend::PostgreSQL:
+    case SqlDialect::PostgreSQL:
       WritePostgresLedger(out);
       break;
-    case Backend::ODBC:
+    case SqlDialect::SqlServer:
       // SQL Server gets the table; its triggers are still to be written
       // (its session context is not rolled back with a transaction).
       break;

@@ -42,7 +42,7 @@ class ServiceBase {
   // read stay locked until the transaction ends, so that a concurrent
   // reservation waits and then reads what this one left. SQLite's
   // transactions hold the whole database already.
-  const char* ForUpdate() const { return db_->GetBackend() == Backend::PostgreSQL ? " FOR UPDATE" : ""; }
+  const char* ForUpdate() const { return db_->GetDialect() == SqlDialect::PostgreSQL ? " FOR UPDATE" : ""; }
   const SuiteOptions& Options() const { return context_->options; }
 
  private:

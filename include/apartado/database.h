@@ -11,7 +11,16 @@
 
 namespace apartado {
 
+// How a connection reaches its database: SQLite and PostgreSQL natively
+// (the SQLite library, libpq), or any DBMS through an ODBC driver.
 enum class Backend { SQLite, PostgreSQL, ODBC };
+
+// The SQL a database speaks, whatever reaches it: the DDL, savepoints, row
+// locks and error codes the library uses follow this. A native connection
+// speaks its backend's; an ODBC connection learns its DBMS from the driver
+// when it opens (SQL_DBMS_NAME): PostgreSQL and SQLite speak their own, any
+// other (SQL Server) speaks SqlServer.
+enum class SqlDialect { SQLite, PostgreSQL, SqlServer };
 
 // How Database::Open connects.
 struct OpenOptions {
@@ -59,7 +68,10 @@ class APARTADO_EXPORT Database {
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
+  // How the connection reaches the database.
   Backend GetBackend() const;
+  // The SQL the database behind the connection speaks.
+  SqlDialect GetDialect() const;
 
   // The text-statement path: executes a statement exactly as written (one
   // statement only), as the component's own statements are sent. On

@@ -52,8 +52,8 @@ APARTADO_EXPORT std::shared_ptr<ServiceFactory> MakeSuiteFactory(SuiteOptions op
 // message when a statement is refused.
 APARTADO_EXPORT void CreateSchema(Database& db);
 
-// The DDL script CreateSchema runs on a backend (ODBC means SQL Server), one
-// statement per ';'.
-APARTADO_EXPORT std::string SchemaScript(Backend backend);
+// The DDL script CreateSchema runs on a database of the dialect, one
+// statement per ';' (a PostgreSQL $$ body or an SQLite trigger may hold ';').
+APARTADO_EXPORT std::string SchemaScript(SqlDialect dialect);
 
 }  // namespace apartado::suite

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "apartado/failure.h"
 
@@ -119,10 +121,15 @@ std::string UriWithoutPassword(std::string uri) {
   return uri.substr(0, query) + (kept.empty() ? "" : "?" + kept);
 }
 
-// An ODBC connection string without PWD= and Password= (a {braced} value may
-// hold ';', and "}}" inside it stands for '}').
-std::string OdbcWithoutPassword(const std::string& text) {
-  std::string kept;
+// The items of an ODBC connection string, each as [start, end) with end at
+// its ';' or the end of the text (a {braced} value may hold ';', and "}}"
+// inside it stands for '}'), and where its keyword starts.
+struct OdbcItem {
+  std::size_t start, end, key;
+};
+
+std::vector<OdbcItem> OdbcItems(const std::string& text) {
+  std::vector<OdbcItem> items;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = start;
@@ -141,9 +148,18 @@ std::string OdbcWithoutPassword(const std::string& text) {
     }
     std::size_t key = start;
     while (key < end && text[key] == ' ') ++key;
-    if (!KeyIs(text, key, "pwd") && !KeyIs(text, key, "password"))
-      kept += text.substr(start, std::min(end + 1, text.size()) - start);
+    items.push_back({start, end, key});
     start = end + 1;
+  }
+  return items;
+}
+
+// An ODBC connection string without PWD= and Password=.
+std::string OdbcWithoutPassword(const std::string& text) {
+  std::string kept;
+  for (const OdbcItem& item : OdbcItems(text)) {
+    if (!KeyIs(text, item.key, "pwd") && !KeyIs(text, item.key, "password"))
+      kept += text.substr(item.start, std::min(item.end + 1, text.size()) - item.start);
   }
   // The separator of a last item taken out goes with it.
   if (!kept.empty() && kept.back() == ';' && text.back() != ';') kept.pop_back();
@@ -188,6 +204,31 @@ BackendTarget ParseConnectionString(const std::string& connectionString, bool re
   const bool memory = path == ":memory:";
   if (readOnly && !memory && !path.empty()) return {Backend::SQLite, SqliteReadOnly(path), false};
   return {Backend::SQLite, SqliteConnect(path), memory};
+}
+
+bool OdbcSetsKeyword(const std::string& odbc, const std::string& keyword) {
+  std::string lower;
+  for (const char c : keyword) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const OdbcItem& item : OdbcItems(odbc))
+    if (KeyIs(odbc, item.key, lower)) return true;
+  return false;
+}
+
+std::string WithPsqlOdbcDefaults(const std::string& odbc) {
+  std::string text = odbc;
+  for (const auto& [keyword, item] :
+       {std::pair{"Protocol", kPsqlOdbcProtocol}, std::pair{"MaxVarcharSize", kPsqlOdbcVarchar},
+        std::pair{"UseServerSidePrepare", kPsqlOdbcPrepare}}) {
+    if (OdbcSetsKeyword(odbc, keyword)) continue;
+    text += (text.empty() || text.back() == ';' ? "" : ";") + std::string(item);
+  }
+  return text;
+}
+
+SqlDialect DialectOfDbms(const std::string& dbmsName) {
+  if (dbmsName == "PostgreSQL") return SqlDialect::PostgreSQL;
+  if (dbmsName.rfind("SQLite", 0) == 0) return SqlDialect::SQLite;
+  return SqlDialect::SqlServer;
 }
 
 }  // namespace apartado

@@ -38,4 +38,36 @@ BackendTarget ParseConnectionString(const std::string& connectionString, bool re
 // Password=).
 std::string DisplayedConnection(const std::string& connectionString);
 
+// Whether an ODBC connection string sets the keyword (in any case).
+bool OdbcSetsKeyword(const std::string& odbc, const std::string& keyword);
+
+// What psqlODBC is told when the connection string leaves it to the driver:
+// on a failed statement it leaves the transaction as the server left it.
+// Its default wraps every statement of a transaction in a savepoint of its
+// own, which loses the savepoints of nested transactions ("savepoint ...
+// does not exist" on rolling back to one); its other choice rolls the whole
+// transaction back at once, under the feet of the nested ones.
+inline constexpr const char* kPsqlOdbcProtocol = "Protocol=7.4-0";
+// And how long it takes a VARCHAR without a length (the suite's text
+// columns) to be: psqlODBC's default, 255, cuts every longer value read to
+// 255 characters; from this size on, longer values are read whole.
+inline constexpr const char* kPsqlOdbcVarchar = "MaxVarcharSize=65535";
+// And that it sends each statement with its values rather than preparing it
+// on the server: a statement handle freed while the transaction has failed
+// leaves its server-side statement behind, under a name made of the
+// handle's address, and the next handle given that address then fails on
+// every statement ("prepared statement \"_PLAN0x...\" already exists"),
+// rolling back to a savepoint included.
+inline constexpr const char* kPsqlOdbcPrepare = "UseServerSidePrepare=0";
+
+// The ODBC connection string a PostgreSQL database is reached with: the
+// string given, plus each of kPsqlOdbcProtocol, kPsqlOdbcVarchar and
+// kPsqlOdbcPrepare whose keyword it does not set.
+std::string WithPsqlOdbcDefaults(const std::string& odbc);
+
+// The dialect of a database by the name its ODBC driver gives the DBMS
+// (SQL_DBMS_NAME): "PostgreSQL" (psqlODBC), "SQLite..." (the SQLite ODBC
+// driver); any other is taken for SQL Server.
+SqlDialect DialectOfDbms(const std::string& dbmsName);
+
 }  // namespace apartado

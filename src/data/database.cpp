@@ -5,11 +5,15 @@
 #include <soci/soci.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include <atomic>
 
 #include "apartado/failure.h"
 #include "data/connection_string.h"
 #include "data/database_impl.h"
+#include "data/odbc_direct.h"
 #include "data/postgres_text.h"
 #include "data/soci_rows.h"
 #include "data/sqlite_functions.h"
@@ -42,6 +46,32 @@ void ConfigurePostgres(soci::session& session, const OpenOptions& options) {
   if (options.statementTimeout.count() > 0)
     session << "SET statement_timeout TO " + std::to_string(options.statementTimeout.count());
   if (options.readOnly) session << "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY";
+}
+
+// The DBMS behind an ODBC connection, as its driver names it.
+std::string OdbcDbmsName(soci::session& session) {
+  auto* backend = static_cast<soci::odbc_session_backend*>(session.get_backend());
+  SQLCHAR name[256] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(backend->hdbc_, SQL_DBMS_NAME, name, sizeof name, &length))) return "";
+  return reinterpret_cast<const char*>(name);
+}
+
+// Opens an ODBC connection and learns the dialect of the database behind it.
+// psqlODBC is opened again with its defaults (WithPsqlOdbcDefaults) when the
+// string leaves them out: which driver answers is known only once connected.
+SqlDialect OpenOdbc(soci::session& session, const std::string& connect, const OpenOptions& options) {
+  session.open(*soci::factory_odbc(), connect);
+  const SqlDialect dialect = DialectOfDbms(OdbcDbmsName(session));
+  if (dialect == SqlDialect::PostgreSQL) {
+    const std::string withDefaults = WithPsqlOdbcDefaults(connect);
+    if (withDefaults != connect) {
+      session.close();
+      session.open(*soci::factory_odbc(), withDefaults);
+    }
+    ConfigurePostgres(session, options);
+  }
+  return dialect;
 }
 
 // Kept answers learn of other connections' commits, and of the schema, here.
@@ -166,7 +196,11 @@ std::unique_ptr<Database> Database::Open(const std::string& connectionString, co
         impl->answers = PostgresAnswerCache(impl->cache);
         break;
       case Backend::ODBC:
-        impl->session.open(*soci::factory_odbc(), target.SociConnect);
+        // No kept answers: what tells them apart (PRAGMA data_version, the
+        // table versions read with BEGIN) needs the native connection.
+        impl->dialect = OpenOdbc(impl->session, target.SociConnect, options);
+        impl->cache.SetRealsAsText(impl->dialect == SqlDialect::PostgreSQL);
+        impl->cache.SetOdbc(true);
         break;
     }
   } catch (const soci::soci_error& e) {
@@ -179,6 +213,8 @@ Database::Database(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Database::~Database() = default;
 
 Backend Database::GetBackend() const { return impl_->backend; }
+
+SqlDialect Database::GetDialect() const { return impl_->dialect; }
 
 const std::string& Database::ConnectionString() const { return impl_->connectionString; }
 
@@ -259,13 +295,17 @@ void Database::RunScript(const std::string& script) {
         RunPostgresScript(impl_->postgres, script);
         break;
       case Backend::ODBC:
-        for (const std::string& statement : SplitScript(script, SqlDialect::SqlServer)) impl_->session << statement;
+        // One statement at a time, as the dialect splits them.
+        for (const std::string& statement : SplitScript(script, impl_->dialect))
+          OdbcExecDirect(impl_->session, statement);
         break;
     }
   } catch (const soci::soci_error& e) {
     impl_->Fail(e);
   } catch (const PostgresError& e) {
     impl_->Fail(e.what(), false);
+  } catch (const OdbcError& e) {
+    impl_->Fail(e.what(), IsOdbcConflict(e.SqlState()));
   }
 }
 

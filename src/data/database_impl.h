@@ -29,9 +29,17 @@ const std::string& PostgresTableVersionsSql();
 // Member order matters: the prepared statements go before the session they
 // were made on.
 struct Database::Impl {
-  Impl(Backend kind, std::string connection) : backend(kind), connectionString(std::move(connection)) {}
+  Impl(Backend kind, std::string connection)
+      : backend(kind),
+        dialect(kind == Backend::SQLite       ? SqlDialect::SQLite
+                : kind == Backend::PostgreSQL ? SqlDialect::PostgreSQL
+                                              : SqlDialect::SqlServer),
+        connectionString(std::move(connection)) {}
 
   Backend backend;
+  // Native connections speak their backend's; an ODBC one learns its own
+  // when it opens (Database::Open).
+  SqlDialect dialect;
   std::string connectionString;
   soci::session session;
   SociConnection connection{*this};
@@ -59,14 +67,19 @@ struct Database::Impl {
   };
   std::optional<MovementLabel> label;
   std::vector<std::optional<MovementLabel>> labelsBeforeSavepoints;
+  // ODBC to PostgreSQL: a statement failed in the open transaction, which
+  // the server now refuses to go on with, and no savepoint from before it
+  // was rolled back to since (libpq tells this natively).
+  bool failedOverOdbc = false;
 
   // Throws the Failure (TransactionConflict for a deadlock, a serialization
   // failure or a busy database) carrying the database's message of a SOCI
   // error, noting what it means for the open transaction and kept answers.
   [[noreturn]] void Fail(const soci::soci_error& error);
   // The same for a failure known by its message and whether it is a
-  // conflict. A lost connection's message names the database.
-  [[noreturn]] void Fail(std::string message, bool conflict);
+  // conflict. A lost connection's message names the database (lost: known
+  // so already; a native PostgreSQL connection is asked).
+  [[noreturn]] void Fail(std::string message, bool conflict, bool lost = false);
   // After a statement of this text ran: kept answers follow what it wrote.
   void Ran(std::string_view sql) {
     CountSent();
@@ -87,12 +100,20 @@ struct Database::Impl {
   void BeginReadingTableVersions();
   void Commit();
   void Rollback();
+  // Ends the outermost transaction: COMMIT or ROLLBACK, or the driver's own
+  // end of it (DriverTransactions).
+  void EndTransaction(bool commit);
   TransactionHealth Health() const;
   void HoldLayaway(const std::string& folio);
   void HoldStock(const std::vector<StockRowKey>& keys);
   void LabelMovements(const std::string& operation, const std::string& folio, const std::string& operatorKey);
   // SQLite ended the transaction by itself (it does on some I/O errors).
   bool SqliteEndedTransaction() const;
+  // The connection goes through an ODBC driver to a database other than SQL
+  // Server: transactions are begun and ended through the driver, which
+  // otherwise keeps its own idea of them (psqlODBC ends a transaction begun
+  // by a BEGIN it did not send at the first failed statement).
+  bool DriverTransactions() const { return backend == Backend::ODBC && dialect != SqlDialect::SqlServer; }
   // The outermost transaction holds SQLite's write lock.
   bool HoldsWriteLock() const { return backend == Backend::SQLite && depth > 0 && !SqliteEndedTransaction(); }
 };

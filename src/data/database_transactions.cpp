@@ -10,6 +10,7 @@
 #include "apartado/failure.h"
 #include "data/connection_string.h"
 #include "data/database_impl.h"
+#include "data/odbc_direct.h"
 #include "data/soci_rows.h"
 
 namespace apartado {
@@ -48,11 +49,17 @@ std::string StockRows(const std::string& table, std::size_t count) {
 
 }  // namespace
 
-void Database::Impl::Fail(const soci::soci_error& error) { Fail(DatabaseMessage(error), IsConflict(error)); }
+void Database::Impl::Fail(const soci::soci_error& error) {
+  // An ODBC driver tells a lost connection by its SQLSTATE (08...).
+  const bool lost = backend == Backend::ODBC && error.get_error_category() == soci::soci_error::connection_error;
+  Fail(DatabaseMessage(error), IsConflict(error), lost);
+}
 
-void Database::Impl::Fail(std::string message, bool conflict) {
+void Database::Impl::Fail(std::string message, bool conflict, bool lost) {
   if (answers) answers->DropAll();
-  if (backend == Backend::PostgreSQL && PQstatus(postgres) == CONNECTION_BAD)
+  if (backend == Backend::ODBC && dialect == SqlDialect::PostgreSQL && depth > 0) failedOverOdbc = true;
+  if (lost || (backend == Backend::PostgreSQL && PQstatus(postgres) == CONNECTION_BAD) ||
+      (backend == Backend::ODBC && OdbcConnectionDead(session)))
     message = "Lost the connection to the database " + DisplayedConnection(connectionString) + ": " + message;
   if (conflict) {
     if (depth > 0) this->conflict = true;
@@ -84,9 +91,25 @@ TransactionHealth Database::Impl::Health() const {
     case Backend::PostgreSQL:
       return PQtransactionStatus(postgres) == PQTRANS_INTRANS ? TransactionHealth::Sound : TransactionHealth::Failed;
     case Backend::ODBC:
-      break;
+      return failedOverOdbc ? TransactionHealth::Failed : TransactionHealth::Sound;
   }
   return TransactionHealth::Sound;
+}
+
+void Database::Impl::EndTransaction(bool commit) {
+  if (!DriverTransactions()) {
+    Exec(commit ? "COMMIT" : "ROLLBACK");
+    return;
+  }
+  CountSent();
+  try {
+    if (commit)
+      session.commit();
+    else
+      session.rollback();
+  } catch (const soci::soci_error& e) {
+    Fail(e);
+  }
 }
 
 void Database::Impl::Begin() {
@@ -95,6 +118,7 @@ void Database::Impl::Begin() {
     labelled = false;
     label.reset();
     labelsBeforeSavepoints.clear();
+    failedOverOdbc = false;
     switch (backend) {
       case Backend::SQLite:
         // The write lock at once: what the transaction reads stays true
@@ -108,12 +132,22 @@ void Database::Impl::Begin() {
           Exec("BEGIN");
         break;
       case Backend::ODBC:
-        Exec("BEGIN TRANSACTION");
+        if (DriverTransactions()) {
+          // The driver begins it with the next statement.
+          CountSent();
+          try {
+            session.begin();
+          } catch (const soci::soci_error& e) {
+            Fail(e);
+          }
+        } else {
+          Exec("BEGIN TRANSACTION");
+        }
         break;
     }
     ++transactionSerial;
   } else {
-    Exec((backend == Backend::ODBC ? "SAVE TRANSACTION " : "SAVEPOINT ") + SavepointName(depth));
+    Exec((dialect == SqlDialect::SqlServer ? "SAVE TRANSACTION " : "SAVEPOINT ") + SavepointName(depth));
     labelsBeforeSavepoints.push_back(label);
   }
   ++depth;
@@ -156,8 +190,8 @@ void Database::Impl::Commit() {
       labelled = false;
     }
     if (depth == 1)
-      Exec("COMMIT");
-    else if (backend != Backend::ODBC)  // SQL Server keeps a savepoint until the transaction ends
+      EndTransaction(true);
+    else if (dialect != SqlDialect::SqlServer)  // SQL Server keeps a savepoint until the transaction ends
       Exec("RELEASE SAVEPOINT " + SavepointName(depth - 1));
   } catch (const soci::soci_error& e) {
     try {
@@ -201,17 +235,20 @@ void Database::Impl::Rollback() {
   // and the outer levels fail on commit.
   if (backend == Backend::SQLite && sqlite_api::sqlite3_get_autocommit(sqlite)) return;
   if (level == 1) {
-    Exec("ROLLBACK");
-  } else if (backend == Backend::ODBC) {
+    failedOverOdbc = false;
+    EndTransaction(false);
+  } else if (dialect == SqlDialect::SqlServer) {
     Exec("ROLLBACK TRANSACTION " + SavepointName(level - 1));
   } else {
     Exec("ROLLBACK TO SAVEPOINT " + SavepointName(level - 1));
+    // The savepoint was set while the transaction could go on.
+    failedOverOdbc = false;
     Exec("RELEASE SAVEPOINT " + SavepointName(level - 1));
   }
 }
 
 void Database::Impl::HoldLayaway(const std::string& folio) {
-  if (backend != Backend::PostgreSQL || depth == 0) return;
+  if (dialect != SqlDialect::PostgreSQL || depth == 0) return;
   const std::vector<Variant> params = {Variant::FromText(folio)};
   try {
     for (int k = 0; k < 3; ++k) CountSent();
@@ -224,7 +261,7 @@ void Database::Impl::HoldLayaway(const std::string& folio) {
 }
 
 void Database::Impl::HoldStock(const std::vector<StockRowKey>& keys) {
-  if (backend != Backend::PostgreSQL || depth == 0 || keys.empty()) return;
+  if (dialect != SqlDialect::PostgreSQL || depth == 0 || keys.empty()) return;
   std::vector<StockRowKey> sorted = keys;
   std::sort(sorted.begin(), sorted.end());
   sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
@@ -254,8 +291,8 @@ void Database::Impl::LabelMovements(const std::string& operation, const std::str
   const std::vector<Variant> params = {Variant::FromText(operation), Variant::FromText(folio),
                                        Variant::FromText(operatorKey)};
   try {
-    switch (backend) {
-      case Backend::SQLite:
+    switch (dialect) {
+      case SqlDialect::SQLite:
         if (!hasMovementContext) {
           CountSent();
           hasMovementContext =
@@ -274,7 +311,7 @@ void Database::Impl::LabelMovements(const std::string& operation, const std::str
         labelled = true;
         label = std::move(wanted);
         break;
-      case Backend::PostgreSQL:
+      case SqlDialect::PostgreSQL:
         CountSent();
         cache.Query(
             "SELECT set_config('apartado.operacion', :p1, true) AS o, set_config('apartado.folio', :p2, true) AS f, "
@@ -282,7 +319,7 @@ void Database::Impl::LabelMovements(const std::string& operation, const std::str
             params);
         label = std::move(wanted);
         break;
-      case Backend::ODBC:
+      case SqlDialect::SqlServer:
         break;
     }
   } catch (const soci::soci_error& e) {

@@ -4,6 +4,7 @@
 
 #include "apartado/failure.h"
 #include "data/database_impl.h"
+#include "data/odbc_direct.h"
 #include "data/postgres_text.h"
 #include "data/soci_rows.h"
 #include "data/statement_text.h"
@@ -35,10 +36,15 @@ std::unique_ptr<Recordset> SociConnection::Execute(const std::string& commandTex
       soci::row row;
       soci::statement st(database_.session);
       st.exchange(soci::into(row));
-      st.alloc();
-      st.prepare(commandText, soci::details::st_one_time_query);
-      st.define_and_bind();
-      rows = std::make_unique<TableRecordset>(ReadAll(st, row));
+      try {
+        st.alloc();
+        st.prepare(commandText, soci::details::st_one_time_query);
+        st.define_and_bind();
+        rows = std::make_unique<TableRecordset>(ReadAll(st, row));
+      } catch (const soci::soci_error& e) {
+        if (database_.backend == Backend::ODBC) RethrowWithDiagnostic(st, e);
+        throw;
+      }
     }
     database_.Ran(commandText);
     return rows;

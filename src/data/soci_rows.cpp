@@ -8,6 +8,7 @@
 #include <climits>
 #include <ctime>
 
+#include "data/odbc_direct.h"
 #include "data/postgres_text.h"
 
 namespace apartado {
@@ -81,7 +82,7 @@ std::string DatabaseMessage(const soci::soci_error& error) {
   // ODBC keeps the driver's own diagnostic apart from SOCI's framing
   // ("Error executing query: ... (SQL state 42S02)").
   if (const auto* odbc = dynamic_cast<const soci::odbc_soci_error*>(&error))
-    return reinterpret_cast<const char*>(odbc->odbc_error_message());
+    return OdbcMessage(reinterpret_cast<const char*>(odbc->odbc_error_message()));
   std::string message = error.get_error_message();
   const bool sqlite = message.rfind("sqlite3_", 0) == 0;
   if (sqlite) {
@@ -117,6 +118,8 @@ bool IsConflict(const soci::soci_error& error) {
     const int primary = lite->result() & 0xff;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
   }
+  if (const auto* odbc = dynamic_cast<const soci::odbc_soci_error*>(&error))
+    return IsOdbcConflict(reinterpret_cast<const char*>(odbc->odbc_error_code()));
   return false;
 }
 

@@ -34,12 +34,13 @@ TableRecordset ReadAll(soci::statement& statement, soci::row& row);
 // ("sqlite3_statement_backend::prepare: ", "Cannot execute query. Fatal
 // error. ERROR:  ") and context (" while executing ..."); for PostgreSQL
 // only the primary line (the LINE and caret lines point into the text); for
-// ODBC the driver's diagnostic.
+// ODBC the driver's diagnostic (OdbcMessage).
 std::string DatabaseMessage(const soci::soci_error& error);
 
 // Whether the error is another session's concurrent work getting in the way:
 // PostgreSQL's serialization failure (40001), deadlock (40P01) or lock not
-// available (55P03); SQLite's busy or locked database.
+// available (55P03); SQLite's busy or locked database; the same SQLSTATEs
+// from an ODBC driver.
 bool IsConflict(const soci::soci_error& error);
 
 }  // namespace apartado

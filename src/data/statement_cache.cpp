@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "apartado/failure.h"
+#include "data/odbc_direct.h"
 #include "data/soci_rows.h"
 #include "data/statement_text.h"
 
@@ -59,6 +60,18 @@ std::string ShortestText(double value) {
   char text[32];
   const auto end = std::to_chars(text, text + sizeof text, value).ptr;
   return std::string(text, end);
+}
+
+// Runs what executes the statement: on ODBC an error SOCI raised without the
+// driver's diagnostic gets it (RethrowWithDiagnostic).
+template <typename Run>
+auto Diagnosed(bool odbc, soci::statement& statement, Run run) -> decltype(run()) {
+  try {
+    return run();
+  } catch (const soci::soci_error& e) {
+    if (odbc) RethrowWithDiagnostic(statement, e);
+    throw;
+  }
 }
 
 }  // namespace
@@ -193,9 +206,11 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
     }
   }
   if (answersRows) st.exchange(soci::into(entry->Row));
-  st.alloc();
-  st.prepare(numbered.Sql);
-  st.define_and_bind();
+  Diagnosed(odbc_, st, [&] {
+    st.alloc();
+    st.prepare(numbered.Sql);
+    st.define_and_bind();
+  });
   return *entries_.emplace(key, std::move(entry)).first->second;
 }
 
@@ -204,7 +219,10 @@ TableRecordset StatementCache::Query(const std::string& sql, const std::vector<V
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
-    return ReadAll(*entry.Statement, entry.Row);
+    if (odbc_) OdbcCloseCursor(*entry.Statement);
+    TableRecordset rows = Diagnosed(odbc_, *entry.Statement, [&] { return ReadAll(*entry.Statement, entry.Row); });
+    if (odbc_) OdbcCloseCursor(*entry.Statement);
+    return rows;
   } catch (const soci::soci_error&) {
     entries_.erase(key);
     throw;
@@ -218,6 +236,7 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
+    if (odbc_) OdbcCloseCursor(*entry.Statement);
     // The statement by its number, which stands for its text and its
     // parameters' kinds (a short key hashes fast), then the values bound.
     std::string answerKey(reinterpret_cast<const char*>(&entry.Id), sizeof entry.Id);
@@ -228,7 +247,8 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
       return *kept;
     }
     const AnswerCache::Stamp stamp = answers.StampOf(table, scope);
-    TableRecordset rows = ReadAll(*entry.Statement, entry.Row);
+    TableRecordset rows = Diagnosed(odbc_, *entry.Statement, [&] { return ReadAll(*entry.Statement, entry.Row); });
+    if (odbc_) OdbcCloseCursor(*entry.Statement);
     if (!scope.lockedRows || !rows.Eof()) answers.Keep(answerKey, stamp, rows);
     return rows;
   } catch (const soci::soci_error&) {
@@ -242,7 +262,8 @@ long long StatementCache::Command(const std::string& sql, const std::vector<Vari
   try {
     Entry& entry = Prepared(key, sql, params, false);
     entry.Fill(params);
-    entry.Statement->execute(true);
+    if (odbc_) OdbcCloseCursor(*entry.Statement);
+    Diagnosed(odbc_, *entry.Statement, [&] { entry.Statement->execute(true); });
     return entry.Statement->get_affected_rows();
   } catch (const soci::soci_error&) {
     entries_.erase(key);

@@ -28,8 +28,15 @@ class StatementCache {
   // realsAsText: doubles are bound as their shortest exact text. SOCI's
   // PostgreSQL backend sends them as 20 digits (0.1 as
   // 0.10000000000000000555), which a NUMERIC column then compares exactly
-  // and finds larger than its 0.1.
+  // and finds larger than its 0.1; psqlODBC sends 17 digits
+  // (0.10000000000000001), which a NUMERIC column keeps as they are.
   StatementCache(soci::session& session, bool realsAsText);
+  // Sets realsAsText for the statements prepared from now on (an ODBC
+  // connection learns its database's dialect once open, before any).
+  void SetRealsAsText(bool realsAsText) { realsAsText_ = realsAsText; }
+  // The session is an ODBC one: a statement's cursor is closed before it
+  // runs again (OdbcCloseCursor).
+  void SetOdbc(bool odbc) { odbc_ = odbc; }
   ~StatementCache();
   StatementCache(const StatementCache&) = delete;
   StatementCache& operator=(const StatementCache&) = delete;
@@ -54,6 +61,7 @@ class StatementCache {
 
   soci::session& session_;
   bool realsAsText_;
+  bool odbc_ = false;
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
   std::uint64_t lastId_ = 0;
 };

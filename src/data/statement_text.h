@@ -5,17 +5,17 @@
 #include <string_view>
 #include <vector>
 
+#include "apartado/database.h"
+
 namespace apartado {
 
 // Reading statement texts without a parser: only quotes, comments, words and
 // ';' are told apart, which is all the checks below need. What a quote or a
-// comment is depends on the database:
-enum class SqlDialect {
-  SQLite,      // '...', "...", `...`, [...]; -- to the end of the line; /* */ not nested
-  PostgreSQL,  // '...' (standard_conforming_strings on), E'...' with backslash escapes, "...",
-               // $tag$...$tag$; -- to the end of the line; /* */ nested
-  SqlServer,   // '...', "...", [...] (]] inside stands for ]); -- to the end of the line; /* */ nested
-};
+// comment is depends on the database's SqlDialect (apartado/database.h):
+// - SQLite: '...', "...", `...`, [...]; -- to the end of the line; /* */ not nested
+// - PostgreSQL: '...' (standard_conforming_strings on), E'...' with backslash escapes, "...",
+//   $tag$...$tag$; -- to the end of the line; /* */ nested
+// - SqlServer: '...', "...", [...] (]] inside stands for ]); -- to the end of the line; /* */ nested
 
 // True when, read in the dialect, the text holds a ';' outside quotes and
 // comments followed by anything but blanks, comments or more ';': a second

@@ -73,10 +73,10 @@ TEST_P(DatabaseTest, GetDateGivesTheLocalTimeInWholeSecondsAndWorksInAnUpdate) {
 
 TEST_P(DatabaseTest, SecondStatementIsRefusedAndNothingRuns) {
   Execute("INSERT INTO Prueba (Pr_Cve_Producto) VALUES ('A1')");
-  // PostgreSQL refuses by itself (the text goes through the extended query protocol); elsewhere the text is read
-  // in every dialect first. Nested comments and E'' strings hide nothing from either.
-  const std::string refusal = IsPostgres() ? "cannot insert multiple commands into a prepared statement"
-                                           : "Multiple statements are not allowed in one command text";
+  // PostgreSQL refuses by itself (libpq sends the text through the extended query protocol); elsewhere, ODBC
+  // included, the text is read in every dialect first. Nested comments and E'' strings hide nothing from either.
+  const std::string refusal = IsPostgres() && !IsOdbc() ? "cannot insert multiple commands into a prepared statement"
+                                                        : "Multiple statements are not allowed in one command text";
   for (const char* text : {"INSERT INTO Prueba (Pr_Cve_Producto) VALUES ('B1'); DELETE FROM Prueba",
                            "SELECT * FROM Prueba; DROP TABLE Prueba",
                            "UPDATE Prueba SET Pr_Descripcion = 'x' /* ; */ ; UPDATE Prueba SET Pr_Costo = 1",
@@ -158,6 +158,66 @@ TEST_P(DatabaseTest, ConcurrentReadThenWriteTransactionsLoseNoUpdate) {
   EXPECT_EQ(Table(Db(), "SELECT N FROM Contador"), std::to_string(kThreads * kRounds));
 }
 
+TEST_P(DatabaseTest, TheDialectIsTheDatabasesWhateverReachesIt) {
+  EXPECT_EQ(Db().GetBackend(), IsOdbc() ? Backend::ODBC : IsPostgres() ? Backend::PostgreSQL : Backend::SQLite);
+  EXPECT_EQ(Db().GetDialect(), IsPostgres() ? SqlDialect::PostgreSQL : SqlDialect::SQLite);
+}
+
+TEST_P(DatabaseTest, NestedTransactionsRollBackAloneAndAFailedStatementSpoilsOnlyWhatItWasIn) {
+  const std::string insert = "INSERT INTO Prueba (Pr_Cve_Producto) VALUES (:p1)";
+  const std::string keys = "SELECT Pr_Cve_Producto FROM Prueba ORDER BY 1";
+  Db().Begin();
+  Db().Command(insert, {Text("A")});
+  Db().Begin();
+  Db().Command(insert, {Text("B")});
+  Db().Rollback();
+  Db().Begin();
+  Db().Command(insert, {Text("C")});
+  Db().Commit();
+  EXPECT_EQ(Db().TransactionDepth(), 1);
+  Db().Commit();
+  EXPECT_EQ(Table(Db(), keys), "A; C");
+
+  // A statement that fails inside a nested transaction: PostgreSQL refuses to go on until it is rolled back,
+  // then the outer transaction goes on.
+  Db().Begin();
+  Db().Command(insert, {Text("D")});
+  Db().Begin();
+  EXPECT_THROW(Db().Command(insert, {Text("A")}), Failure);
+  EXPECT_EQ(Db().Health(), IsPostgres() ? TransactionHealth::Failed : TransactionHealth::Sound);
+  Db().Rollback();
+  EXPECT_EQ(Db().Health(), TransactionHealth::Sound);
+  Db().Command(insert, {Text("E")});
+  Db().Commit();
+  EXPECT_EQ(Table(Db(), keys), "A; C; D; E");
+
+  // In the outermost transaction, PostgreSQL's is lost and is never committed.
+  Db().Begin();
+  Db().Command(insert, {Text("F")});
+  EXPECT_THROW(Db().Command(insert, {Text("A")}), Failure);
+  if (IsPostgres()) {
+    EXPECT_EQ(Db().Health(), TransactionHealth::Failed);
+    EXPECT_THAT([&] { Db().Commit(); }, Fails("The transaction was rolled back: a statement in it failed"));
+    EXPECT_EQ(Table(Db(), keys), "A; C; D; E");
+  } else {
+    Db().Commit();
+    EXPECT_EQ(Table(Db(), keys), "A; C; D; E; F");
+  }
+  EXPECT_EQ(Db().TransactionDepth(), 0);
+}
+
+TEST_P(DatabaseTest, DoublesBoundToAnExactDecimalColumnKeepTheirShortestDecimal) {
+  if (!IsPostgres()) GTEST_SKIP() << "SQLite has no exact decimal column";
+  Db().RunScript("CREATE TABLE Exacto (N NUMERIC)");
+  for (const double value : {0.1, 0.1 + 0.2, 2.675, 1e-7})
+    Db().Command("INSERT INTO Exacto VALUES (:p1)", {Variant::FromDouble(value)});
+  EXPECT_EQ(Table(Db(), "SELECT CAST(N AS VARCHAR) AS N FROM Exacto ORDER BY N"),
+            "0.0000001; 0.1; 0.30000000000000004; 2.675");
+  // And a value bound compares equal to the decimal stored.
+  EXPECT_EQ(Db().Query("SELECT COUNT(*) AS C FROM Exacto WHERE N = :p1", {Variant::FromDouble(0.1)}).Field("C").ToLong(),
+            1);
+}
+
 TEST_P(DatabaseTest, PostgresCancelsAStatementPastItsTimeoutAndALostConnectionNamesTheDatabase) {
   if (!IsPostgres()) GTEST_SKIP() << "PostgreSQL's statement_timeout and backends";
   OpenOptions options;
@@ -202,7 +262,7 @@ class SilentServer {
 };
 
 TEST(DatabaseOpen, FailuresNameTheDatabaseWithoutItsPasswordAndCarryTheBackendsMessage) {
-  // No ODBC driver is installed here, so the driver manager answers; nothing listens on port 1.
+  // No data source has that name, so the driver manager answers; nothing listens on port 1.
   EXPECT_THAT([] { Database::Open("odbc:DSN=NoSuchSource;PWD=secret"); },
               Fails("Cannot open the database odbc:DSN=NoSuchSource: [unixODBC][Driver Manager]Data source name not "
                     "found and no default driver specified"));

@@ -131,7 +131,7 @@ TEST(SuiteSchemaScript, SqlServerScriptGuardsEveryCreationAndRunsEachTriggerWhol
   // Not run against a server here: every CREATE must at least sit behind an
   // existence test (SQL Server has no CREATE ... IF NOT EXISTS) or replace
   // what exists (CREATE OR ALTER).
-  const std::string script = suite::SchemaScript(Backend::ODBC);
+  const std::string script = suite::SchemaScript(SqlDialect::SqlServer);
   std::size_t creates = 0, guarded = 0;
   for (std::size_t at = script.find("CREATE "); at != std::string::npos; at = script.find("CREATE ", at + 1)) {
     ++creates;

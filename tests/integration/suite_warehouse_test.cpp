@@ -80,12 +80,13 @@ TEST_P(SuiteWarehouseTest, BothControlsOfAStockRowAreOneLockedReadUntilTheConnec
   InsertKeyed("Existencia", {"01", "A1", "P1", "00", "00"},
               {{"Ex_Cantidad_Control_1", N(10)}, {"Ex_Cantidad_Control_2", N(3)}});
   InsertKeyed("Existencia_Kit", {"01", "A1", "K1", "00", "00"}, {{"Ek_Cantidad", N(4)}});
-  // Reads the stock, and on PostgreSQL checks how many statements it sent.
+  // Reads the stock, and on PostgreSQL through libpq (the only connection
+  // that keeps answers) checks how many statements it sent.
   auto stock = [&](const char* product, int control, double expected, int sent) {
     const std::uint64_t before = Database::StatementsSent();
     EXPECT_EQ(warehouse_->GetStock("01", "A1", product, "00", "00", control, ""), expected)
         << product << " control " << control;
-    if (IsPostgres() && sent >= 0) {
+    if (IsPostgres() && !IsOdbc() && sent >= 0) {
       EXPECT_EQ(Database::StatementsSent() - before, static_cast<std::uint64_t>(sent))
           << product << " control " << control;
     }

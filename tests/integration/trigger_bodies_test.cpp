@@ -33,7 +33,7 @@ std::map<std::string, std::string> PlpgsqlBodies(const std::string& script) {
 }
 
 TEST(TriggerBodies, EveryTriggerFunctionOfTheSchemaIsToldWithTheTablesItWrites) {
-  const std::map<std::string, std::string> bodies = PlpgsqlBodies(suite::SchemaScript(Backend::PostgreSQL));
+  const std::map<std::string, std::string> bodies = PlpgsqlBodies(suite::SchemaScript(SqlDialect::PostgreSQL));
   const std::map<std::string, std::vector<std::string>> expected = {
       {"version_tabla_cambio", {"version_tabla"}},
       {"existencia_movimiento", {"movimiento_existencia"}},
@@ -52,7 +52,7 @@ TEST(TriggerBodies, EveryTriggerFunctionOfTheSchemaIsToldWithTheTablesItWrites) 
 
 // The same bodies with one thing more that cannot be told are "anything".
 TEST(TriggerBodies, ASchemaBodyWithACallOrDynamicStatementAddedIsAnything) {
-  const std::map<std::string, std::string> bodies = PlpgsqlBodies(suite::SchemaScript(Backend::PostgreSQL));
+  const std::map<std::string, std::string> bodies = PlpgsqlBodies(suite::SchemaScript(SqlDialect::PostgreSQL));
   ASSERT_TRUE(bodies.contains("existencia_movimiento"));
   const std::string body = bodies.at("existencia_movimiento");
   const std::size_t end = body.rfind("RETURN NULL;");

@@ -10,6 +10,7 @@
 
 #include "apartado/failure.h"
 #include "data/connection_string.h"
+#include "data/odbc_direct.h"
 
 namespace apartado {
 namespace {
@@ -202,6 +203,44 @@ TEST(ConnectionString, NamesTheBackendsConnectStringOrWhyItIsRefused) {
            {"postgresql://host/db?nosuch=1",
             "Invalid PostgreSQL connection string: invalid URI query parameter: \"nosuch\""}})
     EXPECT_THAT([&] { ParseConnectionString(given); }, ThrowsMessage<Failure>(message)) << given;
+}
+
+TEST(OdbcConnection, DialectComesFromTheDbmsNameTheDriverGives) {
+  EXPECT_EQ(DialectOfDbms("PostgreSQL"), SqlDialect::PostgreSQL);
+  EXPECT_EQ(DialectOfDbms("SQLite"), SqlDialect::SQLite);
+  EXPECT_EQ(DialectOfDbms("SQLite3"), SqlDialect::SQLite);
+  EXPECT_EQ(DialectOfDbms("Microsoft SQL Server"), SqlDialect::SqlServer);
+  EXPECT_EQ(DialectOfDbms(""), SqlDialect::SqlServer);
+}
+
+TEST(OdbcConnection, PsqlOdbcLeavesAFailedTransactionAsTheServerDoesUnlessTheStringSaysOtherwise) {
+  const std::string all = "Protocol=7.4-0;MaxVarcharSize=65535;UseServerSidePrepare=0";
+  EXPECT_EQ(WithPsqlOdbcDefaults("DRIVER={PostgreSQL Unicode};SERVER=h"), "DRIVER={PostgreSQL Unicode};SERVER=h;" + all);
+  EXPECT_EQ(WithPsqlOdbcDefaults("DSN=Suite;"), "DSN=Suite;" + all);
+  EXPECT_EQ(WithPsqlOdbcDefaults("DSN=Suite; protocol=7.4-2;UseServerSidePrepare=1"),
+            "DSN=Suite; protocol=7.4-2;UseServerSidePrepare=1;MaxVarcharSize=65535");
+  EXPECT_EQ(WithPsqlOdbcDefaults("DSN=Suite;MAXVARCHARSIZE=100"),
+            "DSN=Suite;MAXVARCHARSIZE=100;Protocol=7.4-0;UseServerSidePrepare=0");
+  // A keyword inside a braced value is no keyword.
+  EXPECT_EQ(WithPsqlOdbcDefaults("DSN=Suite;PWD={a;Protocol=1}"), "DSN=Suite;PWD={a;Protocol=1};" + all);
+  EXPECT_TRUE(OdbcSetsKeyword("DSN=x;UID=sa", "uid"));
+  EXPECT_FALSE(OdbcSetsKeyword("DSN=x;UIDX=sa", "uid"));
+}
+
+TEST(OdbcConnection, PsqlOdbcDiagnosticsKeepTheServersPrimaryMessage) {
+  EXPECT_EQ(OdbcMessage("ERROR: relation \"nada\" does not exist;\nError while preparing parameters"),
+            "relation \"nada\" does not exist");
+  EXPECT_EQ(OdbcMessage("ERROR: duplicate key value violates unique constraint \"u_pkey\"\nDETAIL: Key (i)=(1) "
+                        "already exists.;\nError while executing the query"),
+            "duplicate key value violates unique constraint \"u_pkey\"");
+  EXPECT_EQ(OdbcMessage("FATAL:  terminating connection due to administrator command\nserver closed the connection"),
+            "terminating connection due to administrator command");
+  EXPECT_EQ(OdbcMessage("[unixODBC][Driver Manager]Data source name not found"),
+            "[unixODBC][Driver Manager]Data source name not found");
+  EXPECT_TRUE(IsOdbcConflict("40001"));
+  EXPECT_TRUE(IsOdbcConflict("40P01"));
+  EXPECT_TRUE(IsOdbcConflict("55P03"));
+  EXPECT_FALSE(IsOdbcConflict("23505"));
 }
 
 }  // namespace
