@@ -61,7 +61,13 @@ cmake --install build/test --prefix "$prefix" >/dev/null
 env -i "$prefix/bin/apartado" --version
 (cd "$work" && env -i "$prefix/bin/apartado" demo >/dev/null)
 echo "$prefix/bin/apartado demo: ran"
-bash scripts/check-exports.sh "$prefix/lib/libapartado.so" "$prefix/lib/libapartado_suite.so" "$prefix/lib/libapartado_c.so"
+bash scripts/check-exports.sh "$prefix/lib/libapartado.so" "$prefix/lib/libapartado_database.so" "$prefix/lib/libapartado_suite.so" "$prefix/lib/libapartado_c.so"
+# The component links no database client: the backends are libapartado_database's.
+if readelf -d "$prefix/lib/libapartado.so" | grep -E 'NEEDED.*(soci|sqlite|pq|odbc)'; then
+  echo "libapartado.so links a database client"
+  exit 1
+fi
+echo "libapartado.so links no database client"
 # The README's library example as written, built against the package alone.
 bash scripts/readme-example.sh "$work/my_host"
 cmake -S "$work/my_host" -B "$work/my_host/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null

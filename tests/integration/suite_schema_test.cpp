@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 #include "integration/suite_fixture.h"
 
 namespace apartado {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "apartado/suite.h"
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 
 namespace apartado::testing {
 namespace {

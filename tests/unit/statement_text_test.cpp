@@ -1,4 +1,4 @@
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "apartado/failure.h"
-#include "data/connection_string.h"
-#include "data/odbc_direct.h"
+#include "database/connection_string.h"
+#include "database/odbc_direct.h"
 
 namespace apartado {
 namespace {

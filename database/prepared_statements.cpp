@@ -1,4 +1,4 @@
-#include "data/statement_cache.h"
+#include "database/prepared_statements.h"
 
 #include <soci/soci.h>
 
@@ -7,9 +7,9 @@
 #include <ctime>
 
 #include "apartado/failure.h"
-#include "data/odbc_direct.h"
-#include "data/soci_rows.h"
-#include "data/statement_text.h"
+#include "database/odbc_direct.h"
+#include "database/soci_results.h"
+#include "database/statement_analysis.h"
 
 namespace apartado {
 namespace {
@@ -78,7 +78,7 @@ auto Diagnosed(bool odbc, soci::statement& statement, Run run) -> decltype(run()
 
 // The storage a statement's use elements point at: one slot per placeholder
 // occurrence, filled before each execution.
-struct StatementCache::Entry {
+struct PreparedStatements::Entry {
   struct Slot {
     BindKind Kind = BindKind::Null;
     std::string Text;
@@ -148,13 +148,13 @@ struct StatementCache::Entry {
   }
 };
 
-StatementCache::StatementCache(soci::session& session, bool realsAsText)
+PreparedStatements::PreparedStatements(soci::session& session, bool realsAsText)
     : session_(session), realsAsText_(realsAsText) {}
-StatementCache::~StatementCache() = default;
+PreparedStatements::~PreparedStatements() = default;
 
-void StatementCache::Clear() { entries_.clear(); }
+void PreparedStatements::Clear() { entries_.clear(); }
 
-std::string StatementCache::KeyOf(const std::string& sql, const std::vector<Variant>& params, bool answersRows) {
+std::string PreparedStatements::KeyOf(const std::string& sql, const std::vector<Variant>& params, bool answersRows) {
   std::string key;
   key.reserve(params.size() + sql.size() + 2);
   key += answersRows ? 'Q' : 'C';
@@ -164,7 +164,7 @@ std::string StatementCache::KeyOf(const std::string& sql, const std::vector<Vari
   return key;
 }
 
-StatementCache::Entry& StatementCache::Prepared(const std::string& key, const std::string& sql,
+PreparedStatements::Entry& PreparedStatements::Prepared(const std::string& key, const std::string& sql,
                                                 const std::vector<Variant>& params, bool answersRows) {
   auto found = entries_.find(key);
   if (found != entries_.end()) return *found->second;
@@ -214,7 +214,7 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
   return *entries_.emplace(key, std::move(entry)).first->second;
 }
 
-TableRecordset StatementCache::Query(const std::string& sql, const std::vector<Variant>& params) {
+TableRecordset PreparedStatements::Query(const std::string& sql, const std::vector<Variant>& params) {
   std::string key = KeyOf(sql, params, true);
   try {
     Entry& entry = Prepared(key, sql, params, true);
@@ -229,7 +229,7 @@ TableRecordset StatementCache::Query(const std::string& sql, const std::vector<V
   }
 }
 
-TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::vector<Variant>& params,
+TableRecordset PreparedStatements::CachedQuery(const std::string& sql, const std::vector<Variant>& params,
                                            AnswerCache& answers, const std::string& table,
                                            const AnswerCache::Scope& scope) {
   std::string key = KeyOf(sql, params, true);
@@ -257,7 +257,7 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
   }
 }
 
-long long StatementCache::Command(const std::string& sql, const std::vector<Variant>& params) {
+long long PreparedStatements::Command(const std::string& sql, const std::vector<Variant>& params) {
   std::string key = KeyOf(sql, params, false);
   try {
     Entry& entry = Prepared(key, sql, params, false);

@@ -11,13 +11,13 @@
 #include <atomic>
 
 #include "apartado/failure.h"
-#include "data/connection_string.h"
-#include "data/database_impl.h"
-#include "data/odbc_direct.h"
-#include "data/postgres_text.h"
-#include "data/soci_rows.h"
-#include "data/sqlite_functions.h"
-#include "data/statement_text.h"
+#include "database/connection_string.h"
+#include "database/database_impl.h"
+#include "database/odbc_direct.h"
+#include "database/postgres_text.h"
+#include "database/soci_results.h"
+#include "database/sqlite_functions.h"
+#include "database/statement_analysis.h"
 
 namespace apartado {
 namespace {
@@ -75,7 +75,7 @@ SqlDialect OpenOdbc(soci::session& session, const std::string& connect, const Op
 }
 
 // Kept answers learn of other connections' commits, and of the schema, here.
-std::unique_ptr<AnswerCache> SqliteAnswerCache(StatementCache& cache, bool privateDatabase) {
+std::unique_ptr<AnswerCache> SqliteAnswerCache(PreparedStatements& cache, bool privateDatabase) {
   return std::make_unique<AnswerCache>(
       AnswerCache::Lifetime::Connection, privateDatabase,
       [&cache] {
@@ -120,7 +120,7 @@ namespace {
 // writes them. What a PL/pgSQL trigger function writes is read from its body
 // (TablesPlpgsqlWrites); firing a trigger of any other language, or one
 // whose body does what its text does not tell, counts as writing anything.
-std::unique_ptr<AnswerCache> PostgresAnswerCache(StatementCache& cache) {
+std::unique_ptr<AnswerCache> PostgresAnswerCache(PreparedStatements& cache) {
   auto schema = [&cache] {
     Database::Impl::CountSent();
     return cache.Query(

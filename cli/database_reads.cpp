@@ -1,4 +1,4 @@
-#include "queries.h"
+#include "database_reads.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 
 #include <algorithm>
 #include <cctype>
