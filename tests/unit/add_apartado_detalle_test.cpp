@@ -284,10 +284,8 @@ TEST_F(AddTest, UnexpectedFailuresCarryTheTagAndTwoLineBreaks) {
     Variant folio;
     std::string error, folioAfter;
   };
-  script().Answer("Warehouse.HandlesSizes", Flag(kTrue));
   for (const Case& c : {Case{"Session.IsRemoteServer", Text("F1"), kAddTag + "perdida", ""},
                         Case{"Catalog.FormatDateTimeForSql", Text("F1"), kAddTag + "perdida", "F1"},
-                        Case{"Catalog.CheckProductSize", Text("F1"), kAddTag + "perdida", "F1"},
                         Case{"", Variant::MakeNull(), kAddTag + "Invalid use of Null", ""},
                         Case{"", Variant::FromLong(12), "", "12"}}) {
     script().Answer("Catalog.GetNextFolio", c.folio);

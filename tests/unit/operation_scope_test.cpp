@@ -38,21 +38,6 @@ TEST_F(OperationScopeTest, ARefusedFirstLineIsRolledBackAndTakesItsFolioAlongBut
   EXPECT_EQ(script().Count("Catalog.GetNextFolio"), 2);
 }
 
-TEST_F(OperationScopeTest, CommitOnRefusalKeepsWhatTheRefusedLineDidAsWithoutAnyScope) {
-  Begin();
-  const TransactionPolicy keep{OnRefusal::Commit};
-  EXPECT_EQ(RunInTransaction(
-                *object, [&] { return Add(SampleLine(kMoreThanInStock)); }, keep),
-            kFalse);
-  EXPECT_EQ(RunInTransaction(
-                *object, [&] { return Add(SampleLine()); }, keep),
-            kTrue);
-  EXPECT_THAT(Transactions(), ElementsAre("BEGIN TRANS", "COMMIT TRANS", "BEGIN TRANS", "COMMIT TRANS"));
-  EXPECT_EQ(Folio(), "A0000001");
-  EXPECT_EQ(object->Detalle().Ap_ID, "0002");
-  EXPECT_EQ(Inserts().size(), 2u);
-}
-
 // A line's scope meets a conflict: the whole transaction is rolled back and
 // run again from the object as it was, so the layaway starts over.
 TEST_F(OperationScopeTest, AConflictInsideRunsTheWholeWorkAgainFromTheObjectBeforeIt) {

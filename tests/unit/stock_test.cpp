@@ -117,7 +117,6 @@ TEST(ReserveProduct, OutcomeFollowsTheTypeAndTheStock) {
   for (const auto& [type, stock1, stock2, update, refusal] :
        std::vector<std::tuple<std::string, double, double, std::string, std::string>>{
            {"01", 2.5, 0.75, kStatementB, ""},
-           {"03", 2.5, 0.75, kStatementB, ""},
            {"04", 2.5, 0, kStatementC, ""},
            {"05", 0, 0, "", ""},
            {"99", 0, 0, "", ""},
@@ -156,7 +155,6 @@ TEST(ReleaseProduct, OutcomeFollowsTheTypeAndTheReservedStock) {
            {"02", Number(2.5), Number(0.75), 2.5, 0.75, kStatementD, kStatementE, ""},  // exactly what is reserved
            {"04", Text("2.5"), none, 2.5, 1e6, kStatementF, kStatementG, ""},           // a kit moves one quantity
            {"05", none, none, 2.5, 0.75, "", "", ""},
-           {"99", none, none, 2.5, 0.75, "", "", ""},
            {"", none, none, 2.5, 0.75, "", "", kReleaseLookupTag + "El código del producto es incorrecto"},
            {"06", none, none, 2.5, 0.75, "", "", kReleaseLookupTag + "El tipo de producto:06, no está programado!!!"},
            {"01", none, none, 0, 0, kStatementD, "", noRow + kPlace},
