@@ -180,17 +180,17 @@ std::string Database::DisplayName(const std::string& connectionString) {
 
 std::unique_ptr<Database> Database::Open(const std::string& connectionString, const OpenOptions& options) {
   const BackendTarget target = ParseConnectionString(connectionString, options.readOnly);
-  auto impl = std::make_unique<Impl>(target.Kind, connectionString);
+  auto impl = std::make_unique<Impl>(target.kind, connectionString);
   try {
-    switch (target.Kind) {
+    switch (target.kind) {
       case Backend::SQLite:
-        impl->session.open(*soci::factory_sqlite3(), target.SociConnect);
+        impl->session.open(*soci::factory_sqlite3(), target.sociConnect);
         ConfigureSqlite(impl->session, options);
         impl->sqlite = static_cast<soci::sqlite3_session_backend*>(impl->session.get_backend())->conn_;
-        impl->answers = SqliteAnswerCache(impl->cache, target.PrivateDatabase);
+        impl->answers = SqliteAnswerCache(impl->cache, target.privateDatabase);
         break;
       case Backend::PostgreSQL:
-        impl->session.open(*soci::factory_postgresql(), target.SociConnect);
+        impl->session.open(*soci::factory_postgresql(), target.sociConnect);
         ConfigurePostgres(impl->session, options);
         impl->postgres = static_cast<soci::postgresql_session_backend*>(impl->session.get_backend())->conn_;
         impl->answers = PostgresAnswerCache(impl->cache);
@@ -198,7 +198,7 @@ std::unique_ptr<Database> Database::Open(const std::string& connectionString, co
       case Backend::ODBC:
         // No kept answers: what tells them apart (PRAGMA data_version, the
         // table versions read with BEGIN) needs the native connection.
-        impl->dialect = OpenOdbc(impl->session, target.SociConnect, options);
+        impl->dialect = OpenOdbc(impl->session, target.sociConnect, options);
         impl->cache.SetRealsAsText(impl->dialect == SqlDialect::PostgreSQL);
         impl->cache.SetOdbc(true);
         break;

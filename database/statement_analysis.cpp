@@ -215,12 +215,12 @@ std::vector<std::string> SplitScript(std::string_view script, SqlDialect dialect
 
 NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramCount) {
   NumberedPlaceholders out;
-  out.Sql.reserve(sql.size() + 8);
+  out.sql.reserve(sql.size() + 8);
   std::size_t i = 0;
   while (i < sql.size()) {
     const std::size_t after = SkipQuotedOrComment(kSqlite, sql, i);
     if (after != i) {
-      out.Sql.append(sql.substr(i, after - i));
+      out.sql.append(sql.substr(i, after - i));
       i = after;
       continue;
     }
@@ -236,13 +236,13 @@ NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramC
         if (number < 1 || number > paramCount)
           throw Failure("Placeholder " + std::string(sql.substr(i, j - i)) +
                         " has no parameter: " + std::to_string(paramCount) + " given");
-        out.Params.push_back(number - 1);
-        out.Sql += ":b" + std::to_string(out.Params.size());
+        out.params.push_back(number - 1);
+        out.sql += ":b" + std::to_string(out.params.size());
         i = j;
         continue;
       }
     }
-    out.Sql += sql[i++];
+    out.sql += sql[i++];
   }
   return out;
 }

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The whole test run, from a fresh machine: installs what is needed, builds
-# with warnings as errors, starts a PostgreSQL server on loopback, runs the
-# unit tests and the integration tests (SQLite, PostgreSQL, and PostgreSQL
-# through its ODBC driver), a short stock
-# stress run on both, checks the installed package (the program from its own
-# prefix, the README's library example built against it, pkg-config, the
-# exported symbols, the project built inside another), then runs the tests
-# again under AddressSanitizer + UndefinedBehaviorSanitizer and the threading
-# tests under ThreadSanitizer, and the fuzz targets on a time budget.
+# The whole test run, from a fresh machine: installs what is needed, starts a
+# PostgreSQL server on loopback, builds with warnings as errors, checks the
+# naming scheme, runs the unit tests and the integration tests (SQLite,
+# PostgreSQL, and PostgreSQL through its ODBC driver), a short stock stress
+# run on both, checks the installed package (the program from its own prefix,
+# the README's library example built against it, pkg-config, the exported
+# symbols, the component linking no database client, the project built inside
+# another), then runs the tests again under AddressSanitizer +
+# UndefinedBehaviorSanitizer and the threading tests under ThreadSanitizer,
+# and the fuzz targets on a time budget.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -38,6 +39,9 @@ configure() {  # configure BUILD_DIR [cmake options...]
 step "build (warnings as errors)"
 configure build/test -DAPARTADO_BUILD_BENCH=ON
 ninja -C build/test
+
+step "naming scheme (clang-tidy readability-identifier-naming)"
+bash scripts/check-naming.sh build/test
 
 step "tests: unit, integration on SQLite, PostgreSQL and PostgreSQL through ODBC"
 ctest --test-dir build/test --output-on-failure
