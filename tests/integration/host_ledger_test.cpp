@@ -115,19 +115,6 @@ TEST_P(HostLedgerTest, TwoLayawaysOfOneProductKeepTheirFoliosAndAProductReleaseH
   EXPECT_EQ(movements[3], (Movement{"Existencia/P100", 1, 1, -1, -1, "ADMIN", "Desapartar_Producto", "-"}));
 }
 
-TEST_P(HostLedgerTest, ARefusedOperationLeavesNoMovement) {
-  // The second line asks for more than the 12 in stock: the line is refused
-  // and rolled back, and so is its reservation.
-  const ProgramRun run =
-      Run({"--json", "capture", File("short.json", Layaway({Line("P100", 2, 2), Line("P100", 50, 50)}).dump())});
-  ASSERT_EQ(run.status, 1) << run.out << run.err;
-  const std::string folio = json::parse(run.out).at("folio").get<std::string>();
-  const std::vector<Movement> movements = Ledger({"--folio", folio});
-  ASSERT_EQ(movements.size(), 1u);
-  EXPECT_EQ(movements[0].reserved1, 2);
-  EXPECT_EQ(Run({"check"}).status, 0);
-}
-
 TEST_P(HostLedgerTest, NobodyChangesOrDeletesAMovement) {
   Capture(Layaway({Line("P100", 2, 2)}));
   const std::string before = Value("SELECT COUNT(*) FROM Movimiento_Existencia");
