@@ -1,8 +1,7 @@
 // The stock ledger through the real program: the movements the database's
-// triggers record for each operation (sign, operator, operation, folio),
-// nothing for an operation rolled back, a ledger nobody can rewrite, and
-// `check`, which agrees after the component's own work and names a stock
-// change made by hand.
+// triggers record for each operation (sign, operator, operation, folio), a
+// ledger nobody can rewrite, and `check`, which agrees after the component's
+// own work and names a stock change made by hand.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
