@@ -1,6 +1,8 @@
 #pragma once
 // Running the built command-line host as a user would: its own process, a
 // working directory and no environment of the test's.
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,13 +17,18 @@ struct ProgramRun {
 };
 
 // Runs argv (a program's path, then its arguments) in dir, input on its
-// stdin, and only PATH and `environment` ("NAME=value") in its environment.
-ProgramRun RunProgram(std::vector<std::string> argv, const std::string& dir, const std::string& input = "",
-                      const std::vector<std::string>& environment = {});
+// stdin, and only PATH in its environment.
+ProgramRun RunProgram(std::vector<std::string> argv, const std::string& dir, const std::string& input = "");
+
+// Starts argv in dir with stdin, stdout and stderr on the descriptors given
+// and only PATH in its environment; answers its process id (-1 when it did
+// not start).
+pid_t StartProgram(std::vector<std::string> argv, const std::string& dir, int in, int out, int err);
+// Waits for a started program: its exit status, -1 when it did not exit.
+int ExitStatus(pid_t pid);
 
 // RunProgram for the built command-line host, args after its path.
-ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input = "",
-                          const std::vector<std::string>& environment = {});
+ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input = "");
 
 // A file's whole content ("" when it cannot be read).
 std::string ReadFile(const std::string& path);

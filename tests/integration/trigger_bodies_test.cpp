@@ -50,17 +50,5 @@ TEST(TriggerBodies, EveryTriggerFunctionOfTheSchemaIsToldWithTheTablesItWrites) 
     EXPECT_TRUE(TablesPlpgsqlWrites(body).has_value()) << name << ":\n" << body;
 }
 
-// The same bodies with one thing more that cannot be told are "anything".
-TEST(TriggerBodies, ASchemaBodyWithACallOrDynamicStatementAddedIsAnything) {
-  const std::map<std::string, std::string> bodies = PlpgsqlBodies(suite::SchemaScript(SqlDialect::PostgreSQL));
-  ASSERT_TRUE(bodies.contains("existencia_movimiento"));
-  const std::string body = bodies.at("existencia_movimiento");
-  const std::size_t end = body.rfind("RETURN NULL;");
-  ASSERT_NE(end, std::string::npos);
-  for (const char* added : {"PERFORM recalcula(NEW.Pr_Cve_Producto);", "EXECUTE 'DELETE FROM Moneda';",
-                            "TRUNCATE Moneda;", "CALL cierra();", "UPDATE public.Moneda SET Mn_Descripcion = '';"})
-    EXPECT_EQ(TablesPlpgsqlWrites(body.substr(0, end) + added + "\n  " + body.substr(end)), std::nullopt) << added;
-}
-
 }  // namespace
 }  // namespace apartado::testing
