@@ -178,7 +178,6 @@ TEST_P(HostInputTest, DocumentsWithNothingToCaptureOrAKeyGivenTwiceAndFilesThatA
       {{"capture", "FILE"}, "{}", ": layaway 1: no lines to capture (\"Detalles\" is missing or empty)"},
       {{"capture", "FILE"}, noLines.dump(), ": layaway 1: no lines to capture"},
       {{"capture", "FILE"}, "[]", ": nothing to capture: the input holds no layaway"},
-      {{"capture", "FILE"}, twice, ": the key \"Apartar_Productos\" is given twice (at /Apartar_Productos)"},
       {{"capture", "FILE"},
        "[" + twice + "]",
        ": the key \"Apartar_Productos\" is given twice (at /0/Apartar_Productos)"},
