@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "apartado/schema.h"
+#include "integration/demo_layaway.h"
 #include "integration/host_program.h"
 
 namespace apartado::testing {
@@ -17,11 +18,7 @@ using nlohmann::json;
 const std::string kExamples = std::string(APARTADO_SOURCE_DIR) + "/docs/examples/";
 
 // The README example's line, as a layaway for capture.
-const char* const kExampleLayaway = R"({"Encabezado": {"Sucursal": {"Sc_Cve_Sucursal": "01"},
-  "Almacen": {"Al_Cve_Almacen": "01"}, "Cliente": {"Cl_Cve_Cliente": "C1"}, "Vendedor": {"Vn_Cve_Vendedor": "V1"},
-  "Mn_Cve_Moneda": "MXN", "Ap_Tipo_Cambio": 1, "Ap_Condicion_Venta": "CONTADO"},
-  "Detalles": [{"Producto": {"Pr_Cve_Producto": "P1"}, "Ap_Cantidad_1": 2, "Ap_Unidad_1": "PZA",
-                "Ap_Cantidad_Control_2": 2, "Ap_Precio_Lista": 899}]})";
+const json kExampleLayaway = demo::ShopLayaway({demo::Line("P1", 2, {{"Ap_Precio_Lista", 899}})});
 
 // The fenced block of docs/schema.md.
 std::string DocsPage() {
@@ -72,7 +69,7 @@ TEST_P(HostLoad, ExampleCatalogueFromJsonOrCsvCapturesTheSameLine) {
     db_ = OpenFresh(GetParam());
     const ProgramRun loaded = Run(load);  // creates the schema
     ASSERT_EQ(loaded.status, 0) << loaded.err;
-    const ProgramRun capture = Run({"--json", "capture", "-"}, kExampleLayaway);
+    const ProgramRun capture = Run({"--json", "capture", "-"}, kExampleLayaway.dump());
     ASSERT_EQ(capture.status, 0) << capture.err << capture.out;
     captured.push_back(json::parse(capture.out));
   }

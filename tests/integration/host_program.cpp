@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace apartado::testing {
 
@@ -77,6 +78,13 @@ ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::strin
   std::vector<std::string> argv = {APARTADO_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProgram(std::move(argv), dir, input);
+}
+
+std::vector<nlohmann::json> JsonLines(const std::string& text) {
+  std::vector<nlohmann::json> values;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) values.push_back(nlohmann::json::parse(line));
+  return values;
 }
 
 }  // namespace apartado::testing

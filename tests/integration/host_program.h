@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "demo_catalogue.h"
 #include "integration/test_databases.h"
 
 namespace apartado::testing {
@@ -55,5 +56,19 @@ class HostProgramTest : public BackendTest {
 
   std::string dir_;
 };
+
+// HostProgramTest on a database holding the demo catalogue (P100: 12 in
+// stock), loaded by the program, which creates the schema with it.
+class DemoProgramTest : public HostProgramTest {
+ protected:
+  void SetUp() override {
+    HostProgramTest::SetUp();
+    const ProgramRun load = Run({"load", File("catalogue.json", cli::demo::Catalogue().dump())});
+    ASSERT_EQ(load.status, 0) << load.err;
+  }
+};
+
+// Each line of text read as one JSON value (JSON Lines).
+std::vector<nlohmann::json> JsonLines(const std::string& text);
 
 }  // namespace apartado::testing
