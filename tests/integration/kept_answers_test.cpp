@@ -60,32 +60,23 @@ struct Change {
 
 void Run(Database& db, const std::string& text) { db.GetConnection().Execute(text); }
 
+// Another session runs the script once the transaction holding the answer has committed.
+std::function<void(Database&, Database&)> Elsewhere(const char* script) {
+  return [script](Database& db, Database& other) {
+    db.Commit();
+    other.RunScript(script);
+  };
+}
+
 const Change kChanges[] = {
     {"another session's update of a versioned table, seen by the next transaction", kMoneda,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
-     },
-     "dos"},
+     Elsewhere("UPDATE Moneda SET Mn_Descripcion = 'dos'"), "dos"},
     {"another session empties a versioned table whole", kMoneda,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.RunScript("TRUNCATE Moneda; INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('A', 'tres')");
-     },
-     "tres"},
+     Elsewhere("TRUNCATE Moneda; INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('A', 'tres')"), "tres"},
     {"the version trigger disabled, then an update", kMoneda,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.RunScript("ALTER TABLE Moneda DISABLE TRIGGER TR_Moneda_Version");
-       other.Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
-     },
+     Elsewhere("ALTER TABLE Moneda DISABLE TRIGGER TR_Moneda_Version; UPDATE Moneda SET Mn_Descripcion = 'dos'"),
      "dos"},
-    {"another session's update of a table without version", kDato,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.Command("UPDATE Dato SET Valor = 'dos'");
-     },
-     "dos"},
+    {"another session's update of a table without version", kDato, Elsewhere("UPDATE Dato SET Valor = 'dos'"), "dos"},
     {"own statement text", kDato, [](Database& db, Database&) { Run(db, "UPDATE Dato SET Valor = 'dos'"); }, "dos"},
     {"own update fires a trigger that writes the table", kDato,
      [](Database& db, Database&) { Run(db, "UPDATE Otro SET Valor = 'dos'"); }, "dos"},

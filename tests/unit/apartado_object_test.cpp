@@ -46,9 +46,6 @@ TEST(ApartadoObject, HeaderFailuresReachTheCallerAndKeepEarlierChanges) {
   suite.GetScript().ThrowAt("Warehouse.HandlesLots", 1, "warehouse service down");
   EXPECT_EQ(FailureOf([&] { object.Encabezado(SampleHeader()); }), "warehouse service down");
   EXPECT_EQ(object.Encabezado().Sucursal.Sc_Cve_Sucursal, "S1");
-  suite.GetScript().ThrowAt("Catalog.GetCurrentDate", 1, "no clock");
-  EXPECT_EQ(FailureOf([&] { object.Nuevo(); }), "no clock");
-  EXPECT_EQ(object.Error(), "");
 }
 
 TEST(TypeLibrary, PublishesTheInterfaceInSlotOrder) {

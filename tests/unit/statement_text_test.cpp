@@ -205,11 +205,10 @@ TEST(ConnectionString, NamesTheBackendsConnectStringOrWhyItIsRefused) {
 }
 
 TEST(OdbcConnection, DialectComesFromTheDbmsNameTheDriverGives) {
-  EXPECT_EQ(DialectOfDbms("PostgreSQL"), SqlDialect::PostgreSQL);
-  EXPECT_EQ(DialectOfDbms("SQLite"), SqlDialect::SQLite);
-  EXPECT_EQ(DialectOfDbms("SQLite3"), SqlDialect::SQLite);
-  EXPECT_EQ(DialectOfDbms("Microsoft SQL Server"), SqlDialect::SqlServer);
-  EXPECT_EQ(DialectOfDbms(""), SqlDialect::SqlServer);
+  for (const auto& [dbms, dialect] :
+       {std::pair{"PostgreSQL", SqlDialect::PostgreSQL}, {"SQLite", SqlDialect::SQLite},
+        {"SQLite3", SqlDialect::SQLite}, {"Microsoft SQL Server", SqlDialect::SqlServer}, {"", SqlDialect::SqlServer}})
+    EXPECT_EQ(DialectOfDbms(dbms), dialect) << dbms;
 }
 
 TEST(OdbcConnection, PsqlOdbcLeavesAFailedTransactionAsTheServerDoesUnlessTheStringSaysOtherwise) {
@@ -236,9 +235,7 @@ TEST(OdbcConnection, PsqlOdbcDiagnosticsKeepTheServersPrimaryMessage) {
             "terminating connection due to administrator command");
   EXPECT_EQ(OdbcMessage("[unixODBC][Driver Manager]Data source name not found"),
             "[unixODBC][Driver Manager]Data source name not found");
-  EXPECT_TRUE(IsOdbcConflict("40001"));
-  EXPECT_TRUE(IsOdbcConflict("40P01"));
-  EXPECT_TRUE(IsOdbcConflict("55P03"));
+  for (const char* conflict : {"40001", "40P01", "55P03"}) EXPECT_TRUE(IsOdbcConflict(conflict)) << conflict;
   EXPECT_FALSE(IsOdbcConflict("23505"));
 }
 

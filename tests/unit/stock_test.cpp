@@ -118,7 +118,6 @@ TEST(ReserveProduct, OutcomeFollowsTheTypeAndTheStock) {
        std::vector<std::tuple<std::string, double, double, std::string, std::string>>{
            {"01", 2.5, 0.75, kStatementB, ""},
            {"04", 2.5, 0, kStatementC, ""},
-           {"05", 0, 0, "", ""},
            {"99", 0, 0, "", ""},
            {"06", 1000, 1000, "", "El tipo de producto:06, no está programado!!!"},
            {"", 1000, 1000, "", "El código del producto es incorrecto"},  // no product row
