@@ -80,33 +80,33 @@ void CaptureLayaway(Apartado& layaway, int first, int count, Mode mode, const Pr
 void LoadCatalogue(Database& db, int products) {
   suite::CreateSchema(db);
   Transaction tx(db);
-  auto T = [](const std::string& s) { return Variant::FromText(s); };
-  auto N = [](double d) { return Variant::FromDouble(d); };
+  auto text = [](const std::string& s) { return Variant::FromText(s); };
+  auto number = [](double d) { return Variant::FromDouble(d); };
   db.Command("INSERT INTO Sucursal (Sc_Cve_Sucursal, Sc_Descripcion, Sc_Servidor_Id) VALUES (:p1, :p2, :p3)",
-             {T("01"), T("Matriz"), T("")});
+             {text("01"), text("Matriz"), text("")});
   db.Command(
       "INSERT INTO Almacen (Sc_Cve_Sucursal, Al_Cve_Almacen, Al_Descripcion, Al_Maneja_Tallas, Al_Maneja_Colores, "
       "Al_Maneja_Lotes, Al_Maneja_Series) VALUES (:p1, :p2, :p3, 0, 0, 0, 0)",
-      {T("01"), T("A1"), T("General")});
-  db.Command("INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES (:p1, :p2)", {T("MXN"), T("Peso")});
-  db.Command("INSERT INTO Vendedor (Vn_Cve_Vendedor, Vn_Descripcion) VALUES (:p1, :p2)", {T("V1"), T("Ana")});
+      {text("01"), text("A1"), text("General")});
+  db.Command("INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES (:p1, :p2)", {text("MXN"), text("Peso")});
+  db.Command("INSERT INTO Vendedor (Vn_Cve_Vendedor, Vn_Descripcion) VALUES (:p1, :p2)", {text("V1"), text("Ana")});
   db.Command("INSERT INTO Cliente (Cl_Cve_Cliente, Cl_Descripcion, Cl_Dias_Credito) VALUES (:p1, :p2, 30)",
-             {T("C1"), T("Cliente uno")});
+             {text("C1"), text("Cliente uno")});
   db.Command("INSERT INTO Condicion_Venta (Cv_Cve_Condicion_Venta, Cv_Descripcion) VALUES (:p1, :p2)",
-             {T("CONT"), T("Contado")});
-  db.Command("INSERT INTO Talla (Tl_Cve_Talla, Tl_Descripcion) VALUES (:p1, :p2)", {T("00"), T("Sin talla")});
-  db.Command("INSERT INTO Color (Cl_Cve_Color, Cl_Descripcion) VALUES (:p1, :p2)", {T("00"), T("Sin color")});
-  db.Command("INSERT INTO Unidad (Un_Cve_Unidad, Un_Descripcion) VALUES (:p1, :p2)", {T("PZA"), T("Pieza")});
+             {text("CONT"), text("Contado")});
+  db.Command("INSERT INTO Talla (Tl_Cve_Talla, Tl_Descripcion) VALUES (:p1, :p2)", {text("00"), text("Sin talla")});
+  db.Command("INSERT INTO Color (Cl_Cve_Color, Cl_Descripcion) VALUES (:p1, :p2)", {text("00"), text("Sin color")});
+  db.Command("INSERT INTO Unidad (Un_Cve_Unidad, Un_Descripcion) VALUES (:p1, :p2)", {text("PZA"), text("Pieza")});
   for (int i = 0; i < products; ++i) {
     db.Command(
         "INSERT INTO Producto (Pr_Cve_Producto, Pr_Descripcion, Pr_Tipo_Producto, Pr_Tipo_Costeo, "
         "Pr_Unidad_Control_1, Pr_Unidad_Control_2, Pr_Unidad_Costo, Pr_Costo, Pr_Tasa_Impuesto) "
         "VALUES (:p1, :p2, '01', 'PROM', 'PZA', 'PZA', 'PZA', :p3, 0.16)",
-        {T(ProductKey(i)), T("Producto " + std::to_string(i)), N(10 + i)});
+        {text(ProductKey(i)), text("Producto " + std::to_string(i)), number(10 + i)});
     db.Command(
         "INSERT INTO Existencia (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
         "Ex_Cantidad_Control_1, Ex_Cantidad_Control_2) VALUES ('01', 'A1', :p1, '00', '00', 1e12, 1e12)",
-        {T(ProductKey(i))});
+        {text(ProductKey(i))});
   }
   tx.Commit();
 }

@@ -48,7 +48,7 @@ Connection& RecordingSession::GetConnection() {
     recorder_ = std::make_unique<RecordingConnection>(real, log_);
     wrapped_ = &real;
   }
-  recorder_->log_enabled = enabled_;
+  recorder_->logEnabled = enabled_;
   return *recorder_;
 }
 

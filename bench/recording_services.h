@@ -40,11 +40,11 @@ class RecordingConnection : public Connection {
   TransactionHealth Health() const override { return inner_.Health(); }
   void HoldLayaway(const std::string& Ap_Folio) override { inner_.HoldLayaway(Ap_Folio); }
   void HoldStock(const std::vector<StockRowKey>& keys) override { inner_.HoldStock(keys); }
-  bool log_enabled = false;
+  bool logEnabled = false;
 
  private:
   void Log(Step::Kind kind, const std::string& text = {}) {
-    if (log_enabled) log_.push_back({kind, text});
+    if (logEnabled) log_.push_back({kind, text});
   }
   Connection& inner_;
   std::vector<Step>& log_;

@@ -88,32 +88,32 @@ void PrepareDatabase(const std::string& connection) {
   db->RunScript(kBookkeeping);
   db->RunScript(IsPostgres(connection) ? kBelowZeroPostgres : kBelowZeroSqlite);
   apartado::Transaction tx(*db);
-  auto T = [](const std::string& s) { return Variant::FromText(s); };
-  auto N = [](double d) { return Variant::FromDouble(d); };
+  auto text = [](const std::string& s) { return Variant::FromText(s); };
+  auto number = [](double d) { return Variant::FromDouble(d); };
   db->Command("INSERT INTO Sucursal (Sc_Cve_Sucursal, Sc_Descripcion, Sc_Servidor_Id) VALUES (:p1, :p2, :p3)",
-              {T(kBranch), T("Matriz"), T("")});
+              {text(kBranch), text("Matriz"), text("")});
   db->Command(
       "INSERT INTO Almacen (Sc_Cve_Sucursal, Al_Cve_Almacen, Al_Descripcion, Al_Maneja_Tallas, Al_Maneja_Colores, "
       "Al_Maneja_Lotes, Al_Maneja_Series) VALUES (:p1, :p2, :p3, 0, 0, 0, 0)",
-      {T(kBranch), T(kWarehouse), T("General")});
-  db->Command("INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES (:p1, :p2)", {T("MXN"), T("Peso")});
-  db->Command("INSERT INTO Vendedor (Vn_Cve_Vendedor, Vn_Descripcion) VALUES (:p1, :p2)", {T("V1"), T("Ana")});
+      {text(kBranch), text(kWarehouse), text("General")});
+  db->Command("INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES (:p1, :p2)", {text("MXN"), text("Peso")});
+  db->Command("INSERT INTO Vendedor (Vn_Cve_Vendedor, Vn_Descripcion) VALUES (:p1, :p2)", {text("V1"), text("Ana")});
   db->Command("INSERT INTO Cliente (Cl_Cve_Cliente, Cl_Descripcion, Cl_Dias_Credito) VALUES (:p1, :p2, 30)",
-              {T("C1"), T("Cliente uno")});
+              {text("C1"), text("Cliente uno")});
   db->Command("INSERT INTO Condicion_Venta (Cv_Cve_Condicion_Venta, Cv_Descripcion) VALUES (:p1, :p2)",
-              {T("CONT"), T("Contado")});
-  db->Command("INSERT INTO Talla (Tl_Cve_Talla, Tl_Descripcion) VALUES (:p1, :p2)", {T(kSize), T("Sin talla")});
-  db->Command("INSERT INTO Color (Cl_Cve_Color, Cl_Descripcion) VALUES (:p1, :p2)", {T(kColour), T("Sin color")});
-  db->Command("INSERT INTO Unidad (Un_Cve_Unidad, Un_Descripcion) VALUES (:p1, :p2)", {T("PZA"), T("Pieza")});
-  db->Command("INSERT INTO Unidad (Un_Cve_Unidad, Un_Descripcion) VALUES (:p1, :p2)", {T("KG"), T("Kilo")});
+              {text("CONT"), text("Contado")});
+  db->Command("INSERT INTO Talla (Tl_Cve_Talla, Tl_Descripcion) VALUES (:p1, :p2)", {text(kSize), text("Sin talla")});
+  db->Command("INSERT INTO Color (Cl_Cve_Color, Cl_Descripcion) VALUES (:p1, :p2)", {text(kColour), text("Sin color")});
+  db->Command("INSERT INTO Unidad (Un_Cve_Unidad, Un_Descripcion) VALUES (:p1, :p2)", {text("PZA"), text("Pieza")});
+  db->Command("INSERT INTO Unidad (Un_Cve_Unidad, Un_Descripcion) VALUES (:p1, :p2)", {text("KG"), text("Kilo")});
   for (const StockProduct& p : Products()) {
     db->Command(
         "INSERT INTO Producto (Pr_Cve_Producto, Pr_Descripcion, Pr_Tipo_Producto, Pr_Tipo_Costeo, "
         "Pr_Unidad_Control_1, Pr_Unidad_Control_2, Pr_Unidad_Costo, Pr_Costo, Pr_Tasa_Impuesto) "
         "VALUES (:p1, :p2, :p3, 'PROM', 'PZA', 'KG', 'PZA', 10, 0.16)",
-        {T(p.key), T("Producto " + p.key), T(p.kit ? "04" : "01")});
-    const std::vector<Variant> keys = {T(kBranch), T(kWarehouse), T(p.key),   T(kSize),
-                                       T(kColour), N(p.stock1),   N(p.stock2)};
+        {text(p.key), text("Producto " + p.key), text(p.kit ? "04" : "01")});
+    const std::vector<Variant> keys = {text(kBranch), text(kWarehouse), text(p.key),     text(kSize),
+                                       text(kColour), number(p.stock1), number(p.stock2)};
     if (p.kit) {
       db->Command(
           "INSERT INTO Existencia_Kit (Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, "
@@ -127,7 +127,7 @@ void PrepareDatabase(const std::string& connection) {
           keys);
     }
     db->Command("INSERT INTO Stress_Stock (Pr_Cve_Producto, Kit, Total_1, Total_2) VALUES (:p1, :p2, :p3, :p4)",
-                {T(p.key), Variant::FromLong(p.kit ? 1 : 0), N(p.stock1), N(p.stock2)});
+                {text(p.key), Variant::FromLong(p.kit ? 1 : 0), number(p.stock1), number(p.stock2)});
   }
   tx.Commit();
 }

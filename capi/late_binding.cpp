@@ -191,13 +191,13 @@ using namespace apartado::capi;
 
 extern "C" {
 
-apartado_status apartado_get_dispatch_id(const char* name, int32_t* dispatch_id) {
+apartado_status apartado_get_dispatch_id(const char* name, int32_t* dispatchId) {
   return Call(__func__, [&] {
     Require(name, "name");
-    Require(dispatch_id, "dispatch_id");
+    Require(dispatchId, "dispatch_id");
     for (const apartado::TypeLibraryMember& member : apartado::PublishedTypeLibrary().Members) {
       if (SameName(member.Name, name)) {
-        *dispatch_id = static_cast<int32_t>(member.DispatchId);
+        *dispatchId = static_cast<int32_t>(member.DispatchId);
         return;
       }
     }
@@ -205,10 +205,10 @@ apartado_status apartado_get_dispatch_id(const char* name, int32_t* dispatch_id)
   });
 }
 
-apartado_status apartado_invoke(apartado_object* object, int32_t dispatch_id, uint16_t flags,
+apartado_status apartado_invoke(apartado_object* object, int32_t dispatchId, uint16_t flags,
                                 const apartado_variant* args, size_t count, apartado_variant* result) {
   return OnObject(__func__, object, [&](ObjectEntry& entry) {
-    const apartado::TypeLibraryMember& member = Resolve(dispatch_id, flags);
+    const apartado::TypeLibraryMember& member = Resolve(dispatchId, flags);
     const Binding& binding = Bindings().at({member.Name, member.Kind});
     const std::size_t most = binding.params.size();
     const std::size_t least = most - binding.optional;
@@ -230,7 +230,7 @@ apartado_status apartado_invoke(apartado_object* object, int32_t dispatch_id, ui
 
 size_t apartado_member_count(void) { return apartado::PublishedTypeLibrary().Members.size(); }
 
-apartado_status apartado_member(size_t index, const char** name, const char** kind, int32_t* dispatch_id) {
+apartado_status apartado_member(size_t index, const char** name, const char** kind, int32_t* dispatchId) {
   return Call(__func__, [&] {
     const auto& members = apartado::PublishedTypeLibrary().Members;
     if (index >= members.size()) {
@@ -240,7 +240,7 @@ apartado_status apartado_member(size_t index, const char** name, const char** ki
     // The library's names and kinds are string literals: their text ends in a NUL.
     if (name) *name = members[index].Name.data();
     if (kind) *kind = members[index].Kind.data();
-    if (dispatch_id) *dispatch_id = static_cast<int32_t>(members[index].DispatchId);
+    if (dispatchId) *dispatchId = static_cast<int32_t>(members[index].DispatchId);
   });
 }
 

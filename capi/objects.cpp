@@ -23,15 +23,15 @@ apartado::OnRefusal Policy(int mode) {
 
 extern "C" {
 
-apartado_status apartado_suite_install(const char* connection, const char* operator_key, const char* server_id,
+apartado_status apartado_suite_install(const char* connection, const char* operatorKey, const char* serverId,
                                        int remote, apartado_suite** suite) {
   return Call(__func__, [&] {
     Require(connection, "connection");
     Require(suite, "suite");
     apartado::suite::SuiteOptions options;
     options.connectionString = connection;
-    if (operator_key) options.operatorKey = operator_key;
-    if (server_id) options.serverId = server_id;
+    if (operatorKey) options.operatorKey = operatorKey;
+    if (serverId) options.serverId = serverId;
     options.remote = remote != 0;
     *suite = InstallSuite(std::move(options));
   });
@@ -75,8 +75,8 @@ apartado_status apartado_set_transactions(apartado_object* object, int mode) {
   });
 }
 
-apartado_status apartado_begin(apartado_object* object, int on_refusal) {
-  return OnObject(__func__, object, [&](ObjectEntry& entry) { OpenScope(entry, Policy(on_refusal)); });
+apartado_status apartado_begin(apartado_object* object, int onRefusal) {
+  return OnObject(__func__, object, [&](ObjectEntry& entry) { OpenScope(entry, Policy(onRefusal)); });
 }
 
 apartado_status apartado_finish(apartado_object* object, apartado_boolean answer) {

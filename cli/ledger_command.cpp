@@ -2,7 +2,7 @@
 #include "commands.h"
 #include "ledger_rows.h"
 #include "output.h"
-#include "queries.h"
+#include "database_reads.h"
 
 namespace apartado::cli {
 

@@ -12,18 +12,6 @@ const std::vector<std::string> kChangeHeaders = {"available-1", "available-2", "
 
 }  // namespace
 
-const std::vector<std::string> kKeys = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla",
-                                        "Cl_Cve_Color"};
-const std::vector<std::string> kChanges = {"Me_Cambio_Control_1", "Me_Cambio_Control_2", "Me_Cambio_Apartado_Control_1",
-                                           "Me_Cambio_Apartado_Control_2"};
-
-const std::vector<StockTable> kStockTables = {
-    {"Existencia",
-     {"Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1",
-      "Ex_Cantidad_Apartado_Control_2"}},
-    {"Existencia_Kit", {"Ek_Cantidad", "", "Ek_Cantidad_Apartado", ""}},
-};
-
 bool SameQuantity(double a, double b) { return std::fabs(a - b) < 0.5e-6; }
 
 double Number(const Variant& value) { return value.IsNull() || value.IsEmpty() ? 0.0 : value.ToDouble(); }

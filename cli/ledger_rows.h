@@ -6,21 +6,17 @@
 #include <vector>
 
 #include "apartado/database.h"
+#include "apartado/schema.h"
 
 namespace apartado::cli::ledger {
 
-// The keys of a stock row, and the ledger's change columns: available-1,
-// available-2, reserved-1, reserved-2.
-extern const std::vector<std::string> kKeys;
-extern const std::vector<std::string> kChanges;
-
-// A stock table and, for each of kChanges, the quantity it follows (empty:
-// none).
-struct StockTable {
-  const char* name;
-  std::vector<std::string> quantities;
-};
-extern const std::vector<StockTable> kStockTables;
+// The ledger's description, from the suite that creates it: the keys of a
+// stock row, the change columns (available-1, available-2, reserved-1,
+// reserved-2) and the stock tables.
+using StockTable = suite::LedgerStockTable;
+inline const std::vector<std::string>& kKeys = suite::LedgerKeyColumns();
+inline const std::vector<std::string>& kChanges = suite::LedgerChangeColumns();
+inline const std::vector<StockTable>& kStockTables = suite::LedgerStockTables();
 
 // Whether kChanges[i] is a change of a reserved quantity.
 inline bool IsReserved(std::size_t i) { return i >= 2; }

@@ -17,7 +17,7 @@
 #include "input_checks.h"
 #include "json_input.h"
 #include "load.h"
-#include "queries.h"
+#include "database_reads.h"
 
 namespace apartado::cli {
 

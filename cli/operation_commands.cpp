@@ -6,7 +6,7 @@
 #include "commands.h"
 #include "input_checks.h"
 #include "output.h"
-#include "queries.h"
+#include "database_reads.h"
 
 namespace apartado::cli {
 namespace {

@@ -6,7 +6,8 @@
 #                          starts a cluster of its own on port 5432), its
 #                          ODBC driver (psqlODBC, which the integration tests
 #                          reach the same server through) and Chromium,
-#                          which renders the HTML report
+#                          which renders the HTML report, and clang-tidy,
+#                          which checks the naming scheme
 # Does nothing when they are all present already.
 set -euo pipefail
 
@@ -15,7 +16,7 @@ demo=(
   libsoci-dev libboost-dev libsqlite3-dev libpq-dev unixodbc-dev
   nlohmann-json3-dev libcli11-dev
 )
-test=(sqlite3 libgtest-dev libgmock-dev googletest postgresql odbc-postgresql clang libclang-rt-dev python3-pytest
+test=(sqlite3 libgtest-dev libgmock-dev googletest postgresql odbc-postgresql clang clang-tidy libclang-rt-dev python3-pytest
   chromium)
 
 case "${1:-}" in

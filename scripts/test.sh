@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The whole test run, from a fresh machine: installs what is needed, builds
-# with warnings as errors, starts a PostgreSQL server on loopback, runs the
-# unit tests and the integration tests (SQLite, PostgreSQL, and PostgreSQL
-# through its ODBC driver), a short stock
-# stress run on both, checks the installed package (the program from its own
-# prefix, the README's library example built against it, pkg-config, the
-# exported symbols, the project built inside another), then runs the tests
-# again under AddressSanitizer + UndefinedBehaviorSanitizer and the threading
-# tests under ThreadSanitizer, and the fuzz targets on a time budget.
+# The whole test run, from a fresh machine: installs what is needed, starts a
+# PostgreSQL server on loopback, builds with warnings as errors, checks the
+# naming scheme, runs the unit tests and the integration tests (SQLite,
+# PostgreSQL, and PostgreSQL through its ODBC driver), a short stock stress
+# run on both, checks the installed package (the program from its own prefix,
+# the README's library example built against it, pkg-config, the exported
+# symbols, the component linking no database client, the project built inside
+# another), then runs the tests again under AddressSanitizer +
+# UndefinedBehaviorSanitizer and the threading tests under ThreadSanitizer,
+# and the fuzz targets on a time budget.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -39,6 +40,9 @@ step "build (warnings as errors)"
 configure build/test -DAPARTADO_BUILD_BENCH=ON
 ninja -C build/test
 
+step "naming scheme (clang-tidy readability-identifier-naming)"
+bash scripts/check-naming.sh build/test
+
 step "tests: unit, integration on SQLite, PostgreSQL and PostgreSQL through ODBC"
 ctest --test-dir build/test --output-on-failure
 
@@ -61,7 +65,13 @@ cmake --install build/test --prefix "$prefix" >/dev/null
 env -i "$prefix/bin/apartado" --version
 (cd "$work" && env -i "$prefix/bin/apartado" demo >/dev/null)
 echo "$prefix/bin/apartado demo: ran"
-bash scripts/check-exports.sh "$prefix/lib/libapartado.so" "$prefix/lib/libapartado_suite.so" "$prefix/lib/libapartado_c.so"
+bash scripts/check-exports.sh "$prefix/lib/libapartado.so" "$prefix/lib/libapartado_database.so" "$prefix/lib/libapartado_suite.so" "$prefix/lib/libapartado_c.so"
+# The component links no database client: the backends are libapartado_database's.
+if readelf -d "$prefix/lib/libapartado.so" | grep -E 'NEEDED.*(soci|sqlite|pq|odbc)'; then
+  echo "libapartado.so links a database client"
+  exit 1
+fi
+echo "libapartado.so links no database client"
 # The README's library example as written, built against the package alone.
 bash scripts/readme-example.sh "$work/my_host"
 cmake -S "$work/my_host" -B "$work/my_host/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null

@@ -13,29 +13,39 @@
 #include <string>
 #include <vector>
 
+#include "apartado/schema.h"
 #include "schema_tables.h"
 
 namespace apartado::suite {
+
+const std::vector<std::string>& LedgerKeyColumns() {
+  static const std::vector<std::string> keys = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto",
+                                                "Tl_Cve_Talla", "Cl_Cve_Color"};
+  return keys;
+}
+
+const std::vector<std::string>& LedgerChangeColumns() {
+  static const std::vector<std::string> changes = {"Me_Cambio_Control_1", "Me_Cambio_Control_2",
+                                                   "Me_Cambio_Apartado_Control_1", "Me_Cambio_Apartado_Control_2"};
+  return changes;
+}
+
+const std::vector<LedgerStockTable>& LedgerStockTables() {
+  static const std::vector<LedgerStockTable> tables = {
+      {"Existencia",
+       {"Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1",
+        "Ex_Cantidad_Apartado_Control_2"}},
+      {"Existencia_Kit", {"Ek_Cantidad", "", "Ek_Cantidad_Apartado", ""}},
+  };
+  return tables;
+}
+
 namespace {
 
-const std::vector<std::string> kKeys = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla",
-                                        "Cl_Cve_Color"};
-const std::vector<std::string> kChanges = {"Me_Cambio_Control_1", "Me_Cambio_Control_2", "Me_Cambio_Apartado_Control_1",
-                                           "Me_Cambio_Apartado_Control_2"};
-
-// A stock table and, for each of kChanges, the quantity column it follows
-// (empty: none, the change is always 0).
-struct StockTable {
-  std::string name;
-  std::vector<std::string> quantities;
-};
-
-const std::vector<StockTable> kStockTables = {
-    {"Existencia",
-     {"Ex_Cantidad_Control_1", "Ex_Cantidad_Control_2", "Ex_Cantidad_Apartado_Control_1",
-      "Ex_Cantidad_Apartado_Control_2"}},
-    {"Existencia_Kit", {"Ek_Cantidad", "", "Ek_Cantidad_Apartado", ""}},
-};
+using StockTable = LedgerStockTable;
+const std::vector<std::string>& kKeys = LedgerKeyColumns();
+const std::vector<std::string>& kChanges = LedgerChangeColumns();
+const std::vector<StockTable>& kStockTables = LedgerStockTables();
 
 const char* const kRefusal = "Movimiento_Existencia is a ledger: its rows are never changed or deleted";
 

@@ -39,4 +39,16 @@ struct SchemaTable {
 // Every table of the suite schema, in creation order.
 APARTADO_EXPORT std::vector<SchemaTable> DescribeSchema();
 
+// The stock ledger, Movimiento_Existencia, as its triggers fill it: the key
+// columns of a stock row; the change columns, available-1, available-2,
+// reserved-1 and reserved-2; and each stock table with, for each change
+// column, the quantity column it follows (empty: none, the change is 0).
+struct LedgerStockTable {
+  std::string name;
+  std::vector<std::string> quantities;
+};
+APARTADO_EXPORT const std::vector<std::string>& LedgerKeyColumns();
+APARTADO_EXPORT const std::vector<std::string>& LedgerChangeColumns();
+APARTADO_EXPORT const std::vector<LedgerStockTable>& LedgerStockTables();
+
 }  // namespace apartado::suite

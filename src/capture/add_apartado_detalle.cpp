@@ -15,7 +15,6 @@ namespace apartado {
 namespace {
 
 constexpr std::string_view kAddTag = "ApartadosQZL.dll - Add_Apartado_Detalle()";
-constexpr std::string_view kNl = kCrLf;
 
 // Whether a key names a catalogue row that is not withdrawn ("BA"): an empty
 // description means it does not.
@@ -45,7 +44,7 @@ std::string LineNumberText(std::int16_t number) {
 }  // namespace
 
 Boolean Apartado::Add_Apartado_Detalle() {
-  return RunWithFailurePath(ErrorText, kAddTag, 2, [this]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kAddTag, TagBreaks::Two, [this]() -> Boolean {
     ErrorText.clear();
     if (Header.Ap_Folio.empty() && !IsNonZero(ValidateFirstLine())) return kFalse;
     if (!IsNonZero(ValidateLine())) return kFalse;
@@ -66,7 +65,7 @@ Boolean Apartado::ValidateFirstLine() {
     return kFalse;
   }
   if (!BranchServerId.empty() && BranchServerId != m.CurrentServerId) {
-    ErrorText = Concat("Esta operación solo puede realizarse en el servidor con id: ", BranchServerId, kNl,
+    ErrorText = Concat("Esta operación solo puede realizarse en el servidor con id: ", BranchServerId, kCrLf,
                        "el id del servidor actual es: ", m.CurrentServerId);
     return kFalse;
   }
@@ -162,9 +161,9 @@ Boolean Apartado::ValidateLine() {
   }
 
   if (Line.Ap_Cantidad_Control_1 == 0 && Line.Ap_Cantidad_Control_2 == 0) {
-    ErrorText = Concat("La cantidad no puede ser cero: ", kNl, "Cantidad-1: ", NumberText(Line.Ap_Cantidad_1), kNl,
-                       "Cantidad-Control-1: ", NumberText(Line.Ap_Cantidad_Control_1), kNl,
-                       "Cantidad-Control-2: ", NumberText(Line.Ap_Cantidad_Control_2), kNl,
+    ErrorText = Concat("La cantidad no puede ser cero: ", kCrLf, "Cantidad-1: ", NumberText(Line.Ap_Cantidad_1), kCrLf,
+                       "Cantidad-Control-1: ", NumberText(Line.Ap_Cantidad_Control_1), kCrLf,
+                       "Cantidad-Control-2: ", NumberText(Line.Ap_Cantidad_Control_2), kCrLf,
                        "CANTIDAD-COSTO: ", NumberText(Line.Ap_Cantidad_Costo));
     return kFalse;
   }
@@ -174,7 +173,7 @@ Boolean Apartado::ValidateLine() {
     return kFalse;
   }
   if (Line.Ap_Costo < 0) {
-    ErrorText = Concat("El costo no puede ser negativo: ", kNl, "Costo: ", NumberText(Line.Ap_Costo));
+    ErrorText = Concat("El costo no puede ser negativo: ", kCrLf, "Costo: ", NumberText(Line.Ap_Costo));
     return kFalse;
   }
   return kTrue;

@@ -7,7 +7,7 @@
 #include "apartado/apartado.h"
 #include "component/failure_path.h"
 #include "component/publico.h"
-#include "data/sql_text.h"
+#include "data/sql_builder.h"
 
 namespace apartado {
 namespace {
@@ -52,7 +52,7 @@ class ValueWriter {
 
 Boolean Apartado::Inserta_Apartado() {
   ErrorText.clear();
-  return RunWithFailurePath(ErrorText, kInsertTag, 2, [this]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kInsertTag, TagBreaks::Two, [this]() -> Boolean {
     ModuleState& m = Publico();
     CatalogServices& catalog = *m.CatalogServices;
     SessionServices& session = *m.SessionServices;

@@ -4,22 +4,25 @@
 #include <string_view>
 
 #include "apartado/boolean.h"
+#include "model/line_break.h"
 
 namespace apartado {
 
-inline constexpr std::string_view kCrLf = "\r\n";
+// How many line breaks stand between an operation's tag and the failure's
+// description in its error text.
+enum class TagBreaks { One = 1, Two = 2 };
 
 // Runs an operation's body under its failure path: any failure raised inside
-// replaces errorText with the source tag, one or two line breaks and the
+// replaces errorText with the source tag, its line breaks and the
 // failure's description, and the operation answers False. Nothing done before
 // the failure is undone.
 template <typename Body>
-Boolean RunWithFailurePath(std::string& errorText, std::string_view tag, int lineBreaks, Body&& body) {
+Boolean RunWithFailurePath(std::string& errorText, std::string_view tag, TagBreaks breaks, Body&& body) {
   try {
     return body();
   } catch (const std::exception& failure) {
     errorText.assign(tag);
-    for (int i = 0; i < lineBreaks; ++i) errorText += kCrLf;
+    for (int i = 0; i < static_cast<int>(breaks); ++i) errorText += kCrLf;
     errorText += failure.what();
     return kFalse;
   }

@@ -9,7 +9,7 @@
 #include "apartado/apartado.h"
 #include "component/failure_path.h"
 #include "component/publico.h"
-#include "data/sql_text.h"
+#include "data/sql_builder.h"
 
 namespace apartado {
 namespace {
@@ -31,7 +31,7 @@ Boolean Apartado::Cancelar_Apartado(const std::string& Ap_Folio) {
     AuditDateText = catalog.FormatDateTimeForSql(now);
   }
 
-  return RunWithFailurePath(ErrorText, kCancelarTag, 2, [&]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kCancelarTag, TagBreaks::Two, [&]() -> Boolean {
     const std::string prefix = std::string(kCancelarTag) + std::string(kCrLf);
 
     std::unique_ptr<Recordset> rows =

@@ -6,7 +6,7 @@
 #include "apartado/apartado.h"
 #include "component/failure_path.h"
 #include "component/publico.h"
-#include "data/sql_text.h"
+#include "data/sql_builder.h"
 
 namespace apartado {
 namespace {
@@ -23,7 +23,7 @@ std::string LookupApartado(const std::string& folio, const std::string& column) 
 }  // namespace
 
 Boolean Apartado::Finalizar_Apartado(const std::string& Ap_Folio) {
-  return RunWithFailurePath(ErrorText, kFinalizarTag, 1, [&]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kFinalizarTag, TagBreaks::One, [&]() -> Boolean {
     const std::string prefix = std::string(kFinalizarTag) + std::string(kCrLf);
 
     // Only whether a row in force exists matters; none of its columns is read.
@@ -54,7 +54,7 @@ Boolean Apartado::Finalizar_Apartado(const std::string& Ap_Folio) {
 
 Boolean Apartado::Crm_Historial_Seguimiento(const std::string& Ap_Folio, const std::string& Descripcion) {
   ErrorText.clear();
-  return RunWithFailurePath(ErrorText, kHistorialTag, 1, [&]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kHistorialTag, TagBreaks::One, [&]() -> Boolean {
     // The entry carries the layaway's own date, not the moment it is written.
     const Date date = Variant::FromText(LookupApartado(Ap_Folio, "Ap_Fecha")).ToDate();
     const std::string customer = LookupApartado(Ap_Folio, "Cl_Cve_Cliente");

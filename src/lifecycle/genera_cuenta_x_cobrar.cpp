@@ -10,7 +10,7 @@
 #include "apartado/apartado.h"
 #include "component/failure_path.h"
 #include "component/publico.h"
-#include "data/sql_text.h"
+#include "data/sql_builder.h"
 
 namespace apartado {
 namespace {
@@ -94,7 +94,7 @@ ReceivableHeader ReadReceivableHeader(const Recordset& row, const std::string& f
 }  // namespace
 
 Boolean Apartado::Genera_Cuenta_x_Cobrar_Apartado(const std::string& Ap_Folio) {
-  return RunWithFailurePath(ErrorText, kGeneraTag, 1, [&]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kGeneraTag, TagBreaks::One, [&]() -> Boolean {
     const std::string prefix = std::string(kGeneraTag) + std::string(kCrLf);
     std::unique_ptr<ReceivableDocument> document = InstalledServiceFactory()->CreateReceivableDocument();
 

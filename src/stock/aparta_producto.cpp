@@ -4,8 +4,8 @@
 #include "apartado/apartado.h"
 #include "component/failure_path.h"
 #include "component/publico.h"
-#include "data/sql_text.h"
-#include "stock/stock_texts.h"
+#include "data/sql_builder.h"
+#include "stock/stock_shared.h"
 
 namespace apartado {
 namespace {
@@ -54,16 +54,16 @@ void ReserveKitStock(const stock::StockKeys& keys, double quantity1) {
 // second line, and it quotes both units.
 std::string PlainShortageText(std::string_view reason, const stock::StockKeys& keys, const std::string& description,
                               double stock1, double quantity1, double stock2, double quantity2) {
-  return stock::Refusal(kTag, reason) + "\r\n" + stock::PlaceLines(keys, " - " + description) +
-         stock::QuantityLine("Existencia-control-1:", stock1, " -> Apartar-control-1:", quantity1) + "\r\n" +
-         stock::QuantityLine("Existencia-control-2:", stock2, " -> Apartar-control-2:", quantity2) + "\r\n";
+  return stock::Refusal(kTag, reason) + kCrLf + stock::PlaceLines(keys, " - " + description) +
+         stock::QuantityLine("Existencia-control-1:", stock1, " -> Apartar-control-1:", quantity1) + kCrLf +
+         stock::QuantityLine("Existencia-control-2:", stock2, " -> Apartar-control-2:", quantity2) + kCrLf;
 }
 
 std::string KitShortageText(const stock::StockKeys& keys, const std::string& description, double stock1,
                             double quantity1) {
-  return stock::Refusal(kTag, "No hay suficiente existencia en el kit para apartar") + "\r\n" +
+  return stock::Refusal(kTag, "No hay suficiente existencia en el kit para apartar") + kCrLf +
          stock::PlaceLines(keys, " - " + description) +
-         stock::QuantityLine("EXISTENCIA:", stock1, " -> APARTAR:", quantity1) + "\r\n";
+         stock::QuantityLine("EXISTENCIA:", stock1, " -> APARTAR:", quantity1) + kCrLf;
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ Boolean Apartado::Aparta_Producto(const std::string& Sc_Cve_Sucursal, const std:
                                   const std::string& Pr_Cve_Producto, const std::string& Tl_Cve_Talla,
                                   const std::string& Cl_Cve_Color, double Cantidad_Control_1,
                                   double Cantidad_Control_2) {
-  return RunWithFailurePath(ErrorText, kTag, 1, [&]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kTag, TagBreaks::One, [&]() -> Boolean {
     const std::unique_ptr<Recordset> product = stock::LookUpProduct(Pr_Cve_Producto);
     if (product->Eof()) {
       ErrorText = stock::ProductNotFoundText(kTag);

@@ -4,8 +4,8 @@
 #include "apartado/apartado.h"
 #include "component/failure_path.h"
 #include "component/publico.h"
-#include "data/sql_text.h"
-#include "stock/stock_texts.h"
+#include "data/sql_builder.h"
+#include "stock/stock_shared.h"
 
 namespace apartado {
 namespace {
@@ -83,7 +83,7 @@ void ReleaseKitStock(const stock::StockKeys& keys, double quantity1) {
 }
 
 std::string NoReservationText(const stock::StockKeys& keys) {
-  return stock::Refusal(kTag, "Imposible desapartar el producto actual, no hay registro de apartado") + "\r\n" +
+  return stock::Refusal(kTag, "Imposible desapartar el producto actual, no hay registro de apartado") + kCrLf +
          stock::PlaceLines(keys);
 }
 
@@ -92,14 +92,14 @@ std::string NoReservationText(const stock::StockKeys& keys) {
 std::string PlainShortageText(std::string_view reason, std::string_view label1, std::string_view label2,
                               const stock::StockKeys& keys, double reserved1, double quantity1, double reserved2,
                               double quantity2) {
-  return stock::Refusal(kTag, reason) + "\r\n" + stock::PlaceLines(keys) +
-         stock::QuantityLine(label1, reserved1, " -> DESAPARTAR-CONTROL-1:", quantity1) + "\r\n" +
-         stock::QuantityLine(label2, reserved2, " -> DESAPARTAR-CONTROL-2:", quantity2) + "\r\n";
+  return stock::Refusal(kTag, reason) + kCrLf + stock::PlaceLines(keys) +
+         stock::QuantityLine(label1, reserved1, " -> DESAPARTAR-CONTROL-1:", quantity1) + kCrLf +
+         stock::QuantityLine(label2, reserved2, " -> DESAPARTAR-CONTROL-2:", quantity2) + kCrLf;
 }
 
 // Unlike the plain texts, this one ends right after the asked quantity.
 std::string KitShortageText(const stock::StockKeys& keys, double reservedKit, double quantity1) {
-  return stock::Refusal(kTag, "No hay suficiente existencia apartada en el Control-1") + "\r\n" +
+  return stock::Refusal(kTag, "No hay suficiente existencia apartada en el Control-1") + kCrLf +
          stock::PlaceLines(keys) + stock::QuantityLine("EXISTENCIA-APARTADA:", reservedKit, " -> DESAPARTAR:", quantity1);
 }
 
@@ -109,7 +109,7 @@ Boolean Apartado::Desapartar_Producto(const std::string& Sc_Cve_Sucursal, const 
                                       const std::string& Pr_Cve_Producto, const std::string& Tl_Cve_Talla,
                                       const std::string& Cl_Cve_Color, double Cantidad_Control_1,
                                       double Cantidad_Control_2, const std::string& /*Series: accepted, unused*/) {
-  return RunWithFailurePath(ErrorText, kTag, 1, [&]() -> Boolean {
+  return RunWithFailurePath(ErrorText, kTag, TagBreaks::One, [&]() -> Boolean {
     std::unique_ptr<Recordset> rows = stock::LookUpProduct(Pr_Cve_Producto);
     if (rows->Eof()) {
       ErrorText = stock::ProductNotFoundText(kLookupTag);

@@ -1,4 +1,4 @@
-// Fuzz target: the statement check (data/statement_text) on any text.
+// Fuzz target: the statement check (database/statement_analysis) on any text.
 // Besides running every reading to its end under the sanitizers, it holds
 // the SQLite reading to SQLite's own: for every prefix P of the text (up to
 // a NUL, and without the word TRIGGER, which sqlite3_complete reads
@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "apartado/failure.h"
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 
 namespace {
 

@@ -37,6 +37,14 @@ inline json Layaway(const std::vector<json>& lines = {Chair()}, const json& head
   return layaway;
 }
 
+// The lines under the header of docs/examples/shop.json's customer C1, seller
+// V1 and terms CONTADO (its branch, warehouse and currency are the demo's).
+inline json ShopLayaway(const std::vector<json>& lines) {
+  return Layaway(lines, {{"Cliente", {{"Cl_Cve_Cliente", "C1"}}},
+                         {"Vendedor", {{"Vn_Cve_Vendedor", "V1"}}},
+                         {"Ap_Condicion_Venta", "CONTADO"}});
+}
+
 // A layaway stored without reserving its stock.
 inline json Unreserved(json layaway) {
   layaway["Apartar_Productos"] = false;

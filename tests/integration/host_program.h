@@ -1,10 +1,13 @@
 #pragma once
 // Running the built command-line host as a user would: its own process, a
 // working directory and no environment of the test's.
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "demo_catalogue.h"
 #include "integration/test_databases.h"
 
 namespace apartado::testing {
@@ -15,13 +18,18 @@ struct ProgramRun {
 };
 
 // Runs argv (a program's path, then its arguments) in dir, input on its
-// stdin, and only PATH and `environment` ("NAME=value") in its environment.
-ProgramRun RunProgram(std::vector<std::string> argv, const std::string& dir, const std::string& input = "",
-                      const std::vector<std::string>& environment = {});
+// stdin, and only PATH in its environment.
+ProgramRun RunProgram(std::vector<std::string> argv, const std::string& dir, const std::string& input = "");
+
+// Starts argv in dir with stdin, stdout and stderr on the descriptors given
+// and only PATH in its environment; answers its process id (-1 when it did
+// not start).
+pid_t StartProgram(std::vector<std::string> argv, const std::string& dir, int in, int out, int err);
+// Waits for a started program: its exit status, -1 when it did not exit.
+int ExitStatus(pid_t pid);
 
 // RunProgram for the built command-line host, args after its path.
-ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input = "",
-                          const std::vector<std::string>& environment = {});
+ProgramRun RunHostProgram(const std::vector<std::string>& args, const std::string& dir, const std::string& input = "");
 
 // A file's whole content ("" when it cannot be read).
 std::string ReadFile(const std::string& path);
@@ -48,5 +56,19 @@ class HostProgramTest : public BackendTest {
 
   std::string dir_;
 };
+
+// HostProgramTest on a database holding the demo catalogue (P100: 12 in
+// stock), loaded by the program, which creates the schema with it.
+class DemoProgramTest : public HostProgramTest {
+ protected:
+  void SetUp() override {
+    HostProgramTest::SetUp();
+    const ProgramRun load = Run({"load", File("catalogue.json", cli::demo::Catalogue().dump())});
+    ASSERT_EQ(load.status, 0) << load.err;
+  }
+};
+
+// Each line of text read as one JSON value (JSON Lines).
+std::vector<nlohmann::json> JsonLines(const std::string& text);
 
 }  // namespace apartado::testing

@@ -4,12 +4,10 @@
 // (report-PostgreSQL.png, report-SQLite.png).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "demo_catalogue.h"
 #include "integration/demo_layaway.h"
 #include "integration/host_program.h"
 
@@ -36,22 +34,16 @@ std::string Chromium() {
 // Runs the browser headless on the page with no way to reach a host.
 ProgramRun Render(const std::string& browser, const std::string& page, const std::string& dir,
                   const std::vector<std::string>& extra) {
-  std::vector<std::string> args = {"--headless",
+  std::vector<std::string> argv = {browser,
+                                   "--headless",
                                    "--no-sandbox",
                                    "--disable-gpu",
                                    "--hide-scrollbars",
                                    "--host-resolver-rules=MAP * ~NOTFOUND",
                                    "--window-size=900,1300"};
-  args.insert(args.end(), extra.begin(), extra.end());
-  args.push_back("file://" + page);
-  std::string command = "cd '" + dir + "' && '" + browser + "'";
-  for (const std::string& a : args) command += " '" + a + "'";
-  command += " > dom.html 2> browser.log";
-  ProgramRun run;
-  run.status = std::system(command.c_str());
-  run.out = ReadFile(dir + "/dom.html");
-  run.err = ReadFile(dir + "/browser.log");
-  return run;
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  argv.push_back("file://" + page);
+  return RunProgram(std::move(argv), dir);
 }
 
 // The data- attributes of the element with these leading ones.
@@ -59,12 +51,11 @@ bool HasElement(const std::string& dom, const std::string& attributes) {
   return dom.find(attributes) != std::string::npos;
 }
 
-class HostReportTest : public HostProgramTest {};
+using HostReportTest = DemoProgramTest;
 
 TEST_P(HostReportTest, ChromiumShowsTheKnownDatabasesFiguresWithNoNetwork) {
   const std::string browser = Chromium();
   if (browser.empty()) GTEST_SKIP() << "no chromium here (scripts/install-deps.sh test installs it)";
-  ASSERT_EQ(Run({"load", File("catalogue.json", cli::demo::Catalogue().dump())}).status, 0);
   // P100: 12 in stock, 3 + 2 reserved; the kit: 1 of 3 reserved; the second
   // layaway cancelled, the first billed.
   const ProgramRun first = Run({"--json", "capture", File("a.json", Layaway({{"P100", 3}, {"K200", 1}}).dump())});

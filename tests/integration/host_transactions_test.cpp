@@ -8,7 +8,6 @@
 #include <latch>
 #include <thread>
 
-#include "demo_catalogue.h"
 #include "integration/demo_layaway.h"
 #include "integration/host_program.h"
 
@@ -19,24 +18,16 @@ using demo::json;
 using demo::Layaway;
 using demo::Line;
 using demo::Unreserved;
-using Outcome = ProgramRun;
 
 const char* const kShortForReserve = "No hay suficiente existencia en el control-1 para apartar";
 
-class HostTransactionsTest : public HostProgramTest {
+class HostTransactionsTest : public DemoProgramTest {
  protected:
-  void SetUp() override {
-    HostProgramTest::SetUp();
-    ASSERT_EQ(Run({"init"}).status, 0);
-    const Outcome load = Run({"load", File("catalogue.json", cli::demo::Catalogue().dump())});
-    ASSERT_EQ(load.status, 0) << load.err;
-  }
-
   // Every command at once, each in its own process started from a thread of
   // its own once all the threads are ready, each given input on its stdin.
-  std::vector<Outcome> RunTogether(const std::vector<std::vector<std::string>>& commands,
-                                   const std::string& input = "") {
-    std::vector<Outcome> outcomes(commands.size());
+  std::vector<ProgramRun> RunTogether(const std::vector<std::vector<std::string>>& commands,
+                                      const std::string& input = "") {
+    std::vector<ProgramRun> outcomes(commands.size());
     std::latch ready(static_cast<std::ptrdiff_t>(commands.size()));
     std::vector<std::thread> threads;
     for (std::size_t n = 0; n < commands.size(); ++n)
@@ -86,9 +77,10 @@ TEST_P(HostTransactionsTest, SixteenProcessesCapturingTheLastChairsReserveExactl
     SCOPED_TRACE("round " + std::to_string(round));
     Db().Command("DELETE FROM Apartado");
     SetStock("P100", 10);
-    const std::vector<Outcome> outcomes = RunTogether(std::vector<std::vector<std::string>>(16, {"capture", "-"}), one);
+    const std::vector<ProgramRun> outcomes =
+        RunTogether(std::vector<std::vector<std::string>>(16, {"capture", "-"}), one);
     int stored = 0;
-    for (const Outcome& o : outcomes) {
+    for (const ProgramRun& o : outcomes) {
       if (o.status == 0) {
         ++stored;
       } else {
@@ -112,9 +104,9 @@ TEST_P(HostTransactionsTest, LayawaysReservingTheSameProductsInOppositeOrdersNev
                                 Unreserved(Layaway({Line("L300", 2), Line("P100", 2)}))});
   ASSERT_EQ(Run({"capture", File("two.json", two.dump())}).status, 0);
   for (int round = 0; round < 3; ++round) {
-    const std::vector<Outcome> both = RunTogether({{"reserve", "0000000001"}, {"reserve", "0000000002"}});
+    const std::vector<ProgramRun> both = RunTogether({{"reserve", "0000000001"}, {"reserve", "0000000002"}});
     ASSERT_EQ(both[0].status + both[1].status, 1) << both[0].err << both[1].err;
-    for (const Outcome& o : both) EXPECT_EQ(o.err.find("deadlock"), std::string::npos) << o.err;
+    for (const ProgramRun& o : both) EXPECT_EQ(o.err.find("deadlock"), std::string::npos) << o.err;
     EXPECT_NE((both[0].err + both[1].err).find(kShortForReserve), std::string::npos);
     EXPECT_EQ(Stock("P100"), "1/2");
     EXPECT_EQ(Stock("L300"), "1/2");
@@ -128,7 +120,7 @@ TEST_P(HostTransactionsTest, ALayawayCancelledTwiceAtOnceIsCancelledOnce) {
   SetStock("P100", 5);
   ASSERT_EQ(Run({"capture", File("one.json", Layaway({Line("P100", 2), Line("P100", 1)}).dump())}).status, 0);
   SlowStockUpdates();
-  const std::vector<Outcome> both = RunTogether({{"cancel", "0000000001"}, {"cancel", "0000000001"}});
+  const std::vector<ProgramRun> both = RunTogether({{"cancel", "0000000001"}, {"cancel", "0000000001"}});
   EXPECT_EQ(both[0].status + both[1].status, 1) << both[0].err << both[1].err;
   EXPECT_NE((both[0].err + both[1].err).find("Imposible cancelar el apartado: 0000000001, con estado = 'CA'"),
             std::string::npos);
@@ -149,7 +141,7 @@ void HostTransactionsTest::CheckRefusals(const RefusalPolicy& p) {
   std::vector<std::string> capture = p.option;
   capture.insert(capture.end(),
                  {"capture", File("short.json", Layaway({Line("P100", 1), Line("K200", 5), Line("P100", 2)}).dump())});
-  const Outcome captured = Run(capture);
+  const ProgramRun captured = Run(capture);
   EXPECT_EQ(captured.status, 1);
   EXPECT_NE(captured.err.find("No hay suficiente existencia en el kit para apartar"), std::string::npos)
       << captured.err;
@@ -162,7 +154,7 @@ void HostTransactionsTest::CheckRefusals(const RefusalPolicy& p) {
   ASSERT_EQ(Run({"capture", File("stored.json", stored.dump())}).status, 0);
   std::vector<std::string> reserve = p.option;
   reserve.insert(reserve.end(), {"reserve", "0000000002"});
-  const Outcome stopped = Run(reserve);
+  const ProgramRun stopped = Run(reserve);
   EXPECT_EQ(stopped.status, 1);
   EXPECT_EQ(
       stopped.err.rfind("apartado: Apartar(\"0000000002\") answered False:\ncondicionApartadoQZL.dll - Apartar()\r\n"

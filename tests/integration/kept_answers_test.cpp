@@ -60,32 +60,23 @@ struct Change {
 
 void Run(Database& db, const std::string& text) { db.GetConnection().Execute(text); }
 
+// Another session runs the script once the transaction holding the answer has committed.
+std::function<void(Database&, Database&)> Elsewhere(const char* script) {
+  return [script](Database& db, Database& other) {
+    db.Commit();
+    other.RunScript(script);
+  };
+}
+
 const Change kChanges[] = {
     {"another session's update of a versioned table, seen by the next transaction", kMoneda,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
-     },
-     "dos"},
+     Elsewhere("UPDATE Moneda SET Mn_Descripcion = 'dos'"), "dos"},
     {"another session empties a versioned table whole", kMoneda,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.RunScript("TRUNCATE Moneda; INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('A', 'tres')");
-     },
-     "tres"},
+     Elsewhere("TRUNCATE Moneda; INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('A', 'tres')"), "tres"},
     {"the version trigger disabled, then an update", kMoneda,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.RunScript("ALTER TABLE Moneda DISABLE TRIGGER TR_Moneda_Version");
-       other.Command("UPDATE Moneda SET Mn_Descripcion = 'dos'");
-     },
+     Elsewhere("ALTER TABLE Moneda DISABLE TRIGGER TR_Moneda_Version; UPDATE Moneda SET Mn_Descripcion = 'dos'"),
      "dos"},
-    {"another session's update of a table without version", kDato,
-     [](Database& db, Database& other) {
-       db.Commit();
-       other.Command("UPDATE Dato SET Valor = 'dos'");
-     },
-     "dos"},
+    {"another session's update of a table without version", kDato, Elsewhere("UPDATE Dato SET Valor = 'dos'"), "dos"},
     {"own statement text", kDato, [](Database& db, Database&) { Run(db, "UPDATE Dato SET Valor = 'dos'"); }, "dos"},
     {"own update fires a trigger that writes the table", kDato,
      [](Database& db, Database&) { Run(db, "UPDATE Otro SET Valor = 'dos'"); }, "dos"},
@@ -232,25 +223,21 @@ TEST_F(KeptAnswersTest, ALockedReadIsKeptUntilAWriteOrARollbackWithinItsTransact
   EXPECT_EQ(quantity, 5);
   EXPECT_EQ(read("P"), 0u);
   EXPECT_EQ(quantity, 5);
-  // The connection's own write: read again, the new value.
-  db_->Command(kStockUpdate);
-  EXPECT_EQ(read("P"), 1u);
-  EXPECT_EQ(quantity, 4);
-  EXPECT_EQ(read("P"), 0u);
-  // A savepoint rolled back, written in or not: read again.
+  // The connection's own write, here in a savepoint: read again, the new
+  // value; the savepoint rolled back, written in or not: read again.
   db_->Begin();
   EXPECT_EQ(read("P"), 0u);
   db_->Command(kStockUpdate);
   EXPECT_EQ(read("P"), 1u);
-  EXPECT_EQ(quantity, 3);
+  EXPECT_EQ(quantity, 4);
   db_->Rollback();
   EXPECT_EQ(read("P"), 1u);
-  EXPECT_EQ(quantity, 4);
+  EXPECT_EQ(quantity, 5);
   db_->Begin();
   EXPECT_EQ(read("P"), 0u);
   db_->Rollback();
   EXPECT_EQ(read("P"), 1u);
-  EXPECT_EQ(quantity, 4);
+  EXPECT_EQ(quantity, 5);
   // No row: nothing locked, nothing kept; another session's new row is seen.
   EXPECT_EQ(read("Q"), 1u);
   EXPECT_EQ(quantity, -1);
@@ -260,11 +247,8 @@ TEST_F(KeptAnswersTest, ALockedReadIsKeptUntilAWriteOrARollbackWithinItsTransact
   EXPECT_EQ(read("Q"), 1u);
   EXPECT_EQ(quantity, 2);
   db_->Commit();
-  // A later transaction reads again; outside one every read is sent.
-  db_->Begin();
-  EXPECT_EQ(read("P"), 1u);
-  EXPECT_EQ(quantity, 4);
-  db_->Commit();
+  // Outside a transaction every read is sent (a later transaction reading
+  // the row again is shown by the warehouse services' stock test).
   EXPECT_EQ(read("P"), 1u);
   EXPECT_EQ(read("P"), 1u);
 }

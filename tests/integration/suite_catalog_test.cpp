@@ -82,7 +82,7 @@ TEST_P(SuiteCatalogTest, LookupValueMatchesKeysHonoursTheExcludedStatusAndKeepsT
   // database's own message, whether a row matches or not.
   for (const auto& [table, key, column] :
        {std::tuple{"Nada", "1", "Na_X"}, {"Moneda", "MXN", "Mn_Nada"}, {"Moneda", "EUR", "Mn_Nada"}}) {
-    std::string message = Thrown([&] {
+    std::string message = Thrown([this, table = table, key = key, column = column] {
       catalog_->LookupValue(table, table == std::string("Nada") ? "Na_Cve" : "Mn_Cve_Moneda", key, column, 0, "", "",
                             "");
     });
@@ -132,7 +132,7 @@ TEST_P(SuiteCatalogTest, LineAmountsFollowTheFormulaOfEachModeAndARefusedModeWri
   };
   for (auto [mode, m, want, failure] : cases) {
     SCOPED_TRACE("mode " + std::to_string(mode) + ", list price " + std::to_string(m[1]));
-    EXPECT_EQ(Thrown([&] {
+    EXPECT_EQ(Thrown([this, &m = m, mode = mode] {
                 catalog_->CalculateLineAmounts(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10], m[11],
                                                m[12], static_cast<std::int16_t>(mode));
               }),

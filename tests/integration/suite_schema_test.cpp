@@ -2,8 +2,9 @@
 
 #include <sstream>
 
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 #include "integration/suite_fixture.h"
+#include "apartado/schema.h"
 
 namespace apartado {
 namespace {
@@ -14,38 +15,14 @@ using testing::T;
 
 class SuiteSchemaTest : public SuiteTest {};
 
-// The tables and columns that data is loaded into and checked through from
-// outside ("Table: column, ...; ..."); each must exist, with these names, on
-// every backend.
-const char* const kRequiredColumns =
-    "Sucursal: Sc_Cve_Sucursal, Sc_Descripcion, Sc_Servidor_Id, Es_Cve_Estado; Almacen: Sc_Cve_Sucursal, "
-    "Al_Cve_Almacen, Al_Descripcion, Al_Maneja_Tallas, Al_Maneja_Colores, Al_Maneja_Lotes, Al_Maneja_Series, "
-    "Es_Cve_Estado; Moneda: Mn_Cve_Moneda, Mn_Descripcion, Es_Cve_Estado; Vendedor: Vn_Cve_Vendedor, "
-    "Vn_Descripcion, Es_Cve_Estado; Cliente: Cl_Cve_Cliente, Cl_Descripcion, Cl_Tipo_Cuenta, Cl_Dias_Credito, "
-    "Cl_Limite_Credito, Cc_Cve_Cadena_Comercial, Gc_Cve_Grupo_Comercial, Es_Cve_Estado; Condicion_Venta: "
-    "Cv_Cve_Condicion_Venta, Cv_Descripcion, Es_Cve_Estado; Producto: Pr_Cve_Producto, Pr_Descripcion, "
-    "Pr_Tipo_Producto, Pr_Tipo_Costeo, Pr_Unidad_Control_1, Pr_Unidad_Control_2, Pr_Unidad_Costo, Pr_Costo, "
-    "Pr_Tasa_Impuesto, Es_Cve_Estado; Talla: Tl_Cve_Talla, Tl_Descripcion, Es_Cve_Estado; Color: Cl_Cve_Color, "
-    "Cl_Descripcion, Es_Cve_Estado; Unidad: Un_Cve_Unidad, Un_Descripcion, Es_Cve_Estado; Producto_Talla_Color: "
-    "Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color; Unidad_Conversion: Pr_Cve_Producto, Un_Cve_Unidad_Origen, "
-    "Un_Cve_Unidad_Destino, Uc_Factor; Existencia: Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, "
-    "Cl_Cve_Color, Ex_Cantidad_Control_1, Ex_Cantidad_Control_2, Ex_Cantidad_Apartado_Control_1, "
-    "Ex_Cantidad_Apartado_Control_2, Ex_Costo_Promedio, Oper_Ult_Modif, Fecha_Ult_Modif; Existencia_Kit: "
-    "Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, Ek_Cantidad, "
-    "Ek_Cantidad_Apartado, Oper_Ult_Modif, Fecha_Ult_Modif; Lote: Sc_Cve_Sucursal, Al_Cve_Almacen, "
-    "Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, Lt_Cve_Lote, Lt_Fecha_Caducidad, Lt_Cantidad; Serie: "
-    "Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color, Sr_Cve_Serie, Sr_Pedimento, "
-    "Sr_FechaPedimento, Sr_Tipo_Documento, Sr_Folio, Sr_ID; Parametro: Pa_Nombre, Pa_Valor; Folio: "
-    "Sc_Cve_Sucursal, Fo_Documento, Fo_Siguiente, Es_Cve_Estado; Cuenta_X_Cobrar: Cxc_Folio, Cxc_Tabla, "
-    "Cxc_Documento, Cxc_Fecha, Cxc_Fecha_Vencimiento, Sc_Cve_Sucursal, Cl_Cve_Cliente, Mn_Cve_Moneda, "
-    "Cxc_Tipo_Cambio, Cxc_Subtotal, Cxc_Impuesto, Cxc_Total, Cxc_Abonos, Cxc_Saldo, Es_Cve_Estado; "
-    "Historial_Seguimiento: Hs_Aplicacion, Hs_Tipo_Documento, Hs_Folio, Hs_Tipo_Entidad, Hs_Cve_Entidad, Hs_Fecha, "
-    "Hs_Descripcion, Fecha_Alta; Notificacion_Documento: Nd_Tipo_Documento, Nd_Folio, Nd_Texto, Fecha_Alta";
-
-TEST_P(SuiteSchemaTest, EveryRequiredColumnExists) {
-  std::stringstream tables(kRequiredColumns);
-  for (std::string table, columns; std::getline(tables, table, ':') && std::getline(tables, columns, ';');)
-    EXPECT_NO_THROW(Db().Query("SELECT " + columns + " FROM " + table + " WHERE 1 = 0")) << table;
+// Every column the schema description names (the one `apartado schema` lists
+// and data is loaded into from outside) exists, with its name, on every backend.
+TEST_P(SuiteSchemaTest, EveryDescribedColumnExists) {
+  for (const suite::SchemaTable& table : suite::DescribeSchema()) {
+    std::string columns;
+    for (const suite::SchemaColumn& column : table.columns) columns += (columns.empty() ? "" : ", ") + column.name;
+    EXPECT_NO_THROW(Db().Query("SELECT " + columns + " FROM " + table.name + " WHERE 1 = 0")) << table.name;
+  }
 }
 
 TEST_P(SuiteSchemaTest, CreatingAgainKeepsRowsAndRowsRoundTripTheirValues) {

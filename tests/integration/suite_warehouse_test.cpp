@@ -47,24 +47,15 @@ TEST_P(SuiteWarehouseTest, StockCostAndTaxComeFromTheStockAndProductRows) {
   InsertKeyed("Existencia", {"01", "A1", "P1", "T3", "00"}, {{"Ex_Costo_Promedio", N(-3)}});
   InsertKeyed("Existencia", {"01", "A1", "K1", "00", "00"}, {{"Ex_Cantidad_Control_1", N(99)}});  // not a kit's stock
   InsertKeyed("Existencia_Kit", {"01", "A1", "K1", "00", "00"}, {{"Ek_Cantidad", N(4)}});
-  auto stock = [&](const char* product, const char* size, int control) {
-    return warehouse_->GetStock("01", "A1", product, size, "00", control, "");
-  };
-  EXPECT_EQ(stock("P1", "T1", 1), 10.5);
-  EXPECT_EQ(stock("P1", "T1", 2), 3);
-  EXPECT_EQ(stock("P1", "T9", 1), 0);
-  EXPECT_EQ(stock("K1", "00", 1), 4);
-  EXPECT_EQ(stock("K1", "00", 2), 4);
+  for (const auto& [product, size, control, available] :
+       {std::tuple{"P1", "T1", 1, 10.5}, {"P1", "T1", 2, 3.0}, {"P1", "T9", 1, 0.0}, {"K1", "00", 1, 4.0},
+        {"K1", "00", 2, 4.0}})
+    EXPECT_EQ(warehouse_->GetStock("01", "A1", product, size, "00", control, ""), available)
+        << product << " " << size << " control " << control;
   // Cost: the average when above 0, else the product's cost, else 0.
-  auto cost = [&](const char* product, const char* size) {
-    return warehouse_->GetCost("01", "A1", product, size, "00", 5, "");
-  };
-  EXPECT_EQ(cost("P1", "T1"), 12.5);
-  EXPECT_EQ(cost("P1", "T2"), 7.25);
-  EXPECT_EQ(cost("P1", "T3"), 7.25);
-  EXPECT_EQ(cost("P1", "T9"), 7.25);
-  EXPECT_EQ(cost("P2", "T1"), 0);
-  EXPECT_EQ(cost("P9", "T1"), 0);
+  for (const auto& [product, size, unitCost] : {std::tuple{"P1", "T1", 12.5}, {"P1", "T2", 7.25}, {"P1", "T3", 7.25},
+                                                {"P1", "T9", 7.25}, {"P2", "T1", 0.0}, {"P9", "T1", 0.0}})
+    EXPECT_EQ(warehouse_->GetCost("01", "A1", product, size, "00", 5, ""), unitCost) << product << " " << size;
   auto tax = Factory().CreateTaxCalculator();
   EXPECT_EQ(tax->GetTaxFactor("01", "C1", "P1"), 0.16);
   EXPECT_EQ(tax->GetTaxFactor("01", "C1", "P9"), 0);

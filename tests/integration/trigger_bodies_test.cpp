@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "apartado/suite.h"
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 
 namespace apartado::testing {
 namespace {
@@ -48,18 +48,6 @@ TEST(TriggerBodies, EveryTriggerFunctionOfTheSchemaIsToldWithTheTablesItWrites) 
   // Any other function the schema makes is told too, and writes only tables.
   for (const auto& [name, body] : bodies)
     EXPECT_TRUE(TablesPlpgsqlWrites(body).has_value()) << name << ":\n" << body;
-}
-
-// The same bodies with one thing more that cannot be told are "anything".
-TEST(TriggerBodies, ASchemaBodyWithACallOrDynamicStatementAddedIsAnything) {
-  const std::map<std::string, std::string> bodies = PlpgsqlBodies(suite::SchemaScript(SqlDialect::PostgreSQL));
-  ASSERT_TRUE(bodies.contains("existencia_movimiento"));
-  const std::string body = bodies.at("existencia_movimiento");
-  const std::size_t end = body.rfind("RETURN NULL;");
-  ASSERT_NE(end, std::string::npos);
-  for (const char* added : {"PERFORM recalcula(NEW.Pr_Cve_Producto);", "EXECUTE 'DELETE FROM Moneda';",
-                            "TRUNCATE Moneda;", "CALL cierra();", "UPDATE public.Moneda SET Mn_Descripcion = '';"})
-    EXPECT_EQ(TablesPlpgsqlWrites(body.substr(0, end) + added + "\n  " + body.substr(end)), std::nullopt) << added;
 }
 
 }  // namespace

@@ -126,8 +126,8 @@ class FakeSuite {
  public:
   FakeSuite();
   ~FakeSuite();
-  Script& script() { return *factory->script; }
-  FakeConnection& connection() { return *factory->connection; }
+  Script& GetScript() { return *factory->script; }
+  FakeConnection& GetConnection() { return *factory->connection; }
   std::shared_ptr<FakeFactory> factory;
 };
 

@@ -101,14 +101,14 @@ inline std::vector<std::string> ShortCalls(const testing::Script& s) {
 class CaptureTest : public ::testing::Test {
  public:
   CaptureTest() {
-    ScriptCatalogue(script(), connection());
+    ScriptCatalogue(GetScript(), GetConnection());
     object = std::make_unique<Apartado>();
   }
-  testing::Script& script() { return suite.script(); }
-  testing::FakeConnection& connection() { return suite.connection(); }
+  testing::Script& GetScript() { return suite.GetScript(); }
+  testing::FakeConnection& GetConnection() { return suite.GetConnection(); }
   // The n-th call of operation from now on fails with description.
   void ThrowSoon(const std::string& operation, const std::string& description, int n = 1) {
-    script().ThrowAt(operation, script().Count(operation) + n, description);
+    GetScript().ThrowAt(operation, GetScript().Count(operation) + n, description);
   }
   // Starts a layaway with the header given.
   void Begin(const tApEncabezado& header = SampleHeader()) {
@@ -122,7 +122,7 @@ class CaptureTest : public ::testing::Test {
   // The INSERT statements executed so far.
   std::vector<std::string> Inserts() {
     std::vector<std::string> found;
-    for (const std::string& s : connection().Statements())
+    for (const std::string& s : GetConnection().Statements())
       if (s.rfind("INSERT", 0) == 0) found.push_back(s);
     return found;
   }

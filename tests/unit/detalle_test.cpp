@@ -23,10 +23,10 @@ TEST_F(DetalleTest, InventoryWarehouseDefaultsOnlyWhenItsWarehouseIsEmpty) {
     tApDetalle line = SampleLine();
     line.Ap_Sucursal_Inventario = branch;
     line.Ap_Almacen_Inventario = warehouse;
-    script().ClearCalls();
+    GetScript().ClearCalls();
     object->Detalle(line);
     EXPECT_EQ(object->Detalle().Ap_Sucursal_Inventario + ", " + object->Detalle().Ap_Almacen_Inventario, want);
-    EXPECT_EQ(script().CallTexts()[0], "Warehouse.HandlesSizes(" + std::string(want) + ")");
+    EXPECT_EQ(GetScript().CallTexts()[0], "Warehouse.HandlesSizes(" + std::string(want) + ")");
   }
 }
 
@@ -47,7 +47,7 @@ TEST_F(DetalleTest, ReadOnlyMembersAreRefusedAndThePreviousLineStays) {
       {1, "", 2, {Report(kControl1, "ERR-ID:7500001"), Report("sin pantalla", "ERR-ID:7500003")}},
   };
   Begin();
-  script().Lookup("Moneda", "Mn_Descripcion", "");  // leaves an error text
+  GetScript().Lookup("Moneda", "Mn_Descripcion", "");  // leaves an error text
   EXPECT_EQ(Add(SampleLine()), kFalse);
   const std::string error = object->Error();
   const tApDetalle previous = object->Detalle();
@@ -56,9 +56,9 @@ TEST_F(DetalleTest, ReadOnlyMembersAreRefusedAndThePreviousLineStays) {
     line.Ap_Cantidad_Control_1 = c.control1;
     line.Ap_Unidad_Costo = c.costUnit;
     for (int n = 1; n <= c.failingReports; ++n) ThrowSoon("Session.ReportMessage", "sin pantalla", n);
-    script().ClearCalls();
+    GetScript().ClearCalls();
     EXPECT_NO_THROW(object->Detalle(line));
-    EXPECT_EQ(script().CallTexts(), c.reports);
+    EXPECT_EQ(GetScript().CallTexts(), c.reports);
     EXPECT_EQ(object->Detalle(), previous);
     EXPECT_EQ(object->Error(), error);
   }
@@ -76,11 +76,11 @@ TEST_F(DetalleTest, KeysTheWarehouseDoesNotKeepAreCleared) {
        {Case{"01", 0, 0, 0, 0, {"00", "00", "L1", "SER"}}, Case{"02", -1, 0, 0, -1, {"T1", "00", "", "SER"}},
         Case{"02", 0, 1, -1, 0, {"00", "R1", "L1", "SER"}}, Case{"03", -1, -1, -1, 0, {"T1", "R1", "L1", ""}},
         Case{"03", 0, 0, 0, 1, {"00", "00", "L1", "SER"}}}) {
-    script().Lookup("Producto", "Pr_Tipo_Producto", c.type);
-    script().Answer("Warehouse.HandlesSizes", Flag(c.sizes));
-    script().Answer("Warehouse.HandlesColours", Flag(c.colours));
-    script().Answer("Warehouse.HandlesLots", Flag(c.lots));
-    script().Answer("Warehouse.HandlesSeries", Flag(c.series));
+    GetScript().Lookup("Producto", "Pr_Tipo_Producto", c.type);
+    GetScript().Answer("Warehouse.HandlesSizes", Flag(c.sizes));
+    GetScript().Answer("Warehouse.HandlesColours", Flag(c.colours));
+    GetScript().Answer("Warehouse.HandlesLots", Flag(c.lots));
+    GetScript().Answer("Warehouse.HandlesSeries", Flag(c.series));
     tApDetalle line = SampleLine();
     line.Lote.Lt_Cve_Lote = "L1";
     line.Serie.Sr_Cve_Serie = "SER";
@@ -105,17 +105,17 @@ TEST_F(DetalleTest, FailuresAreReportedAndTheStepsBeforeThemStay) {
        {Case{"Warehouse.HandlesSizes", 2, 1, 0, "caido", "", 7}, Case{"Warehouse.GetCost", 2, 1, 0, "caido", "01", 7},
         Case{"", 1e300, 1e10, 0, "Overflow", "01", 7}, Case{"", 0, inf, 0, "Overflow", "01", 7},
         Case{"", 1e200, 1, 1e200, "Overflow", "01", 1e200}}) {
-    script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(c.factor));
-    script().Answer("Warehouse.GetCost", Variant::FromDouble(c.cost));
+    GetScript().Answer("Catalog.GetUnitFactor", Variant::FromDouble(c.factor));
+    GetScript().Answer("Warehouse.GetCost", Variant::FromDouble(c.cost));
     if (*c.failing) ThrowSoon(c.failing, "caido");
     tApDetalle line = SampleLine(c.quantity);
     line.Ap_Unidad_1 = "CJA";
     line.Ap_Costo = 7;
-    script().reported.clear();
-    const int taxBefore = script().Count("Tax.GetTaxFactor");
+    GetScript().reported.clear();
+    const int taxBefore = GetScript().Count("Tax.GetTaxFactor");
     object->Detalle(line);
-    EXPECT_EQ(script().reported, (std::vector<std::pair<std::string, std::string>>{{"ERR-ID:7500003", c.description}}));
-    EXPECT_EQ(script().Count("Tax.GetTaxFactor"), taxBefore);
+    EXPECT_EQ(GetScript().reported, (std::vector<std::pair<std::string, std::string>>{{"ERR-ID:7500003", c.description}}));
+    EXPECT_EQ(GetScript().Count("Tax.GetTaxFactor"), taxBefore);
     EXPECT_EQ(object->Detalle().Producto.Pr_Tipo_Producto, c.type);
     EXPECT_EQ(object->Detalle().Ap_Costo, c.costAfter);
   }

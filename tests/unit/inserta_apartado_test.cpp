@@ -40,19 +40,19 @@ class InsertStepTest : public CaptureTest, public ::testing::WithParamInterface<
 
 TEST_P(InsertStepTest, RecordsTheSerialOrLotThenReserves) {
   const Step& c = GetParam();
-  script().Lookup("Producto", "Pr_Tipo_Producto", c.type);
-  script().Answer(c.type == "02" ? "Warehouse.HandlesLots" : "Warehouse.HandlesSeries", Flag(c.keeps ? kTrue : 0));
+  GetScript().Lookup("Producto", "Pr_Tipo_Producto", c.type);
+  GetScript().Answer(c.type == "02" ? "Warehouse.HandlesLots" : "Warehouse.HandlesSeries", Flag(c.keeps ? kTrue : 0));
   Publico().AutomaticLots = c.automatic ? kTrue : kFalse;
   Begin();
   tApDetalle line = SampleLine();
   if (c.arrange) c.arrange(*this, line);
   EXPECT_EQ(Add(line), c.error.empty() ? kTrue : kFalse);
   EXPECT_EQ(object->Error(), c.error);
-  std::vector<std::string> calls = ShortCalls(script());
+  std::vector<std::string> calls = ShortCalls(GetScript());
   calls.erase(calls.begin(), std::find(calls.begin(), calls.end(), "Connection.Execute(INSERT)") + 1);
   calls.erase(std::find(calls.begin(), calls.end(), "Session.GetConnection()"), calls.end());
   EXPECT_EQ(calls, c.assignments);
-  const bool reserved = connection().Statements().back().starts_with("UPDATE");
+  const bool reserved = GetConnection().Statements().back().starts_with("UPDATE");
   EXPECT_EQ(reserved, c.error.empty() && object->Apartar_Productos());
   EXPECT_EQ(Inserts().size(), 1u);
   EXPECT_EQ(object->Detalle().Lote.Lt_Cve_Lote, c.lot);
@@ -65,23 +65,23 @@ void HalfSerials(InsertTest&, tApDetalle& d) {
 }
 void TooManySerials(InsertTest&, tApDetalle& d) { d.Ap_Cantidad_1 = 40000; }
 void SerialRefused(InsertTest& t, tApDetalle&) {
-  t.script().Answer("Series.AssignSeries", Flag(1));  // only -1 counts as true
-  t.script().Answer("Series.GetErrorText", Text("serie ya asignada"));
+  t.GetScript().Answer("Series.AssignSeries", Flag(1));  // only -1 counts as true
+  t.GetScript().Answer("Series.GetErrorText", Text("serie ya asignada"));
 }
 void LotGiven(InsertTest&, tApDetalle& d) { d.Lote.Lt_Cve_Lote = "L-9"; }
 // Sold in boxes of 12 from another warehouse.
 void LotPickedForBoxes(InsertTest& t, tApDetalle& d) {
-  t.script().Answer("Warehouse.PickAutomaticLot", Text("L-AUTO"));
-  t.script().Answer("Catalog.GetUnitFactor", Variant::FromDouble(12));
+  t.GetScript().Answer("Warehouse.PickAutomaticLot", Text("L-AUTO"));
+  t.GetScript().Answer("Catalog.GetUnitFactor", Variant::FromDouble(12));
   d.Ap_Unidad_1 = "CJA", d.Ap_Sucursal_Inventario = "S2", d.Ap_Almacen_Inventario = "W2";
 }
 void LotRefused(InsertTest& t, tApDetalle&) {
-  t.script().Answer("Warehouse.PickAutomaticLot", Text("L-AUTO"));
-  t.script().Answer("Lot.AssignLot", Flag(1));
-  t.script().Answer("Lot.GetErrorText", Text("lote agotado"));
+  t.GetScript().Answer("Warehouse.PickAutomaticLot", Text("L-AUTO"));
+  t.GetScript().Answer("Lot.AssignLot", Flag(1));
+  t.GetScript().Answer("Lot.GetErrorText", Text("lote agotado"));
 }
 void ProductRowMissing(InsertTest& t, tApDetalle&) {
-  t.connection().AnswerNext("FROM Producto", {"Pr_Cve_Producto", "Pr_Tipo_Producto", "Pr_Descripcion"}, {});
+  t.GetConnection().AnswerNext("FROM Producto", {"Pr_Cve_Producto", "Pr_Tipo_Producto", "Pr_Descripcion"}, {});
 }
 
 const std::string kEmptySerial = Series(", , 1899-12-30 00:00:00, 2");
@@ -114,8 +114,8 @@ INSTANTIATE_TEST_SUITE_P(EachCase, InsertStepTest, ::testing::ValuesIn(kSteps),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InsertTest, LotGetsAbsoluteQuantitiesWhileTheReservationGetsThemSigned) {
-  script().Lookup("Producto", "Pr_Tipo_Producto", "02");
-  script().Answer("Warehouse.HandlesLots", Flag(kTrue));
+  GetScript().Lookup("Producto", "Pr_Tipo_Producto", "02");
+  GetScript().Answer("Warehouse.HandlesLots", Flag(kTrue));
   Begin();
   tApDetalle line = SampleLine();
   line.Lote.Lt_Cve_Lote = "L-9";
@@ -123,19 +123,19 @@ TEST_F(InsertTest, LotGetsAbsoluteQuantitiesWhileTheReservationGetsThemSigned) {
   // No public path stores negative quantities; set them on the line directly.
   ApartadoTestAccess::Line(*object).Ap_Cantidad_Control_1 = -3;
   ApartadoTestAccess::Line(*object).Ap_Cantidad_Control_2 = -0.5;
-  script().ClearCalls();
+  GetScript().ClearCalls();
   ASSERT_EQ(ApartadoTestAccess::Inserta_Apartado(*object), kTrue) << object->Error();
-  EXPECT_EQ(script().CallTexts("Lot.AssignLot"), std::vector<std::string>{Lot("L-9, 3, 0.5")});
-  const std::string update = connection().Statements().back();
+  EXPECT_EQ(GetScript().CallTexts("Lot.AssignLot"), std::vector<std::string>{Lot("L-9, 3, 0.5")});
+  const std::string update = GetConnection().Statements().back();
   EXPECT_NE(update.find("Ex_Cantidad_Apartado_Control_1 + -3, "), std::string::npos) << update;
   EXPECT_NE(update.find("Ex_Cantidad_Control_2 = Ex_Cantidad_Control_2 - -0.5 "), std::string::npos) << update;
 }
 
 // A run-time failure ends the insertion at once: nothing runs after it.
 TEST_F(InsertTest, RunTimeFailuresCarryTheTagAndTwoLineBreaks) {
-  script().Lookup("Producto", "Pr_Tipo_Producto", "02");
-  script().Answer("Warehouse.HandlesLots", Flag(kTrue));
-  script().Answer("Lot.AssignLot", Flag(kFalse));
+  GetScript().Lookup("Producto", "Pr_Tipo_Producto", "02");
+  GetScript().Answer("Warehouse.HandlesLots", Flag(kTrue));
+  GetScript().Answer("Lot.AssignLot", Flag(kFalse));
   Publico().AutomaticLots = kTrue;
   // The second operator is the one of column 52; the lot's text is asked after a refusal.
   for (const auto& [failing, call, inserts] :
@@ -151,7 +151,7 @@ TEST_F(InsertTest, RunTimeFailuresCarryTheTagAndTwoLineBreaks) {
     EXPECT_EQ(Add(line), kFalse) << failing;
     EXPECT_EQ(object->Error(), kInsertTag + "\r\ncomponente caido") << failing;
     EXPECT_EQ(Inserts().size() - before, inserts) << failing;  // INSERT statements sent
-    EXPECT_EQ(script().Calls().back().operation, failing);
+    EXPECT_EQ(GetScript().Calls().back().operation, failing);
   }
 }
 

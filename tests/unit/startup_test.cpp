@@ -10,18 +10,18 @@ namespace {
 
 TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
   testing::FakeSuite suite;
-  suite.script().Answer("Session.GetServerId", Text("S1"));
-  suite.script().AnswerAt("Session.ReadParameter", 3, Text("2.5"));  // ties go to the even neighbour
-  suite.script().AnswerAt("Session.ReadParameter", 4, Text("true"));
+  suite.GetScript().Answer("Session.GetServerId", Text("S1"));
+  suite.GetScript().AnswerAt("Session.ReadParameter", 3, Text("2.5"));  // ties go to the even neighbour
+  suite.GetScript().AnswerAt("Session.ReadParameter", 4, Text("true"));
   Apartado first;
   Apartado second;
-  EXPECT_EQ(suite.script().CallTexts("Factory."),
+  EXPECT_EQ(suite.GetScript().CallTexts("Factory."),
             (std::vector<std::string>{"Factory.CreateSessionServices()", "Factory.CreateCatalogServices()",
                                       "Factory.CreateWarehouseServices()", "Factory.CreateTaxCalculator()",
                                       "Factory.CreateWarehouseServices()", "Factory.CreateTaxCalculator()",
                                       "Factory.CreateWarehouseServices()"}));
   EXPECT_EQ(
-      suite.script().CallTexts("Session."),
+      suite.GetScript().CallTexts("Session."),
       (std::vector<std::string>{"Session.GetServerId()", "Session.ReadParameter(PED_TIPO_CALCULO_IMPORTES, 0, N, 1)",
                                 "Session.ReadParameter(GEN_LOTE_AUTOMATICO, 0, B, 0)"}));
   std::thread other([] {
@@ -31,7 +31,7 @@ TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
     DiscardModuleState();
   });
   other.join();
-  EXPECT_EQ(suite.script().Count("Session.ReadParameter"), 4);
+  EXPECT_EQ(suite.GetScript().Count("Session.ReadParameter"), 4);
   // Nothing configured: the defaults.
   EXPECT_EQ(Publico().CurrentServerId, "S1");
   EXPECT_EQ(Publico().AmountCalculationMode, 1);
@@ -42,15 +42,15 @@ TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
 // the settings after the failing step keep their empty values.
 TEST(StartUp, FailureEndsStartUpAtItsStepAndReachesTheHost) {
   testing::FakeSuite suite;
-  suite.script().AnswerAt("Session.ReadParameter", 1, Text("40000"));
-  suite.script().AnswerAt("Session.ReadParameter", 2, Text("True"));
+  suite.GetScript().AnswerAt("Session.ReadParameter", 1, Text("40000"));
+  suite.GetScript().AnswerAt("Session.ReadParameter", 2, Text("True"));
   EXPECT_EQ(FailureOf([] { Apartado object; }), "Overflow");
   EXPECT_EQ(Publico().AmountCalculationMode, 0);
   EXPECT_EQ(Publico().AutomaticLots, kFalse);
-  EXPECT_EQ(suite.script().Count("Factory.CreateTaxCalculator"), 0);
-  suite.script().ThrowAt("Factory.CreateTaxCalculator", 1, "no tax component");
+  EXPECT_EQ(suite.GetScript().Count("Factory.CreateTaxCalculator"), 0);
+  suite.GetScript().ThrowAt("Factory.CreateTaxCalculator", 1, "no tax component");
   EXPECT_EQ(FailureOf([] { Apartado object; }), "no tax component");
-  EXPECT_EQ(suite.script().Count("Session.ReadParameter"), 1);
+  EXPECT_EQ(suite.GetScript().Count("Session.ReadParameter"), 1);
 }
 
 // A component the failed start-up never created fails whoever asks it: an
@@ -59,7 +59,7 @@ TEST(StartUp, ServicesMissingAfterAFailedStartUpFailTheOperationsThatAskThem) {
   const std::string missing = "Object variable or With block variable not set";
   const std::string apartar = "condicionApartadoQZL.dll - Apartar()\r\n" + missing;
   testing::FakeSuite suite;
-  suite.script().ThrowAt("Factory.CreateSessionServices", 1, "no session");
+  suite.GetScript().ThrowAt("Factory.CreateSessionServices", 1, "no session");
   EXPECT_EQ(FailureOf([] { Apartado first; }), "no session");
   Apartado object;
   EXPECT_EQ(object.Apartar("F1"), kFalse);

@@ -1,4 +1,4 @@
-#include "queries.h"
+#include "database_reads.h"
 
 #include <algorithm>
 #include <cctype>
@@ -109,19 +109,17 @@ std::optional<std::vector<ColumnInfo>> DescribeTable(Database& db, const std::st
       }
       break;
     case SqlDialect::PostgreSQL:
-      rows = db.Query(
-          "SELECT column_name AS name, data_type AS type FROM information_schema.columns "
-          "WHERE lower(table_name) = lower(:p1) AND table_schema = current_schema() ORDER BY ordinal_position",
-          name);
-      keys = ServerKeyColumns(db, name, " AND tc.table_schema = current_schema()");
+    case SqlDialect::SqlServer: {
+      // PostgreSQL's catalogue shows the tables of every schema: only the
+      // current one is the suite's.
+      const bool postgres = db.GetDialect() == SqlDialect::PostgreSQL;
+      rows = db.Query(std::string("SELECT column_name AS name, data_type AS type FROM information_schema.columns "
+                                  "WHERE lower(table_name) = lower(:p1)") +
+                          (postgres ? " AND table_schema = current_schema()" : "") + " ORDER BY ordinal_position",
+                      name);
+      keys = ServerKeyColumns(db, name, postgres ? " AND tc.table_schema = current_schema()" : "");
       break;
-    case SqlDialect::SqlServer:
-      rows = db.Query(
-          "SELECT column_name AS name, data_type AS type FROM information_schema.columns "
-          "WHERE lower(table_name) = lower(:p1) ORDER BY ordinal_position",
-          name);
-      keys = ServerKeyColumns(db, name, "");
-      break;
+    }
   }
   std::vector<ColumnInfo> columns;
   for (; !rows.Eof(); rows.MoveNext()) {

@@ -8,10 +8,10 @@
 #include <algorithm>
 
 #include "apartado/failure.h"
-#include "data/connection_string.h"
-#include "data/database_impl.h"
-#include "data/odbc_direct.h"
-#include "data/soci_rows.h"
+#include "database/connection_string.h"
+#include "database/database_impl.h"
+#include "database/odbc_direct.h"
+#include "database/soci_results.h"
 
 namespace apartado {
 namespace {

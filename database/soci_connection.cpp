@@ -1,13 +1,13 @@
-#include "data/soci_connection.h"
+#include "database/soci_connection.h"
 
 #include <soci/soci.h>
 
 #include "apartado/failure.h"
-#include "data/database_impl.h"
-#include "data/odbc_direct.h"
-#include "data/postgres_text.h"
-#include "data/soci_rows.h"
-#include "data/statement_text.h"
+#include "database/database_impl.h"
+#include "database/odbc_direct.h"
+#include "database/postgres_text.h"
+#include "database/soci_results.h"
+#include "database/statement_analysis.h"
 
 namespace apartado {
 

@@ -1,4 +1,4 @@
-#include "data/sql_text.h"
+#include "data/sql_builder.h"
 
 #include "component/publico.h"
 

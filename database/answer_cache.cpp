@@ -1,11 +1,11 @@
-#include "data/answer_cache.h"
+#include "database/answer_cache.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 #include <utility>
 
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 
 namespace apartado {
 namespace {

@@ -1,4 +1,4 @@
-#include "data/statement_cache.h"
+#include "database/prepared_statements.h"
 
 #include <soci/soci.h>
 
@@ -7,9 +7,9 @@
 #include <ctime>
 
 #include "apartado/failure.h"
-#include "data/odbc_direct.h"
-#include "data/soci_rows.h"
-#include "data/statement_text.h"
+#include "database/odbc_direct.h"
+#include "database/soci_results.h"
+#include "database/statement_analysis.h"
 
 namespace apartado {
 namespace {
@@ -78,43 +78,43 @@ auto Diagnosed(bool odbc, soci::statement& statement, Run run) -> decltype(run()
 
 // The storage a statement's use elements point at: one slot per placeholder
 // occurrence, filled before each execution.
-struct StatementCache::Entry {
+struct PreparedStatements::Entry {
   struct Slot {
-    BindKind Kind = BindKind::Null;
-    std::string Text;
-    long long Whole = 0;
-    double Real = 0;
-    std::tm DateTime{};
-    soci::indicator Indicator = soci::i_ok;
+    BindKind kind = BindKind::Null;
+    std::string text;
+    long long whole = 0;
+    double real = 0;
+    std::tm dateTime{};
+    soci::indicator indicator = soci::i_ok;
   };
 
-  std::uint64_t Id = 0;             // never given to another statement of this cache
-  std::vector<std::size_t> Params;  // occurrence -> parameter index
-  std::vector<Slot> Slots;          // sized once: the use elements hold addresses into it
-  soci::row Row;
-  std::unique_ptr<soci::statement> Statement;
-  bool RealsAsText = false;
+  std::uint64_t id = 0;                       // never given to another statement of this cache
+  std::vector<std::size_t> occurrenceParams;  // occurrence -> parameter index
+  std::vector<Slot> slots;                    // sized once: the use elements hold addresses into it
+  soci::row row;
+  std::unique_ptr<soci::statement> statement;
+  bool realsAsText = false;
 
   // Appends the values bound, exactly as the database receives them.
   void AppendBoundKey(std::string& key) const {
-    for (const Slot& s : Slots) {
-      key += static_cast<char>(s.Kind);
-      switch (s.Kind) {
+    for (const Slot& s : slots) {
+      key += static_cast<char>(s.kind);
+      switch (s.kind) {
         case BindKind::Text: {
-          const std::size_t size = s.Text.size();
+          const std::size_t size = s.text.size();
           AppendBytes(key, &size, sizeof size);
-          key += s.Text;
+          key += s.text;
           break;
         }
         case BindKind::Whole:
-          AppendBytes(key, &s.Whole, sizeof s.Whole);
+          AppendBytes(key, &s.whole, sizeof s.whole);
           break;
         case BindKind::Real:
-          AppendBytes(key, &s.Real, sizeof s.Real);
+          AppendBytes(key, &s.real, sizeof s.real);
           break;
         case BindKind::Date:
-          for (const int part : {s.DateTime.tm_year, s.DateTime.tm_mon, s.DateTime.tm_mday, s.DateTime.tm_hour,
-                                 s.DateTime.tm_min, s.DateTime.tm_sec})
+          for (const int part : {s.dateTime.tm_year, s.dateTime.tm_mon, s.dateTime.tm_mday, s.dateTime.tm_hour,
+                                 s.dateTime.tm_min, s.dateTime.tm_sec})
             AppendBytes(key, &part, sizeof part);
           break;
         case BindKind::Null:
@@ -124,22 +124,22 @@ struct StatementCache::Entry {
   }
 
   void Fill(const std::vector<Variant>& params) {
-    for (std::size_t k = 0; k < Slots.size(); ++k) {
-      const Variant& v = params[Params[k]];
-      Slot& s = Slots[k];
-      switch (s.Kind) {
+    for (std::size_t k = 0; k < slots.size(); ++k) {
+      const Variant& v = params[occurrenceParams[k]];
+      Slot& s = slots[k];
+      switch (s.kind) {
         case BindKind::Text:
-          s.Text = v.ToText();
+          s.text = v.ToText();
           break;
         case BindKind::Whole:
-          s.Whole = v.GetKind() == Variant::Kind::Boolean ? static_cast<long long>(v.ToBoolean()) : v.ToLong();
+          s.whole = v.GetKind() == Variant::Kind::Boolean ? static_cast<long long>(v.ToBoolean()) : v.ToLong();
           break;
         case BindKind::Real:
-          s.Real = v.ToDouble();
-          if (RealsAsText) s.Text = ShortestText(s.Real);
+          s.real = v.ToDouble();
+          if (realsAsText) s.text = ShortestText(s.real);
           break;
         case BindKind::Date:
-          s.DateTime = ToTm(v.ToDate());
+          s.dateTime = ToTm(v.ToDate());
           break;
         case BindKind::Null:
           break;
@@ -148,13 +148,13 @@ struct StatementCache::Entry {
   }
 };
 
-StatementCache::StatementCache(soci::session& session, bool realsAsText)
+PreparedStatements::PreparedStatements(soci::session& session, bool realsAsText)
     : session_(session), realsAsText_(realsAsText) {}
-StatementCache::~StatementCache() = default;
+PreparedStatements::~PreparedStatements() = default;
 
-void StatementCache::Clear() { entries_.clear(); }
+void PreparedStatements::Clear() { entries_.clear(); }
 
-std::string StatementCache::KeyOf(const std::string& sql, const std::vector<Variant>& params, bool answersRows) {
+std::string PreparedStatements::KeyOf(const std::string& sql, const std::vector<Variant>& params, bool answersRows) {
   std::string key;
   key.reserve(params.size() + sql.size() + 2);
   key += answersRows ? 'Q' : 'C';
@@ -164,8 +164,8 @@ std::string StatementCache::KeyOf(const std::string& sql, const std::vector<Vari
   return key;
 }
 
-StatementCache::Entry& StatementCache::Prepared(const std::string& key, const std::string& sql,
-                                                const std::vector<Variant>& params, bool answersRows) {
+PreparedStatements::Entry& PreparedStatements::Prepared(const std::string& key, const std::string& sql,
+                                                        const std::vector<Variant>& params, bool answersRows) {
   auto found = entries_.find(key);
   if (found != entries_.end()) return *found->second;
 
@@ -174,54 +174,54 @@ StatementCache::Entry& StatementCache::Prepared(const std::string& key, const st
   if (entries_.size() >= kMaxStatements) entries_.clear();
   NumberedPlaceholders numbered = NumberPlaceholders(sql, params.size());
   auto entry = std::make_unique<Entry>();
-  entry->RealsAsText = realsAsText_;
-  entry->Id = ++lastId_;
-  entry->Params = std::move(numbered.Params);
-  entry->Slots.resize(entry->Params.size());
-  entry->Statement = std::make_unique<soci::statement>(session_);
-  soci::statement& st = *entry->Statement;
-  for (std::size_t k = 0; k < entry->Slots.size(); ++k) {
-    Entry::Slot& s = entry->Slots[k];
-    s.Kind = KindOf(params[entry->Params[k]]);
-    switch (s.Kind) {
+  entry->realsAsText = realsAsText_;
+  entry->id = ++lastId_;
+  entry->occurrenceParams = std::move(numbered.params);
+  entry->slots.resize(entry->occurrenceParams.size());
+  entry->statement = std::make_unique<soci::statement>(session_);
+  soci::statement& st = *entry->statement;
+  for (std::size_t k = 0; k < entry->slots.size(); ++k) {
+    Entry::Slot& s = entry->slots[k];
+    s.kind = KindOf(params[entry->occurrenceParams[k]]);
+    switch (s.kind) {
       case BindKind::Text:
-        st.exchange(soci::use(s.Text, s.Indicator));
+        st.exchange(soci::use(s.text, s.indicator));
         break;
       case BindKind::Whole:
-        st.exchange(soci::use(s.Whole, s.Indicator));
+        st.exchange(soci::use(s.whole, s.indicator));
         break;
       case BindKind::Real:
         if (realsAsText_)
-          st.exchange(soci::use(s.Text, s.Indicator));
+          st.exchange(soci::use(s.text, s.indicator));
         else
-          st.exchange(soci::use(s.Real, s.Indicator));
+          st.exchange(soci::use(s.real, s.indicator));
         break;
       case BindKind::Date:
-        st.exchange(soci::use(s.DateTime, s.Indicator));
+        st.exchange(soci::use(s.dateTime, s.indicator));
         break;
       case BindKind::Null:
-        s.Indicator = soci::i_null;
-        st.exchange(soci::use(s.Text, s.Indicator));
+        s.indicator = soci::i_null;
+        st.exchange(soci::use(s.text, s.indicator));
         break;
     }
   }
-  if (answersRows) st.exchange(soci::into(entry->Row));
+  if (answersRows) st.exchange(soci::into(entry->row));
   Diagnosed(odbc_, st, [&] {
     st.alloc();
-    st.prepare(numbered.Sql);
+    st.prepare(numbered.sql);
     st.define_and_bind();
   });
   return *entries_.emplace(key, std::move(entry)).first->second;
 }
 
-TableRecordset StatementCache::Query(const std::string& sql, const std::vector<Variant>& params) {
+TableRecordset PreparedStatements::Query(const std::string& sql, const std::vector<Variant>& params) {
   std::string key = KeyOf(sql, params, true);
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
-    if (odbc_) OdbcCloseCursor(*entry.Statement);
-    TableRecordset rows = Diagnosed(odbc_, *entry.Statement, [&] { return ReadAll(*entry.Statement, entry.Row); });
-    if (odbc_) OdbcCloseCursor(*entry.Statement);
+    if (odbc_) OdbcCloseCursor(*entry.statement);
+    TableRecordset rows = Diagnosed(odbc_, *entry.statement, [&] { return ReadAll(*entry.statement, entry.row); });
+    if (odbc_) OdbcCloseCursor(*entry.statement);
     return rows;
   } catch (const soci::soci_error&) {
     entries_.erase(key);
@@ -229,17 +229,17 @@ TableRecordset StatementCache::Query(const std::string& sql, const std::vector<V
   }
 }
 
-TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::vector<Variant>& params,
-                                           AnswerCache& answers, const std::string& table,
-                                           const AnswerCache::Scope& scope) {
+TableRecordset PreparedStatements::CachedQuery(const std::string& sql, const std::vector<Variant>& params,
+                                               AnswerCache& answers, const std::string& table,
+                                               const AnswerCache::Scope& scope) {
   std::string key = KeyOf(sql, params, true);
   try {
     Entry& entry = Prepared(key, sql, params, true);
     entry.Fill(params);
-    if (odbc_) OdbcCloseCursor(*entry.Statement);
+    if (odbc_) OdbcCloseCursor(*entry.statement);
     // The statement by its number, which stands for its text and its
     // parameters' kinds (a short key hashes fast), then the values bound.
-    std::string answerKey(reinterpret_cast<const char*>(&entry.Id), sizeof entry.Id);
+    std::string answerKey(reinterpret_cast<const char*>(&entry.id), sizeof entry.id);
     entry.AppendBoundKey(answerKey);
     const TableRecordset* kept = answers.Find(answerKey, table, scope);
     if (kept != nullptr) {
@@ -247,8 +247,8 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
       return *kept;
     }
     const AnswerCache::Stamp stamp = answers.StampOf(table, scope);
-    TableRecordset rows = Diagnosed(odbc_, *entry.Statement, [&] { return ReadAll(*entry.Statement, entry.Row); });
-    if (odbc_) OdbcCloseCursor(*entry.Statement);
+    TableRecordset rows = Diagnosed(odbc_, *entry.statement, [&] { return ReadAll(*entry.statement, entry.row); });
+    if (odbc_) OdbcCloseCursor(*entry.statement);
     if (!scope.lockedRows || !rows.Eof()) answers.Keep(answerKey, stamp, rows);
     return rows;
   } catch (const soci::soci_error&) {
@@ -257,14 +257,14 @@ TableRecordset StatementCache::CachedQuery(const std::string& sql, const std::ve
   }
 }
 
-long long StatementCache::Command(const std::string& sql, const std::vector<Variant>& params) {
+long long PreparedStatements::Command(const std::string& sql, const std::vector<Variant>& params) {
   std::string key = KeyOf(sql, params, false);
   try {
     Entry& entry = Prepared(key, sql, params, false);
     entry.Fill(params);
-    if (odbc_) OdbcCloseCursor(*entry.Statement);
-    Diagnosed(odbc_, *entry.Statement, [&] { entry.Statement->execute(true); });
-    return entry.Statement->get_affected_rows();
+    if (odbc_) OdbcCloseCursor(*entry.statement);
+    Diagnosed(odbc_, *entry.statement, [&] { entry.statement->execute(true); });
+    return entry.statement->get_affected_rows();
   } catch (const soci::soci_error&) {
     entries_.erase(key);
     throw;

@@ -11,13 +11,13 @@
 #include <atomic>
 
 #include "apartado/failure.h"
-#include "data/connection_string.h"
-#include "data/database_impl.h"
-#include "data/odbc_direct.h"
-#include "data/postgres_text.h"
-#include "data/soci_rows.h"
-#include "data/sqlite_functions.h"
-#include "data/statement_text.h"
+#include "database/connection_string.h"
+#include "database/database_impl.h"
+#include "database/odbc_direct.h"
+#include "database/postgres_text.h"
+#include "database/soci_results.h"
+#include "database/sqlite_functions.h"
+#include "database/statement_analysis.h"
 
 namespace apartado {
 namespace {
@@ -75,7 +75,7 @@ SqlDialect OpenOdbc(soci::session& session, const std::string& connect, const Op
 }
 
 // Kept answers learn of other connections' commits, and of the schema, here.
-std::unique_ptr<AnswerCache> SqliteAnswerCache(StatementCache& cache, bool privateDatabase) {
+std::unique_ptr<AnswerCache> SqliteAnswerCache(PreparedStatements& cache, bool privateDatabase) {
   return std::make_unique<AnswerCache>(
       AnswerCache::Lifetime::Connection, privateDatabase,
       [&cache] {
@@ -120,7 +120,7 @@ namespace {
 // writes them. What a PL/pgSQL trigger function writes is read from its body
 // (TablesPlpgsqlWrites); firing a trigger of any other language, or one
 // whose body does what its text does not tell, counts as writing anything.
-std::unique_ptr<AnswerCache> PostgresAnswerCache(StatementCache& cache) {
+std::unique_ptr<AnswerCache> PostgresAnswerCache(PreparedStatements& cache) {
   auto schema = [&cache] {
     Database::Impl::CountSent();
     return cache.Query(
@@ -180,17 +180,17 @@ std::string Database::DisplayName(const std::string& connectionString) {
 
 std::unique_ptr<Database> Database::Open(const std::string& connectionString, const OpenOptions& options) {
   const BackendTarget target = ParseConnectionString(connectionString, options.readOnly);
-  auto impl = std::make_unique<Impl>(target.Kind, connectionString);
+  auto impl = std::make_unique<Impl>(target.kind, connectionString);
   try {
-    switch (target.Kind) {
+    switch (target.kind) {
       case Backend::SQLite:
-        impl->session.open(*soci::factory_sqlite3(), target.SociConnect);
+        impl->session.open(*soci::factory_sqlite3(), target.sociConnect);
         ConfigureSqlite(impl->session, options);
         impl->sqlite = static_cast<soci::sqlite3_session_backend*>(impl->session.get_backend())->conn_;
-        impl->answers = SqliteAnswerCache(impl->cache, target.PrivateDatabase);
+        impl->answers = SqliteAnswerCache(impl->cache, target.privateDatabase);
         break;
       case Backend::PostgreSQL:
-        impl->session.open(*soci::factory_postgresql(), target.SociConnect);
+        impl->session.open(*soci::factory_postgresql(), target.sociConnect);
         ConfigurePostgres(impl->session, options);
         impl->postgres = static_cast<soci::postgresql_session_backend*>(impl->session.get_backend())->conn_;
         impl->answers = PostgresAnswerCache(impl->cache);
@@ -198,7 +198,7 @@ std::unique_ptr<Database> Database::Open(const std::string& connectionString, co
       case Backend::ODBC:
         // No kept answers: what tells them apart (PRAGMA data_version, the
         // table versions read with BEGIN) needs the native connection.
-        impl->dialect = OpenOdbc(impl->session, target.SociConnect, options);
+        impl->dialect = OpenOdbc(impl->session, target.sociConnect, options);
         impl->cache.SetRealsAsText(impl->dialect == SqlDialect::PostgreSQL);
         impl->cache.SetOdbc(true);
         break;

@@ -1,4 +1,4 @@
-#include "data/statement_text.h"
+#include "database/statement_analysis.h"
 
 #include <algorithm>
 #include <cctype>
@@ -215,12 +215,12 @@ std::vector<std::string> SplitScript(std::string_view script, SqlDialect dialect
 
 NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramCount) {
   NumberedPlaceholders out;
-  out.Sql.reserve(sql.size() + 8);
+  out.sql.reserve(sql.size() + 8);
   std::size_t i = 0;
   while (i < sql.size()) {
     const std::size_t after = SkipQuotedOrComment(kSqlite, sql, i);
     if (after != i) {
-      out.Sql.append(sql.substr(i, after - i));
+      out.sql.append(sql.substr(i, after - i));
       i = after;
       continue;
     }
@@ -236,33 +236,42 @@ NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramC
         if (number < 1 || number > paramCount)
           throw Failure("Placeholder " + std::string(sql.substr(i, j - i)) +
                         " has no parameter: " + std::to_string(paramCount) + " given");
-        out.Params.push_back(number - 1);
-        out.Sql += ":b" + std::to_string(out.Params.size());
+        out.params.push_back(number - 1);
+        out.sql += ":b" + std::to_string(out.params.size());
         i = j;
         continue;
       }
     }
-    out.Sql += sql[i++];
+    out.sql += sql[i++];
   }
   return out;
 }
 
 namespace {
 
-// A piece of a statement's text outside comments: a word (in upper case), a
-// quoted text or name ("'" or "\"" first), or one other character.
-// At most `limit` of them.
-std::vector<std::string> Tokens(std::string_view text, std::size_t limit = std::string_view::npos) {
+// How a token stands for a quoted text or name.
+enum class Quoted {
+  AsWritten,  // the whole quoted piece, quotes included
+  AsMark,     // "'" for a quoted text of any kind, "\"" for a quoted name
+};
+
+// A piece of a statement's text outside comments, read in one dialect: a
+// word (in upper case; bytes of UTF-8 letters continue it, and '$' where the
+// dialect lets it), a quoted text or name, or one other character. At most
+// `limit` of them.
+std::vector<std::string> Tokens(const Reading& r, std::string_view text, Quoted quoted,
+                                std::size_t limit = std::string_view::npos) {
   std::vector<std::string> tokens;
   std::size_t i = 0;
   while (i < text.size() && tokens.size() < limit) {
-    const std::size_t after = SkipQuotedOrComment(kSqlite, text, i);
+    const std::size_t after = SkipQuotedOrComment(r, text, i);
     if (after != i) {
-      if (!IsComment(text, i)) tokens.emplace_back(text.substr(i, after - i));
+      if (!IsComment(text, i))
+        tokens.emplace_back(quoted == Quoted::AsWritten ? text.substr(i, after - i) : text[i] == '"' ? "\"" : "'");
       i = after;
-    } else if (IsWordChar(text[i])) {
+    } else if (IsWordChar(text[i]) || static_cast<unsigned char>(text[i]) >= 0x80) {
       std::string word;
-      while (i < text.size() && IsWordChar(text[i]))
+      while (i < text.size() && ContinuesWord(r, text[i]))
         word += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i++])));
       tokens.push_back(std::move(word));
     } else {
@@ -312,7 +321,7 @@ std::string WrittenTable(const std::vector<std::string>& tokens, std::size_t& at
 
 StatementEffect EffectOf(std::string_view text) {
   // Enough for "INSERT OR REPLACE INTO name ." after opening parentheses.
-  const std::vector<std::string> tokens = Tokens(text, 12);
+  const std::vector<std::string> tokens = Tokens(kSqlite, text, Quoted::AsWritten, 12);
   std::size_t first = 0;
   while (first < tokens.size() && tokens[first] == "(") ++first;
   if (first == tokens.size()) return {};
@@ -324,7 +333,7 @@ StatementEffect EffectOf(std::string_view text) {
 }
 
 std::string SingleTableRead(std::string_view text) {
-  const std::vector<std::string> tokens = Tokens(text);
+  const std::vector<std::string> tokens = Tokens(kSqlite, text, Quoted::AsWritten);
   if (tokens.empty() || tokens[0] != "SELECT") return "";
   std::size_t from = 0;
   for (std::size_t k = 1; k < tokens.size(); ++k) {
@@ -344,7 +353,7 @@ std::string SingleTableRead(std::string_view text) {
 }
 
 std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view triggerSql) {
-  const std::vector<std::string> tokens = Tokens(triggerSql);
+  const std::vector<std::string> tokens = Tokens(kSqlite, triggerSql, Quoted::AsWritten);
   std::size_t k = 0;
   while (k < tokens.size() && tokens[k] != "BEGIN") ++k;
   if (k == tokens.size()) return std::nullopt;
@@ -370,30 +379,6 @@ std::optional<std::vector<std::string>> TablesTriggerWrites(std::string_view tri
 
 namespace {
 
-// A PostgreSQL text as tokens: a word (in upper case; '$' and bytes of UTF-8
-// letters continue it), "'" for a quoted text of any kind ('...', E'...',
-// $tag$...$tag$), "\"" for a quoted name, or one other character.
-std::vector<std::string> PostgresTokens(std::string_view text) {
-  std::vector<std::string> tokens;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::size_t after = SkipQuotedOrComment(kPostgres, text, i);
-    if (after != i) {
-      if (!IsComment(text, i)) tokens.emplace_back(text[i] == '"' ? "\"" : "'");
-      i = after;
-    } else if (IsWordChar(text[i]) || static_cast<unsigned char>(text[i]) >= 0x80) {
-      std::string word;
-      while (i < text.size() && ContinuesWord(kPostgres, text[i]))
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i++])));
-      tokens.push_back(std::move(word));
-    } else {
-      if (!IsBlank(text[i])) tokens.emplace_back(1, text[i]);
-      ++i;
-    }
-  }
-  return tokens;
-}
-
 bool IsWord(const std::string& token) {
   return !token.empty() && (IsWordChar(token[0]) || static_cast<unsigned char>(token[0]) >= 0x80);
 }
@@ -418,7 +403,7 @@ bool OneOf(const std::string& word, std::initializer_list<std::string_view> word
 std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view body) {
   // Changing the search path changes which table a name is.
   if (Lower(std::string(body)).find("search_path") != std::string::npos) return std::nullopt;
-  const std::vector<std::string> tokens = PostgresTokens(body);
+  const std::vector<std::string> tokens = Tokens(kPostgres, body, Quoted::AsMark);
   auto token = [&](std::size_t k) -> const std::string& {
     static const std::string none;
     return k < tokens.size() ? tokens[k] : none;
@@ -439,9 +424,9 @@ std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view bod
     const bool statementStart =
         k == 0 || OneOf(previous, {";", "BEGIN", "THEN", "ELSE", "LOOP", "DECLARE", "EXCEPTION"});
     // Statements whose effect is not told from their text.
-    if (OneOf(t, {"EXECUTE", "CALL", "COPY", "TRUNCATE", "MERGE", "CREATE", "ALTER", "DROP", "GRANT", "REVOKE",
-                  "COMMIT", "ROLLBACK", "REFRESH", "IMPORT", "CLUSTER", "VACUUM", "REINDEX", "SECURITY", "COMMENT",
-                  "REASSIGN", "DISCARD", "LOAD"}))
+    if (OneOf(t, {"EXECUTE", "CALL",     "COPY",    "TRUNCATE", "MERGE",   "CREATE", "ALTER",   "DROP",
+                  "GRANT",   "REVOKE",   "COMMIT",  "ROLLBACK", "REFRESH", "IMPORT", "CLUSTER", "VACUUM",
+                  "REINDEX", "SECURITY", "COMMENT", "REASSIGN", "DISCARD", "LOAD"}))
       return std::nullopt;
     if (t == "DO" && token(k + 1) == "'") return std::nullopt;  // an anonymous block
     if (statementStart && (t == "SET" || t == "RESET")) return std::nullopt;
@@ -469,14 +454,62 @@ std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view bod
     if (previous == ":" || previous == "AS") continue;
     if (previous == ".") return std::nullopt;  // a function named with its schema
     // Keywords a '(' may follow, and built-in functions that write nothing.
-    if (OneOf(t, {"ALL",      "AND",     "ANY",      "ARRAY",     "AS",          "BETWEEN",     "BY",
-                  "CASE",     "CAST",    "CONFLICT", "DISTINCT",  "ELSE",        "ELSIF",       "EXISTS",
-                  "EXTRACT",  "FILTER",  "FROM",     "HAVING",    "IF",          "IN",          "IS",
-                  "JOIN",     "LIKE",    "NOT",      "ON",        "OR",          "OVER",        "PERFORM",
-                  "QUERY",    "RETURN",  "ROW",      "SELECT",    "SET",         "SOME",        "THEN",
-                  "USING",    "VALUES",  "WHEN",     "WHERE",     "WHILE",       "ABS",         "AVG",
-                  "COALESCE", "COUNT",   "GREATEST", "LEAST",     "LOCALTIMESTAMP", "LOCALTIME", "CURRENT_SETTING",
-                  "SET_CONFIG", "MAX",   "MIN",      "NULLIF",    "ROUND",       "SUM",         "LOWER",
+    if (OneOf(t, {"ALL",
+                  "AND",
+                  "ANY",
+                  "ARRAY",
+                  "AS",
+                  "BETWEEN",
+                  "BY",
+                  "CASE",
+                  "CAST",
+                  "CONFLICT",
+                  "DISTINCT",
+                  "ELSE",
+                  "ELSIF",
+                  "EXISTS",
+                  "EXTRACT",
+                  "FILTER",
+                  "FROM",
+                  "HAVING",
+                  "IF",
+                  "IN",
+                  "IS",
+                  "JOIN",
+                  "LIKE",
+                  "NOT",
+                  "ON",
+                  "OR",
+                  "OVER",
+                  "PERFORM",
+                  "QUERY",
+                  "RETURN",
+                  "ROW",
+                  "SELECT",
+                  "SET",
+                  "SOME",
+                  "THEN",
+                  "USING",
+                  "VALUES",
+                  "WHEN",
+                  "WHERE",
+                  "WHILE",
+                  "ABS",
+                  "AVG",
+                  "COALESCE",
+                  "COUNT",
+                  "GREATEST",
+                  "LEAST",
+                  "LOCALTIMESTAMP",
+                  "LOCALTIME",
+                  "CURRENT_SETTING",
+                  "SET_CONFIG",
+                  "MAX",
+                  "MIN",
+                  "NULLIF",
+                  "ROUND",
+                  "SUM",
+                  "LOWER",
                   "UPPER"}))
       continue;
     return std::nullopt;
@@ -485,7 +518,7 @@ std::optional<std::vector<std::string>> TablesPlpgsqlWrites(std::string_view bod
 }
 
 bool LocksRowsRead(std::string_view text) {
-  const std::vector<std::string> tokens = PostgresTokens(text);
+  const std::vector<std::string> tokens = Tokens(kPostgres, text, Quoted::AsMark);
   for (std::size_t k = 0; k + 1 < tokens.size(); ++k) {
     if (tokens[k] != "FOR") continue;
     const std::string& next = tokens[k + 1];
@@ -535,7 +568,7 @@ bool SameWord(std::string_view word, std::string_view upper) {
 }  // namespace
 
 char WriteEventsOf(std::string_view text) {
-  const std::vector<std::string> tokens = Tokens(text, 4);
+  const std::vector<std::string> tokens = Tokens(kSqlite, text, Quoted::AsWritten, 4);
   std::size_t first = 0;
   while (first < tokens.size() && tokens[first] == "(") ++first;
   if (first == tokens.size()) return kOnAnyWrite;

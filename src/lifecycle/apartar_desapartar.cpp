@@ -4,7 +4,7 @@
 // walk again.
 #include "apartado/apartado.h"
 #include "component/failure_path.h"
-#include "data/sql_text.h"
+#include "data/sql_builder.h"
 
 namespace apartado {
 namespace {
@@ -41,13 +41,13 @@ LineStock ReadLineStock(const Recordset& row) {
 // without rows is no failure.
 template <typename PerLine>
 Boolean WalkFolio(const std::string& folio, std::string& errorText, std::string_view tag, PerLine perLine) {
-  return RunWithFailurePath(errorText, tag, 1, [&]() -> Boolean {
+  return RunWithFailurePath(errorText, tag, TagBreaks::One, [&]() -> Boolean {
     SqlBuilder sql;
     sql << "SELECT * FROM Apartado WHERE Ap_Folio = '" << folio << "' ";
     const std::unique_ptr<Recordset> rows = sql.Execute();
     while (!rows->Eof()) {
       if (!IsTrue(perLine(ReadLineStock(*rows)))) {
-        errorText = std::string(tag) + "\r\n" + errorText;
+        errorText = std::string(tag) + kCrLf + errorText;
         return kFalse;
       }
       rows->MoveNext();

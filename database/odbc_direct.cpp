@@ -1,4 +1,4 @@
-#include "data/odbc_direct.h"
+#include "database/odbc_direct.h"
 
 #include <soci/odbc/soci-odbc.h>
 #include <soci/soci.h>

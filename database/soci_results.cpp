@@ -1,4 +1,4 @@
-#include "data/soci_rows.h"
+#include "database/soci_results.h"
 
 #include <soci/odbc/soci-odbc.h>
 #include <soci/postgresql/soci-postgresql.h>
@@ -8,8 +8,8 @@
 #include <climits>
 #include <ctime>
 
-#include "data/odbc_direct.h"
-#include "data/postgres_text.h"
+#include "database/odbc_direct.h"
+#include "database/postgres_text.h"
 
 namespace apartado {
 namespace {

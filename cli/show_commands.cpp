@@ -2,7 +2,7 @@
 
 #include "commands.h"
 #include "output.h"
-#include "queries.h"
+#include "database_reads.h"
 #include "stock_view.h"
 
 namespace apartado::cli {

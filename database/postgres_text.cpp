@@ -1,4 +1,4 @@
-#include "data/postgres_text.h"
+#include "database/postgres_text.h"
 
 #include <libpq-fe.h>
 

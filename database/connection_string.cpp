@@ -1,4 +1,4 @@
-#include "data/connection_string.h"
+#include "database/connection_string.h"
 
 #include <libpq-fe.h>
 #include <unistd.h>

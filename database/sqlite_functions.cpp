@@ -1,4 +1,4 @@
-#include "data/sqlite_functions.h"
+#include "database/sqlite_functions.h"
 
 #include <sqlite3.h>
 
@@ -20,8 +20,9 @@ void GetDate(sqlite3_context* context, int, sqlite3_value**) {
 
 }  // namespace
 
-bool RegisterSqliteFunctions(void* nativeConnection) {
-  auto* db = static_cast<sqlite3*>(nativeConnection);
+bool RegisterSqliteFunctions(sqlite_api::sqlite3* connection) {
+  // The same SQLite structure as ::sqlite3, declared in SOCI's namespace.
+  auto* db = reinterpret_cast<::sqlite3*>(connection);
   // Not SQLITE_DETERMINISTIC: the answer changes with the clock.
   return sqlite3_create_function_v2(db, "GETDATE", 0, SQLITE_UTF8, nullptr, GetDate, nullptr, nullptr, nullptr) ==
          SQLITE_OK;

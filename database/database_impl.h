@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "apartado/database.h"
-#include "data/answer_cache.h"
-#include "data/soci_connection.h"
-#include "data/statement_cache.h"
+#include "database/answer_cache.h"
+#include "database/soci_connection.h"
+#include "database/prepared_statements.h"
 
 namespace sqlite_api {
 struct sqlite3;  // SOCI's SQLite backend declares SQLite's API in this namespace
@@ -43,7 +43,7 @@ struct Database::Impl {
   std::string connectionString;
   soci::session session;
   SociConnection connection{*this};
-  StatementCache cache{session, backend == Backend::PostgreSQL};
+  PreparedStatements cache{session, backend == Backend::PostgreSQL};
   std::unique_ptr<AnswerCache> answers;  // SQLite and PostgreSQL
   // The backend's own handle, for what SOCI does not offer.
   sqlite_api::sqlite3* sqlite = nullptr;

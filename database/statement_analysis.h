@@ -41,8 +41,8 @@ std::vector<std::string> SplitScript(std::string_view script, SqlDialect dialect
 // appearance (:b1, :b2, ...), so that each occurrence is bound on its own:
 // Params[i] is the parameter index (0-based) the i-th occurrence takes.
 struct NumberedPlaceholders {
-  std::string Sql;
-  std::vector<std::size_t> Params;
+  std::string sql;
+  std::vector<std::size_t> params;
 };
 // Throws Failure when a placeholder names a parameter beyond paramCount.
 NumberedPlaceholders NumberPlaceholders(std::string_view sql, std::size_t paramCount);

@@ -7,7 +7,7 @@
 
 #include "apartado/recordset.h"
 #include "apartado/variant.h"
-#include "data/answer_cache.h"
+#include "database/answer_cache.h"
 
 namespace soci {
 class session;
@@ -23,23 +23,23 @@ namespace apartado {
 // kinds (text, whole number, real, date, NULL), since SOCI binds by type.
 // A statement that fails is dropped and prepared again on its next use.
 // SOCI's errors pass through unchanged: the database translates them.
-class StatementCache {
+class PreparedStatements {
  public:
   // realsAsText: doubles are bound as their shortest exact text. SOCI's
   // PostgreSQL backend sends them as 20 digits (0.1 as
   // 0.10000000000000000555), which a NUMERIC column then compares exactly
   // and finds larger than its 0.1; psqlODBC sends 17 digits
   // (0.10000000000000001), which a NUMERIC column keeps as they are.
-  StatementCache(soci::session& session, bool realsAsText);
+  PreparedStatements(soci::session& session, bool realsAsText);
   // Sets realsAsText for the statements prepared from now on (an ODBC
   // connection learns its database's dialect once open, before any).
   void SetRealsAsText(bool realsAsText) { realsAsText_ = realsAsText; }
   // The session is an ODBC one: a statement's cursor is closed before it
   // runs again (OdbcCloseCursor).
   void SetOdbc(bool odbc) { odbc_ = odbc; }
-  ~StatementCache();
-  StatementCache(const StatementCache&) = delete;
-  StatementCache& operator=(const StatementCache&) = delete;
+  ~PreparedStatements();
+  PreparedStatements(const PreparedStatements&) = delete;
+  PreparedStatements& operator=(const PreparedStatements&) = delete;
 
   // All the rows the statement answers.
   TableRecordset Query(const std::string& sql, const std::vector<Variant>& params);

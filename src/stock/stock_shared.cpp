@@ -1,12 +1,10 @@
-#include "stock/stock_texts.h"
+#include "stock/stock_shared.h"
 
 #include "apartado/number_text.h"
-#include "data/sql_text.h"
+#include "data/sql_builder.h"
+#include "model/line_break.h"
 
 namespace apartado::stock {
-namespace {
-constexpr std::string_view kBreak = "\r\n";
-}  // namespace
 
 StockKind KindOfProductType(const std::string& type) {
   if (type == "01" || type == "02" || type == "03") return StockKind::Plain;
@@ -29,7 +27,7 @@ std::unique_ptr<Recordset> LookUpProduct(const std::string& product) {
 
 std::string Refusal(std::string_view tag, std::string_view message) {
   std::string text(tag);
-  text += kBreak;
+  text += kCrLf;
   text += message;
   return text;
 }
@@ -48,7 +46,7 @@ std::string PlaceLines(const StockKeys& keys, std::string_view productSuffix) {
     text += label;
     text += value;
     text += suffix;
-    text += kBreak;
+    text += kCrLf;
   };
   line("sucursal:", keys.branch);
   line("Almacén: ", keys.warehouse);

@@ -13,9 +13,9 @@ inline constexpr int kPostgresConnectTimeoutSeconds = 10;
 
 // Which backend a connection string names and what its SOCI connect string is.
 struct BackendTarget {
-  Backend Kind = Backend::SQLite;
-  std::string SociConnect;
-  bool PrivateDatabase = false;  // SQLite ":memory:": no other connection reaches it
+  Backend kind = Backend::SQLite;
+  std::string sociConnect;
+  bool privateDatabase = false;  // SQLite ":memory:": no other connection reaches it
 };
 
 // "sqlite:PATH" or a plain path (":memory:" included), "postgresql://..." or
