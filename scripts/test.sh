@@ -50,7 +50,9 @@ step "benchmark smoke run (figures only; nothing is asserted about time)"
 ./build/test/bench/capture_bench --quick --pg "$APARTADO_TEST_PG"
 
 step "stock stress: workers killed at random on SQLite and PostgreSQL, then the invariants checked"
-stress=$(./build/test/bench/stock_stress --quick --keep --db sqlite --db "$APARTADO_TEST_PG" | tee /dev/stderr)
+# Appending: a plain tee would reopen stderr truncated, and when the run is
+# logged to a file that file would lose everything written before this step.
+stress=$(./build/test/bench/stock_stress --quick --keep --db sqlite --db "$APARTADO_TEST_PG" | tee -a /dev/stderr)
 kept=$(sed -n 's/^kept //p' <<<"$stress")
 step "apartado check after the stress run: every stock row agrees with the ledger and the layaways"
 ./build/test/apartado --db "$kept/db1/stress.db" check
