@@ -33,7 +33,6 @@ class CliCaptureTest : public DemoProgramTest {
     }
     return File("layaways.jsonl", lines);
   }
-  long long Scalar(const std::string& sql) { return static_cast<long long>(Db().Query(sql).Field("n").ToDouble()); }
 
   // Starts the program on this database with args; stdout and stderr go to
   // the descriptors given.
@@ -62,8 +61,8 @@ TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissingAndTellsOn
   EXPECT_EQ(results[0]["skipped"], true);
   EXPECT_EQ(results[0]["folio"], "0000000001");
   EXPECT_EQ(results[2].contains("skipped"), false);
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), 4);  // R1, R2, R3 and the one without reference
-  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Apartado_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"), 4);
+  EXPECT_EQ(Count("Apartado"), 4);  // R1, R2, R3 and the one without reference
+  EXPECT_EQ(Value("SELECT Ex_Cantidad_Apartado_Control_1 FROM Existencia WHERE Pr_Cve_Producto = 'P100'"), "4");
 
   // Progress and the summary go to stderr when asked, not being a terminal.
   const ProgramRun text = Run({"capture", "--progress", "--skip-captured", file});
@@ -74,7 +73,7 @@ TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissingAndTellsOn
   EXPECT_NE(text.err.find(": 1 captured whole, 0 with refusals, 3 skipped; 1 lines stored, 0 refused"),
             std::string::npos)
       << text.err;
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), 5);  // a layaway without reference is captured again
+  EXPECT_EQ(Count("Apartado"), 5);  // a layaway without reference is captured again
   // Without the option a reference is no reason to skip. Quiet, or not a
   // terminal and not asked: stderr holds only refusals.
   for (const std::vector<std::string>& options : {std::vector<std::string>{"-q", "--progress"}, {}}) {
@@ -85,7 +84,7 @@ TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissingAndTellsOn
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
   }
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado WHERE Ap_Referencia = 'R1'"), 3);
+  EXPECT_EQ(Count("Apartado WHERE Ap_Referencia = 'R1'"), 3);
 }
 
 // The program killed while it captures, after it has printed some layaways,
@@ -114,7 +113,7 @@ TEST_P(CliCaptureTest, KilledMidwayAndRunAgainWithSkipCapturedEndsWithEachLayawa
   close(pipeFds[0]);
   close(devNull);
   ASSERT_EQ(told, 3) << printed;
-  const long long stored = Scalar("SELECT COUNT(*) AS n FROM Apartado");
+  const long long stored = Count("Apartado");
   ASSERT_GE(stored, 3);
   ASSERT_LT(stored, kLayaways) << "the kill came too late to test anything";
 
@@ -123,13 +122,12 @@ TEST_P(CliCaptureTest, KilledMidwayAndRunAgainWithSkipCapturedEndsWithEachLayawa
   long long skipped = 0;
   for (const json& result : JsonLines(again.out)) skipped += result.value("skipped", false) ? 1 : 0;
   EXPECT_EQ(skipped, stored);
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), kLayaways);
-  EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Ap_Referencia) AS n FROM Apartado"), kLayaways);
-  EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Ap_Folio) AS n FROM Apartado"), kLayaways);
-  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Apartado_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"),
-            kLayaways);
-  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"),
-            1000 - kLayaways);
+  EXPECT_EQ(Count("Apartado"), kLayaways);
+  EXPECT_EQ(Value("SELECT COUNT(DISTINCT Ap_Referencia) FROM Apartado"), std::to_string(kLayaways));
+  EXPECT_EQ(Value("SELECT COUNT(DISTINCT Ap_Folio) FROM Apartado"), std::to_string(kLayaways));
+  EXPECT_EQ(Rows("SELECT Ex_Cantidad_Control_1, Ex_Cantidad_Apartado_Control_1 FROM Existencia "
+                 "WHERE Pr_Cve_Producto = 'P100'"),
+            std::to_string(1000 - kLayaways) + "|" + std::to_string(kLayaways) + "\n");
 }
 
 // With stderr on a terminal and stdout a file, the program shows its

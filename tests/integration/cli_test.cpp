@@ -22,9 +22,6 @@ using demo::Line;
 
 class CliTest : public DemoProgramTest {
  protected:
-  long long Count(const std::string& from) {
-    return static_cast<long long>(Db().Query("SELECT COUNT(*) AS n FROM " + from).Field("n").ToDouble());
-  }
   // How many pieces of P100 are reserved, as `stock --json` shows it.
   json ReservedP100() {
     ProgramRun stock = Run({"--json", "stock", "--producto", "P100"});

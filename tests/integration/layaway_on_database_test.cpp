@@ -127,7 +127,7 @@ class LayawayOnDatabase : public SuiteTest {
                                          "Ex_Cantidad_Apartado_Control_1, Ex_Cantidad_Apartado_Control_2, "
                                          "Oper_Ult_Modif, Fecha_Ult_Modif FROM Existencia WHERE Pr_Cve_Producto = :p1 "
                                          "AND Al_Cve_Almacen = :p2",
-                       {T(product), T(warehouse)});
+                       {Text(product), Text(warehouse)});
     if (!row.empty() && row.back() != "<null>") row.back() = Ago(row.back());
     return row;
   }
@@ -189,7 +189,7 @@ TEST_P(LayawayOnDatabase, WholeLifeCaptureReceivableFinalizeCancelAndNoSecondCan
   EXPECT_EQ(Values("SELECT DISTINCT Es_Cve_Estado FROM Apartado"), Texts{"CA"});
   EXPECT_EQ(Values("SELECT Nd_Texto FROM Notificacion_Documento WHERE Nd_Tipo_Documento = 'APARTADO' AND "
                    "Nd_Folio = :p1",
-                   {T(folio)}),
+                   {Text(folio)}),
             (Texts{"", ""}));
 
   // Once cancelled: refused, and nothing moves or is written again.
@@ -278,7 +278,7 @@ TEST_P(LayawayOnDatabase, CancellationFreesTheSerialNumberAndGivesTheLotBackOnce
   // stock left alone), it gives back nothing more and takes no serial
   // number from the layaway that holds it now.
   EXPECT_EQ(first.Cancelar_Apartado(folio), kFalse);
-  Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'AC' WHERE Ap_Folio = :p1", {T(folio)});
+  Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'AC' WHERE Ap_Folio = :p1", {Text(folio)});
   first.Apartar_Productos(kFalse);
   ASSERT_EQ(first.Cancelar_Apartado(folio), kTrue) << first.Error();
   EXPECT_EQ(Values(lots), (Texts{"LT-A", "10", "LT-B", "4", "LT-C", "1"}));

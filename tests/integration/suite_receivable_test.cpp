@@ -11,7 +11,7 @@ class SuiteReceivableTest : public SuiteTest {
  protected:
   void SetUp() override {
     SuiteTest::SetUp();
-    Insert("Cliente", {{"Cl_Cve_Cliente", T("C1")}});
+    Insert("Cliente", {{"Cl_Cve_Cliente", "C1"}});
     receivable_ = Factory().CreateReceivableDocument();
   }
   Boolean Generate(ReceivableHeader h) { return receivable_->GenerateReceivable(h, kFalse, kTrue); }
@@ -42,23 +42,28 @@ TEST_P(SuiteReceivableTest, NumbersFromItsOwnSeriesCancelsOnceAndBillsAgainAfter
 // from data, with its exact text; none of them changes a row.
 TEST_P(SuiteReceivableTest, EveryDocumentedRefusalSaysWhyAndChangesNothing) {
   for (const char* kind : {"APARTADO", "CUENTA_X_COBRAR"})
-    Insert(
-        "Folio",
-        {{"Sc_Cve_Sucursal", T("02")}, {"Fo_Documento", T(kind)}, {"Fo_Siguiente", N(5)}, {"Es_Cve_Estado", T("BA")}});
+    Insert("Folio", {{"Sc_Cve_Sucursal", "02"}, {"Fo_Documento", kind}, {"Fo_Siguiente", 5}, {"Es_Cve_Estado", "BA"}});
   for (const auto& [folio, document, balance, paid] :
        {std::tuple{"0000000003", "0000000001", 138.0, 50.0}, {"0000000004", "0000000002", 100.0, 0.0}})
-    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")}, {"Cxc_Folio", T(folio)}, {"Cxc_Tabla", T("APARTADO")},
-                               {"Cxc_Documento", T(document)}, {"Cxc_Total", N(188)}, {"Cxc_Saldo", N(balance)},
-                               {"Cxc_Abonos", N(paid)}});
+    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", "01"},
+                               {"Cxc_Folio", folio},
+                               {"Cxc_Tabla", "APARTADO"},
+                               {"Cxc_Documento", document},
+                               {"Cxc_Total", 188},
+                               {"Cxc_Saldo", balance},
+                               {"Cxc_Abonos", paid}});
   for (const auto& [serial, folio, status] : {std::tuple{"S1", "", "AC"}, {"S2", "F0", "AC"}, {"S3", "", "BA"}})
     InsertKeyed("Serie", {"01", "A1", "P3", "00", "00"},
-                {{"Sr_Cve_Serie", T(serial)}, {"Sr_Pedimento", T("PED-1")},
-                 {"Sr_Tipo_Documento", T(*folio ? "APARTADO" : "")}, {"Sr_Folio", T(folio)},
-                 {"Sr_ID", T(*folio ? "0003" : "")}, {"Es_Cve_Estado", T(status)}});
+                {{"Sr_Cve_Serie", serial},
+                 {"Sr_Pedimento", "PED-1"},
+                 {"Sr_Tipo_Documento", *folio ? "APARTADO" : ""},
+                 {"Sr_Folio", folio},
+                 {"Sr_ID", *folio ? "0003" : ""},
+                 {"Es_Cve_Estado", status}});
   for (const auto& [branch, lot, free, status] :
        {std::tuple{"01", "L1", 10.0, "AC"}, {"02", "L1", 3.0, "AC"}, {"01", "L3", 50.0, "BA"}})
     InsertKeyed("Lote", {branch, "A1", "P2", "00", "00"},
-                {{"Lt_Cve_Lote", T(lot)}, {"Lt_Cantidad", N(free)}, {"Es_Cve_Estado", T(status)}});
+                {{"Lt_Cve_Lote", lot}, {"Lt_Cantidad", free}, {"Es_Cve_Estado", status}});
   auto catalog = Factory().CreateCatalogServices();
   auto series = Factory().CreateSeriesAssignment();
   auto lots = Factory().CreateLotAssignment();
@@ -85,7 +90,7 @@ TEST_P(SuiteReceivableTest, EveryDocumentedRefusalSaysWhyAndChangesNothing) {
     return said(!lots->AssignLot("APARTADO", number, "0001", "P2", "00", "00", key, quantity, 0), *lots);
   };
   auto lookup = [&](const char* table, const char* column, const char* key2) {
-    return Thrown([&] { catalog->LookupValue(table, "Mn_Cve_Moneda", "MXN", column, 0, key2, "1", ""); });
+    return FailureOf([&] { catalog->LookupValue(table, "Mn_Cve_Moneda", "MXN", column, 0, key2, "1", ""); });
   };
   ReceivableHeader noTable = Header("F2"), unknownCustomer = Header("F2");
   noTable.OriginTable = "";
@@ -138,7 +143,7 @@ TEST_P(SuiteReceivableTest, EveryDocumentedRefusalSaysWhyAndChangesNothing) {
             "Nombre de tabla o columna no válido: Moneda; DROP TABLE Moneda");
   EXPECT_EQ(lookup("Moneda", "Mn_Descripcion--", ""), "Nombre de tabla o columna no válido: Mn_Descripcion--");
   EXPECT_EQ(lookup("Moneda", "Mn_Descripcion", "1=1 OR x"), "Nombre de tabla o columna no válido: 1=1 OR x");
-  EXPECT_EQ(Thrown([&] { Factory().CreateWarehouseServices()->GetStock("01", "A1", "P1", "00", "00", 3, ""); }),
+  EXPECT_EQ(FailureOf([&] { Factory().CreateWarehouseServices()->GetStock("01", "A1", "P1", "00", "00", 3, ""); }),
             "Unidad de control no válida: 3");
 
   EXPECT_EQ(Count("Historial_Seguimiento") + Count("Notificacion_Documento") + Count("Lote_Asignacion"), 0);

@@ -9,9 +9,9 @@
 namespace apartado {
 namespace {
 
-using testing::N;
+using testing::Number;
 using testing::SuiteTest;
-using testing::T;
+using testing::Text;
 
 class SuiteSchemaTest : public SuiteTest {};
 
@@ -42,16 +42,16 @@ TEST_P(SuiteSchemaTest, CreatingAgainKeepsRowsAndRowsRoundTripTheirValues) {
   EXPECT_EQ(Scalar("SELECT Ap_Cantidad_Control_2 AS V FROM Apartado").ToDouble(), 0.736512);
   EXPECT_EQ(Db().Query("SELECT Ap_Fecha FROM Apartado").Field("Ap_Fecha").GetKind(), Variant::Kind::Date);
   // (Ap_Folio, Ap_ID) is the key, and the status is never null.
-  EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}}), Failure);
-  EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("2")}, {"Es_Cve_Estado", Variant::MakeNull()}}),
+  EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", "F1"}, {"Ap_ID", "0001"}}), Failure);
+  EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", "F1"}, {"Ap_ID", "2"}, {"Es_Cve_Estado", Variant::MakeNull()}}),
                Failure);
   // One active receivable per document; cancelled ones do not count.
   auto receivable = [&](const char* folio, const char* status) {
-    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")},
-                               {"Cxc_Folio", T(folio)},
-                               {"Cxc_Tabla", T("APARTADO")},
-                               {"Cxc_Documento", T("F1")},
-                               {"Es_Cve_Estado", T(status)}});
+    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", "01"},
+                               {"Cxc_Folio", folio},
+                               {"Cxc_Tabla", "APARTADO"},
+                               {"Cxc_Documento", "F1"},
+                               {"Es_Cve_Estado", status}});
   };
   receivable("1", "CA");
   receivable("2", "AC");
@@ -77,13 +77,13 @@ TEST_P(SuiteSchemaTest, CreatingOverAnEarlierReleaseMakesItsQuantitiesExactAndIt
     earlier.replace(at, 5, " DOUBLE PRECISION");
   Db().RunScript(earlier);
   InsertKeyed("Existencia", {"S1", "A1", "P1", "00", "00"},
-              {{"Ex_Cantidad_Control_1", N(99.5)}, {"Ex_Cantidad_Apartado_Control_1", N(0.7 - 0.2)}});
+              {{"Ex_Cantidad_Control_1", 99.5}, {"Ex_Cantidad_Apartado_Control_1", 0.7 - 0.2}});
   InsertKeyed("Lote_Asignacion", {"S1", "A1", "L1", "00", "00"},
-              {{"La_Tipo_Documento", T("APARTADO")},
-               {"La_Folio", T("F1")},
-               {"La_ID", T("0001")},
-               {"Lt_Cve_Lote", T("LT")},
-               {"La_Cantidad_1", N(2)}});
+              {{"La_Tipo_Documento", "APARTADO"},
+               {"La_Folio", "F1"},
+               {"La_ID", "0001"},
+               {"Lt_Cve_Lote", "LT"},
+               {"La_Cantidad_1", 2}});
   suite::CreateSchema(Db());
   suite::CreateSchema(Db());
 
@@ -97,8 +97,8 @@ TEST_P(SuiteSchemaTest, CreatingOverAnEarlierReleaseMakesItsQuantitiesExactAndIt
   EXPECT_EQ(Scalar(reserved).ToDouble(), 0.0);
 
   // The draw-down recorded before goes back to its lot when its line is cancelled.
-  InsertKeyed("Lote", {"S1", "A1", "L1", "00", "00"}, {{"Lt_Cve_Lote", T("LT")}, {"Lt_Cantidad", N(8)}});
-  Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}});
+  InsertKeyed("Lote", {"S1", "A1", "L1", "00", "00"}, {{"Lt_Cve_Lote", "LT"}, {"Lt_Cantidad", 8}});
+  Insert("Apartado", {{"Ap_Folio", "F1"}, {"Ap_ID", "0001"}});
   Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'CA'");
   EXPECT_EQ(Rows("SELECT Lt_Cantidad FROM Lote"), "10\n");
   EXPECT_EQ(Rows("SELECT Es_Cve_Estado FROM Lote_Asignacion"), "CA\n");

@@ -58,6 +58,8 @@ class BackendTest : public ::testing::TestWithParam<std::string> {
     if (rows.Rows().empty()) return "(no row)";
     return rows.Rows()[0][0].IsNull() ? "NULL" : rows.Rows()[0][0].ToText();
   }
+  // How many rows `from` (a table, possibly followed by a WHERE clause) holds.
+  long long Count(const std::string& from) { return std::stoll(Value("SELECT COUNT(*) FROM " + from)); }
 
   std::unique_ptr<Database> db_;
 };

@@ -12,13 +12,9 @@
 #include <vector>
 
 #include "apartado/services.h"
+#include "support/values.h"
 
 namespace apartado::testing {
-
-// Values as the tests script them.
-inline Variant Text(std::string s) { return Variant::FromText(std::move(s)); }
-inline Variant Number(double d) { return Variant::FromDouble(d); }
-inline Variant Flag(Boolean b) { return Variant::FromInteger(b); }
 
 struct Call {
   std::string operation;          // "Service.Operation", e.g. "Catalog.LookupValue"

@@ -23,18 +23,9 @@ struct ApartadoTestAccess {
 
 namespace capture_testing {
 
+using testing::FailureOf;
 using testing::Flag;
 using testing::Text;
-
-// The description of the failure that call lets out, or "no failure".
-inline std::string FailureOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& f) {
-    return f.what();
-  }
-  return "no failure";
-}
 
 // The description column of every catalogue the line validation checks.
 inline const char* const kDescriptions[][2] = {
