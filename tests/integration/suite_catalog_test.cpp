@@ -27,9 +27,8 @@ TEST_P(SuiteCatalogTest, SessionAnswersItsOptionsParametersAndMessageSink) {
   suite::SuiteOptions remote = Options();
   remote.remote = true;
   EXPECT_EQ(suite::MakeSuiteFactory(remote)->CreateSessionServices()->IsRemoteServer(), kTrue);
-  Insert("Parametro", {{"Pa_Nombre", "TIPO"}, {"Pa_Valor", "2"}});
-  Insert("Parametro", {{"Pa_Nombre", "RETIRADO"}, {"Pa_Valor", "1"}, {"Es_Cve_Estado", "BA"}});
-  Insert("Parametro", {{"Pa_Nombre", "SIN_VALOR"}, {"Pa_Valor", Variant::MakeNull()}});
+  Insert("Parametro", "Pa_Nombre, Pa_Valor, Es_Cve_Estado",
+         {{"TIPO", "2", "AC"}, {"RETIRADO", "1", "BA"}, {"SIN_VALOR", Variant::MakeNull(), "AC"}});
   EXPECT_EQ(session->ReadParameter("TIPO", 0, "N", "1"), Text("2"));
   EXPECT_EQ(session->ReadParameter("RETIRADO", 0, "B", "0"), Text("0"));  // withdrawn, null or missing: the default
   EXPECT_EQ(session->ReadParameter("SIN_VALOR", 0, "N", "7"), Text("7"));
@@ -51,10 +50,9 @@ TEST_P(SuiteCatalogTest, ServicesOfAThreadAndFactoryShareOneConnection) {
 }
 
 TEST_P(SuiteCatalogTest, LookupValueMatchesKeysHonoursTheExcludedStatusAndKeepsTheTimeOfDay) {
-  Insert("Moneda", {{"Mn_Cve_Moneda", "MXN"}, {"Mn_Descripcion", "Peso"}});
-  Insert("Moneda", {{"Mn_Cve_Moneda", "USD"}, {"Mn_Descripcion", "Dólar"}, {"Es_Cve_Estado", "BA"}});
-  Insert("Almacen", {{"Sc_Cve_Sucursal", "02"}, {"Al_Cve_Almacen", "A1"}, {"Al_Descripcion", "Otro"}});
-  Insert("Cliente", {{"Cl_Cve_Cliente", "C1"}, {"Cl_Dias_Credito", 30}, {"Cl_Limite_Credito", 1500.5}});
+  Insert("Moneda", "Mn_Cve_Moneda, Mn_Descripcion, Es_Cve_Estado", {{"MXN", "Peso", "AC"}, {"USD", "Dólar", "BA"}});
+  Insert("Almacen", "Sc_Cve_Sucursal, Al_Cve_Almacen, Al_Descripcion", {{"02", "A1", "Otro"}});
+  Insert("Cliente", "Cl_Cve_Cliente, Cl_Dias_Credito, Cl_Limite_Credito", {{"C1", 30, 1500.5}});
   // A date goes into a statement's text as the component writes it, and comes back whole.
   const Date moment = MakeDate(2026, 3, 10, 15, 30, 45);
   EXPECT_EQ(catalog_->FormatDateForSql(moment), "2026-03-10 15:30:45");
@@ -91,10 +89,9 @@ TEST_P(SuiteCatalogTest, LookupValueMatchesKeysHonoursTheExcludedStatusAndKeepsT
 }
 
 TEST_P(SuiteCatalogTest, ProductRelationsAndUnitFactorsIgnoreWithdrawnRows) {
-  Insert("Producto_Talla", {{"Pr_Cve_Producto", "P1"}, {"Tl_Cve_Talla", "T1"}});
-  Insert("Producto_Talla", {{"Pr_Cve_Producto", "P1"}, {"Tl_Cve_Talla", "T2"}, {"Es_Cve_Estado", "BA"}});
-  Insert("Producto_Color", {{"Pr_Cve_Producto", "P1"}, {"Cl_Cve_Color", "C1"}});
-  Insert("Producto_Talla_Color", {{"Pr_Cve_Producto", "P1"}, {"Tl_Cve_Talla", "T1"}, {"Cl_Cve_Color", "C1"}});
+  Insert("Producto_Talla", "Pr_Cve_Producto, Tl_Cve_Talla, Es_Cve_Estado", {{"P1", "T1", "AC"}, {"P1", "T2", "BA"}});
+  Insert("Producto_Color", "Pr_Cve_Producto, Cl_Cve_Color", {{"P1", "C1"}});
+  Insert("Producto_Talla_Color", "Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color", {{"P1", "T1", "C1"}});
   EXPECT_EQ(catalog_->CheckProductSize("P1", "T1"), kTrue);
   EXPECT_EQ(catalog_->CheckProductSize("P1", "T2"), kFalse);
   EXPECT_EQ(catalog_->CheckProductColour("P1", "C1"), kTrue);
@@ -102,13 +99,8 @@ TEST_P(SuiteCatalogTest, ProductRelationsAndUnitFactorsIgnoreWithdrawnRows) {
   EXPECT_EQ(catalog_->CheckProductSizeColour("P1", "T1", "C1"), kTrue);
   EXPECT_EQ(catalog_->CheckProductSizeColour("P1", "T2", "C1"), kFalse);
   // A unit factor: the product's own row, else the shared one (empty product), else 0.
-  for (const auto& [product, from, to, factor, status] :
-       {std::tuple{"P1", "CAJ", "PZA", 12.0, "AC"}, {"", "CAJ", "PZA", 10.0, "AC"}, {"P1", "LT", "ML", 9.0, "BA"}})
-    Insert("Unidad_Conversion", {{"Pr_Cve_Producto", product},
-                                 {"Un_Cve_Unidad_Origen", from},
-                                 {"Un_Cve_Unidad_Destino", to},
-                                 {"Uc_Factor", factor},
-                                 {"Es_Cve_Estado", status}});
+  Insert("Unidad_Conversion", "Pr_Cve_Producto, Un_Cve_Unidad_Origen, Un_Cve_Unidad_Destino, Uc_Factor, Es_Cve_Estado",
+         {{"P1", "CAJ", "PZA", 12.0, "AC"}, {"", "CAJ", "PZA", 10.0, "AC"}, {"P1", "LT", "ML", 9.0, "BA"}});
   EXPECT_EQ(catalog_->GetUnitFactor("P1", "CAJ", "PZA"), 12);
   EXPECT_EQ(catalog_->GetUnitFactor("P2", "CAJ", "PZA"), 10);
   EXPECT_EQ(catalog_->GetUnitFactor("P1", "PZA", "CAJ"), 0);
@@ -141,7 +133,7 @@ TEST_P(SuiteCatalogTest, LineAmountsFollowTheFormulaOfEachModeAndARefusedModeWri
 }
 
 TEST_P(SuiteCatalogTest, FollowUpEntryKeepsItsValuesTheOperatorAndTheLocalMomentInWholeSeconds) {
-  Insert("Cliente", {{"Cl_Cve_Cliente", "C1"}});
+  Insert("Cliente", "Cl_Cve_Cliente", {{"C1"}});
   const Date dated = MakeDate(2026, 5, 2, 9, 15, 0);
   ASSERT_EQ(catalog_->AddFollowUpHistory("CRM", "APARTADO", "0000000001", "CLIENTE", "C1", dated, "Registro"), kTrue);
   EXPECT_EQ(Rows("SELECT Hs_Aplicacion, Hs_Tipo_Documento, Hs_Folio, Hs_Tipo_Entidad, Hs_Cve_Entidad, Hs_Fecha, "

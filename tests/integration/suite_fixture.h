@@ -26,7 +26,9 @@ struct Cell {
   Cell(Variant given) : value(std::move(given)) {}
   Variant value;
 };
-using Cells = std::vector<std::pair<std::string, Cell>>;
+
+// The key of a stock row (Existencia, Existencia_Kit, Lote, Serie...).
+inline const std::string kStockKey = "Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color";
 
 // A fresh database with the suite schema and a reference-suite factory over
 // it (operator "OPER1", server "S1"); reported messages are collected.
@@ -49,25 +51,18 @@ class SuiteTest : public BackendTest {
 
   ServiceFactory& Factory() { return *factory_; }
 
-  // Inserts one row; every value is bound.
-  void Insert(const std::string& table, const Cells& values) {
-    std::string columns, marks;
-    std::vector<Variant> params;
-    for (const auto& [column, cell] : values) {
-      columns += (columns.empty() ? "" : ", ") + column;
-      marks += (marks.empty() ? ":p" : ", :p") + std::to_string(params.size() + 1);
-      params.push_back(cell.value);
+  // Inserts rows, each a cell per column of `columns` (listed as in an
+  // INSERT); every value is bound.
+  void Insert(const std::string& table, const std::string& columns, const std::vector<std::vector<Cell>>& rows) {
+    for (const std::vector<Cell>& row : rows) {
+      std::string marks;
+      std::vector<Variant> params;
+      for (const Cell& cell : row) {
+        marks += (marks.empty() ? ":p" : ", :p") + std::to_string(params.size() + 1);
+        params.push_back(cell.value);
+      }
+      Db().Command("INSERT INTO " + table + " (" + columns + ") VALUES (" + marks + ")", params);
     }
-    Db().Command("INSERT INTO " + table + " (" + columns + ") VALUES (" + marks + ")", params);
-  }
-
-  // Inserts one row of a table keyed by branch, warehouse, product, size
-  // and colour: those five keys, then the values given.
-  void InsertKeyed(const std::string& table, const std::array<const char*, 5>& keys, Cells values) {
-    static const char* const kKeyColumns[] = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla",
-                                              "Cl_Cve_Color"};
-    for (std::size_t i = 0; i < keys.size(); ++i) values.emplace_back(kKeyColumns[i], keys[i]);
-    Insert(table, values);
   }
 
   // The only value of a one-row, one-column query (its column named V).

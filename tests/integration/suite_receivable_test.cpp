@@ -11,7 +11,7 @@ class SuiteReceivableTest : public SuiteTest {
  protected:
   void SetUp() override {
     SuiteTest::SetUp();
-    Insert("Cliente", {{"Cl_Cve_Cliente", "C1"}});
+    Insert("Cliente", "Cl_Cve_Cliente", {{"C1"}});
     receivable_ = Factory().CreateReceivableDocument();
   }
   Boolean Generate(ReceivableHeader h) { return receivable_->GenerateReceivable(h, kFalse, kTrue); }
@@ -41,29 +41,19 @@ TEST_P(SuiteReceivableTest, NumbersFromItsOwnSeriesCancelsOnceAndBillsAgainAfter
 // Every refusal and failure the reference services document, each produced
 // from data, with its exact text; none of them changes a row.
 TEST_P(SuiteReceivableTest, EveryDocumentedRefusalSaysWhyAndChangesNothing) {
-  for (const char* kind : {"APARTADO", "CUENTA_X_COBRAR"})
-    Insert("Folio", {{"Sc_Cve_Sucursal", "02"}, {"Fo_Documento", kind}, {"Fo_Siguiente", 5}, {"Es_Cve_Estado", "BA"}});
-  for (const auto& [folio, document, balance, paid] :
-       {std::tuple{"0000000003", "0000000001", 138.0, 50.0}, {"0000000004", "0000000002", 100.0, 0.0}})
-    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", "01"},
-                               {"Cxc_Folio", folio},
-                               {"Cxc_Tabla", "APARTADO"},
-                               {"Cxc_Documento", document},
-                               {"Cxc_Total", 188},
-                               {"Cxc_Saldo", balance},
-                               {"Cxc_Abonos", paid}});
-  for (const auto& [serial, folio, status] : {std::tuple{"S1", "", "AC"}, {"S2", "F0", "AC"}, {"S3", "", "BA"}})
-    InsertKeyed("Serie", {"01", "A1", "P3", "00", "00"},
-                {{"Sr_Cve_Serie", serial},
-                 {"Sr_Pedimento", "PED-1"},
-                 {"Sr_Tipo_Documento", *folio ? "APARTADO" : ""},
-                 {"Sr_Folio", folio},
-                 {"Sr_ID", *folio ? "0003" : ""},
-                 {"Es_Cve_Estado", status}});
-  for (const auto& [branch, lot, free, status] :
-       {std::tuple{"01", "L1", 10.0, "AC"}, {"02", "L1", 3.0, "AC"}, {"01", "L3", 50.0, "BA"}})
-    InsertKeyed("Lote", {branch, "A1", "P2", "00", "00"},
-                {{"Lt_Cve_Lote", lot}, {"Lt_Cantidad", free}, {"Es_Cve_Estado", status}});
+  Insert("Folio", "Sc_Cve_Sucursal, Fo_Documento, Fo_Siguiente, Es_Cve_Estado",
+         {{"02", "APARTADO", 5, "BA"}, {"02", "CUENTA_X_COBRAR", 5, "BA"}});
+  Insert("Cuenta_X_Cobrar", "Sc_Cve_Sucursal, Cxc_Folio, Cxc_Tabla, Cxc_Documento, Cxc_Total, Cxc_Saldo, Cxc_Abonos",
+         {{"01", "0000000003", "APARTADO", "0000000001", 188, 138.0, 50.0},
+          {"01", "0000000004", "APARTADO", "0000000002", 188, 100.0, 0.0}});
+  Insert("Serie", kStockKey + ", Sr_Cve_Serie, Sr_Pedimento, Sr_Tipo_Documento, Sr_Folio, Sr_ID, Es_Cve_Estado",
+         {{"01", "A1", "P3", "00", "00", "S1", "PED-1", "", "", "", "AC"},
+          {"01", "A1", "P3", "00", "00", "S2", "PED-1", "APARTADO", "F0", "0003", "AC"},
+          {"01", "A1", "P3", "00", "00", "S3", "PED-1", "", "", "", "BA"}});
+  Insert("Lote", kStockKey + ", Lt_Cve_Lote, Lt_Cantidad, Es_Cve_Estado",
+         {{"01", "A1", "P2", "00", "00", "L1", 10.0, "AC"},
+          {"02", "A1", "P2", "00", "00", "L1", 3.0, "AC"},
+          {"01", "A1", "P2", "00", "00", "L3", 50.0, "BA"}});
   auto catalog = Factory().CreateCatalogServices();
   auto series = Factory().CreateSeriesAssignment();
   auto lots = Factory().CreateLotAssignment();
