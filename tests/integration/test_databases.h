@@ -42,9 +42,9 @@ class BackendTest : public ::testing::TestWithParam<std::string> {
   bool IsOdbc() const { return IsOdbcString(GetParam()); }
   // Every row of a query as one line, its columns as text (dates as
   // YYYY-MM-DD HH:MM:SS, null as NULL) separated by '|'.
-  std::string Rows(const std::string& sql) {
+  std::string Rows(const std::string& sql, const std::vector<Variant>& params = {}) {
     std::string text;
-    const TableRecordset rows = Db().Query(sql);
+    const TableRecordset rows = Db().Query(sql, params);
     for (const std::vector<Variant>& row : rows.Rows()) {
       for (std::size_t i = 0; i < row.size(); ++i)
         text += (i ? "|" : "") + (row[i].IsNull() ? "NULL" : row[i].ToText());
