@@ -67,19 +67,9 @@ std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& commandTex
   return std::make_unique<TableRecordset>();
 }
 
-void FakeConnection::BeginTrans() {
-  statements_.push_back("BEGIN TRANS");
-  ++depth_;
-}
-
-void FakeConnection::CommitTrans() {
-  statements_.push_back("COMMIT TRANS");
-  --depth_;
-}
-
-void FakeConnection::RollbackTrans() {
-  statements_.push_back("ROLLBACK TRANS");
-  --depth_;
+void FakeConnection::Transaction(const std::string& statement, int depthChange) {
+  statements_.push_back(statement);
+  depth_ += depthChange;
 }
 
 void FakeConnection::AnswerNext(const std::string& fragment, std::vector<std::string> columns,
@@ -99,14 +89,23 @@ namespace {
 // An argument as the call log shows it: numbers in the general number form.
 std::string Arg(const std::string& s) { return s; }
 std::string Arg(double d) { return NumberText(d); }
-std::string Arg(std::int32_t n) { return std::to_string(n); }
-std::string Arg(std::int16_t n) { return std::to_string(n); }
+std::string Arg(std::integral auto n) { return std::to_string(n); }
 
-// What every fake does: records the call with its arguments and answers the
-// script's value for it, or fallback. Dates are handed over as text.
+// The addresses of the amounts CalculateLineAmounts is handed, in order.
+template <typename... Amounts>
+std::vector<double*> Addresses(Amounts&... amounts) {
+  return {&amounts...};
+}
+
+// What every fake does: its creation is recorded as the factory's call
+// ("Factory.Create" + service), which the script may make fail; each of its
+// operations records the call with its arguments and answers the script's
+// value for it, or fallback. Dates are handed over as text.
 class Fake {
  protected:
-  explicit Fake(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  Fake(std::shared_ptr<Script> s, const std::string& service) : s_(std::move(s)) {
+    s_->Record("Factory.Create" + service, {}, Variant());
+  }
   template <typename... Args>
   Variant Ask(const std::string& operation, const Variant& fallback, const Args&... args) {
     return s_->Record(operation, {Arg(args)...}, fallback);
@@ -116,7 +115,8 @@ class Fake {
 
 class FakeSession : public SessionServices, Fake {
  public:
-  FakeSession(std::shared_ptr<Script> s, std::shared_ptr<FakeConnection> c) : Fake(std::move(s)), c_(std::move(c)) {}
+  FakeSession(std::shared_ptr<Script> s, std::shared_ptr<FakeConnection> c)
+      : Fake(std::move(s), "SessionServices"), c_(std::move(c)) {}
   Connection& GetConnection() override {
     Ask("Session.GetConnection", Variant());
     return *c_;
@@ -142,7 +142,7 @@ class FakeSession : public SessionServices, Fake {
 
 class FakeCatalog : public CatalogServices, Fake {
  public:
-  explicit FakeCatalog(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeCatalog(std::shared_ptr<Script> s) : Fake(std::move(s), "CatalogServices") {}
   std::string LookupValue(const std::string& table, const std::string& keyColumn, const std::string& keyValue,
                           const std::string& resultColumn, std::int32_t whole, const std::string& keyColumn2,
                           const std::string& keyValue2, const std::string& excludedStatus) override {
@@ -179,19 +179,9 @@ class FakeCatalog : public CatalogServices, Fake {
                             double& discountAmount, double& discountedPrice, double& discountedAmount,
                             double& globalDiscountFactor, double& globalDiscountAmount, double& taxFactor,
                             double& taxAmount, double& netPrice, double& netAmount, std::int16_t mode) override {
-    std::vector<double*> refs{&quantity,
-                              &listPrice,
-                              &listPriceAmount,
-                              &discountFactor,
-                              &discountAmount,
-                              &discountedPrice,
-                              &discountedAmount,
-                              &globalDiscountFactor,
-                              &globalDiscountAmount,
-                              &taxFactor,
-                              &taxAmount,
-                              &netPrice,
-                              &netAmount};
+    std::vector<double*> refs = Addresses(quantity, listPrice, listPriceAmount, discountFactor, discountAmount,
+                                          discountedPrice, discountedAmount, globalDiscountFactor, globalDiscountAmount,
+                                          taxFactor, taxAmount, netPrice, netAmount);
     std::vector<std::string> args;
     for (double* r : refs) args.push_back(Arg(*r));
     args.push_back(Arg(mode));
@@ -213,7 +203,7 @@ class FakeCatalog : public CatalogServices, Fake {
 
 class FakeWarehouse : public WarehouseServices, Fake {
  public:
-  explicit FakeWarehouse(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeWarehouse(std::shared_ptr<Script> s) : Fake(std::move(s), "WarehouseServices") {}
   Boolean HandlesSizes(const std::string& b, const std::string& w) override {
     return Ask("Warehouse.HandlesSizes", Flag(kFalse), b, w).ToInteger();
   }
@@ -242,7 +232,7 @@ class FakeWarehouse : public WarehouseServices, Fake {
 
 class FakeTax : public TaxCalculator, Fake {
  public:
-  explicit FakeTax(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeTax(std::shared_ptr<Script> s) : Fake(std::move(s), "TaxCalculator") {}
   double GetTaxFactor(const std::string& b, const std::string& c, const std::string& p) override {
     return Ask("Tax.GetTaxFactor", Number(0.16), b, c, p).ToDouble();
   }
@@ -251,7 +241,7 @@ class FakeTax : public TaxCalculator, Fake {
 class FakeReceivable : public ReceivableDocument, Fake {
  public:
   FakeReceivable(std::shared_ptr<Script> s, std::shared_ptr<ReceivableHeader> last)
-      : Fake(std::move(s)), last_(std::move(last)) {}
+      : Fake(std::move(s), "ReceivableDocument"), last_(std::move(last)) {}
   Boolean GenerateReceivable(ReceivableHeader& h, Boolean f1, Boolean f2) override {
     *last_ = h;
     return Ask("Receivable.GenerateReceivable", Flag(kTrue), h.OriginDocument, f1, f2).ToInteger();
@@ -267,7 +257,7 @@ class FakeReceivable : public ReceivableDocument, Fake {
 
 class FakeSeries : public SeriesAssignment, Fake {
  public:
-  explicit FakeSeries(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeSeries(std::shared_ptr<Script> s) : Fake(std::move(s), "SeriesAssignment") {}
   Boolean AssignSeries(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
                        const std::string& sz, const std::string& c, const std::string& serial,
                        const std::string& customs, Date customsDate, std::int16_t quantity) override {
@@ -280,7 +270,7 @@ class FakeSeries : public SeriesAssignment, Fake {
 
 class FakeLot : public LotAssignment, Fake {
  public:
-  explicit FakeLot(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeLot(std::shared_ptr<Script> s) : Fake(std::move(s), "LotAssignment") {}
   Boolean AssignLot(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
                     const std::string& sz, const std::string& c, const std::string& lot, double q1,
                     double q2) override {
@@ -297,33 +287,18 @@ FakeFactory::FakeFactory()
       lastReceivable(std::make_shared<ReceivableHeader>()) {}
 
 std::shared_ptr<SessionServices> FakeFactory::CreateSessionServices() {
-  script->Record("Factory.CreateSessionServices", {}, Variant());
   return std::make_shared<FakeSession>(script, connection);
 }
-std::shared_ptr<CatalogServices> FakeFactory::CreateCatalogServices() {
-  script->Record("Factory.CreateCatalogServices", {}, Variant());
-  return std::make_shared<FakeCatalog>(script);
-}
+std::shared_ptr<CatalogServices> FakeFactory::CreateCatalogServices() { return std::make_shared<FakeCatalog>(script); }
 std::shared_ptr<WarehouseServices> FakeFactory::CreateWarehouseServices() {
-  script->Record("Factory.CreateWarehouseServices", {}, Variant());
   return std::make_shared<FakeWarehouse>(script);
 }
-std::unique_ptr<TaxCalculator> FakeFactory::CreateTaxCalculator() {
-  script->Record("Factory.CreateTaxCalculator", {}, Variant());
-  return std::make_unique<FakeTax>(script);
-}
+std::unique_ptr<TaxCalculator> FakeFactory::CreateTaxCalculator() { return std::make_unique<FakeTax>(script); }
 std::unique_ptr<ReceivableDocument> FakeFactory::CreateReceivableDocument() {
-  script->Record("Factory.CreateReceivableDocument", {}, Variant());
   return std::make_unique<FakeReceivable>(script, lastReceivable);
 }
-std::unique_ptr<SeriesAssignment> FakeFactory::CreateSeriesAssignment() {
-  script->Record("Factory.CreateSeriesAssignment", {}, Variant());
-  return std::make_unique<FakeSeries>(script);
-}
-std::unique_ptr<LotAssignment> FakeFactory::CreateLotAssignment() {
-  script->Record("Factory.CreateLotAssignment", {}, Variant());
-  return std::make_unique<FakeLot>(script);
-}
+std::unique_ptr<SeriesAssignment> FakeFactory::CreateSeriesAssignment() { return std::make_unique<FakeSeries>(script); }
+std::unique_ptr<LotAssignment> FakeFactory::CreateLotAssignment() { return std::make_unique<FakeLot>(script); }
 
 FakeSuite::FakeSuite() : factory(std::make_shared<FakeFactory>()) {
   DiscardModuleState();

@@ -79,9 +79,9 @@ class FakeConnection : public Connection {
 
   // Transactions are recorded among the statements as "BEGIN TRANS",
   // "COMMIT TRANS" and "ROLLBACK TRANS"; health answers Health().
-  void BeginTrans() override;
-  void CommitTrans() override;
-  void RollbackTrans() override;
+  void BeginTrans() override { Transaction("BEGIN TRANS", 1); }
+  void CommitTrans() override { Transaction("COMMIT TRANS", -1); }
+  void RollbackTrans() override { Transaction("ROLLBACK TRANS", -1); }
   int TransactionDepth() const override { return depth_; }
   TransactionHealth Health() const override { return health ? health() : TransactionHealth::Sound; }
   std::function<TransactionHealth()> health;
@@ -94,6 +94,7 @@ class FakeConnection : public Connection {
     std::vector<std::string> columns;
     std::vector<std::vector<Variant>> rows;
   };
+  void Transaction(const std::string& statement, int depthChange);
   std::shared_ptr<Script> script_;
   std::vector<std::string> statements_;
   std::deque<Rows> queued_;
