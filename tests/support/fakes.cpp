@@ -12,20 +12,6 @@ std::string Call::Text() const {
   return text + ")";
 }
 
-void Script::Answer(const std::string& operation, Variant value) { answers_[operation] = std::move(value); }
-
-void Script::AnswerAt(const std::string& operation, int n, Variant value) {
-  numbered_[{operation, n}] = std::move(value);
-}
-
-void Script::ThrowAt(const std::string& operation, int n, const std::string& description) {
-  throws_[{operation, n}] = description;
-}
-
-void Script::Lookup(const std::string& table, const std::string& resultColumn, const std::string& value) {
-  lookups_[{table, resultColumn}] = value;
-}
-
 Variant Script::Record(const std::string& operation, std::vector<std::string> args, const Variant& fallback) {
   const int n = ++counts_[operation];
   const bool lookup = operation == "Catalog.LookupValue" && args.size() >= 4;
@@ -81,8 +67,6 @@ void FakeConnection::AnswerAlways(const std::string& fragment, std::vector<std::
                                   std::vector<std::vector<Variant>> rows) {
   always_.push_back({fragment, std::move(columns), std::move(rows)});
 }
-
-void FakeConnection::FailAt(int n, const std::string& description) { failures_[n] = description; }
 
 namespace {
 
@@ -204,18 +188,10 @@ class FakeCatalog : public CatalogServices, Fake {
 class FakeWarehouse : public WarehouseServices, Fake {
  public:
   explicit FakeWarehouse(std::shared_ptr<Script> s) : Fake(std::move(s), "WarehouseServices") {}
-  Boolean HandlesSizes(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesSizes", Flag(kFalse), b, w).ToInteger();
-  }
-  Boolean HandlesColours(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesColours", Flag(kFalse), b, w).ToInteger();
-  }
-  Boolean HandlesLots(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesLots", Flag(kFalse), b, w).ToInteger();
-  }
-  Boolean HandlesSeries(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesSeries", Flag(kFalse), b, w).ToInteger();
-  }
+  Boolean HandlesSizes(const std::string& b, const std::string& w) override { return Handles("Sizes", b, w); }
+  Boolean HandlesColours(const std::string& b, const std::string& w) override { return Handles("Colours", b, w); }
+  Boolean HandlesLots(const std::string& b, const std::string& w) override { return Handles("Lots", b, w); }
+  Boolean HandlesSeries(const std::string& b, const std::string& w) override { return Handles("Series", b, w); }
   double GetStock(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
                   const std::string& c, std::int32_t control, const std::string& extra) override {
     return Ask("Warehouse.GetStock", Number(1000), b, w, p, sz, c, control, extra).ToDouble();
@@ -227,6 +203,12 @@ class FakeWarehouse : public WarehouseServices, Fake {
   std::string PickAutomaticLot(std::string b, std::string w, std::string p, std::string sz, std::string c, double q,
                                double q2) override {
     return Ask("Warehouse.PickAutomaticLot", Text(""), b, w, p, sz, c, q, q2).ToText();
+  }
+
+ private:
+  // A warehouse keeps no sizes, colours, lots or serial numbers unless told.
+  Boolean Handles(const std::string& what, const std::string& b, const std::string& w) {
+    return Ask("Warehouse.Handles" + what, Flag(kFalse), b, w).ToInteger();
   }
 };
 

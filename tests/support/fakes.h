@@ -30,13 +30,17 @@ struct Call {
 class Script {
  public:
   // Answer every call of the operation with value (unless a numbered answer applies).
-  void Answer(const std::string& operation, Variant value);
+  void Answer(const std::string& operation, Variant value) { answers_[operation] = std::move(value); }
   // Answer the n-th call (1-based) of the operation with value.
-  void AnswerAt(const std::string& operation, int n, Variant value);
+  void AnswerAt(const std::string& operation, int n, Variant value) { numbered_[{operation, n}] = std::move(value); }
   // Throw Failure(description) at the n-th call (1-based) of the operation.
-  void ThrowAt(const std::string& operation, int n, const std::string& description);
+  void ThrowAt(const std::string& operation, int n, const std::string& description) {
+    throws_[{operation, n}] = description;
+  }
   // Answer a call of LookupValue whose table and result column match.
-  void Lookup(const std::string& table, const std::string& resultColumn, const std::string& value);
+  void Lookup(const std::string& table, const std::string& resultColumn, const std::string& value) {
+    lookups_[{table, resultColumn}] = value;
+  }
 
   // Records a call and returns the scripted answer, or fallback.
   Variant Record(const std::string& operation, std::vector<std::string> args, const Variant& fallback);
@@ -75,7 +79,7 @@ class FakeConnection : public Connection {
   void AnswerAlways(const std::string& fragment, std::vector<std::string> columns,
                     std::vector<std::vector<Variant>> rows);
   // The n-th statement executed (1-based) fails with description.
-  void FailAt(int n, const std::string& description);
+  void FailAt(int n, const std::string& description) { failures_[n] = description; }
 
   // Transactions are recorded among the statements as "BEGIN TRANS",
   // "COMMIT TRANS" and "ROLLBACK TRANS"; health answers Health().
