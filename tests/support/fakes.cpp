@@ -31,11 +31,6 @@ std::vector<std::string> Script::CallTexts(const std::string& prefix) const {
   return texts;
 }
 
-int Script::Count(const std::string& operation) const {
-  auto it = counts_.find(operation);
-  return it == counts_.end() ? 0 : it->second;
-}
-
 std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& commandText) {
   statements_.push_back(commandText);
   script_->Record("Connection.Execute", {commandText}, Variant());
@@ -56,16 +51,6 @@ std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& commandTex
 void FakeConnection::Transaction(const std::string& statement, int depthChange) {
   statements_.push_back(statement);
   depth_ += depthChange;
-}
-
-void FakeConnection::AnswerNext(const std::string& fragment, std::vector<std::string> columns,
-                                std::vector<std::vector<Variant>> rows) {
-  queued_.push_back({fragment, std::move(columns), std::move(rows)});
-}
-
-void FakeConnection::AnswerAlways(const std::string& fragment, std::vector<std::string> columns,
-                                  std::vector<std::vector<Variant>> rows) {
-  always_.push_back({fragment, std::move(columns), std::move(rows)});
 }
 
 namespace {

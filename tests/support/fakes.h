@@ -49,7 +49,7 @@ class Script {
   // The calls as text, optionally only those whose operation starts with prefix.
   std::vector<std::string> CallTexts(const std::string& prefix = "") const;
   // How many times the operation was called.
-  int Count(const std::string& operation) const;
+  int Count(const std::string& operation) const { return counts_.contains(operation) ? counts_.at(operation) : 0; }
   void ClearCalls() { calls_.clear(); }
 
   // Messages handed to Session.ReportMessage, as (errorId, message).
@@ -75,9 +75,13 @@ class FakeConnection : public Connection {
   // The next statement containing `fragment` answers these rows (queued in order);
   // with no queued answer such a statement answers `rows` every time via AnswerAlways.
   void AnswerNext(const std::string& fragment, std::vector<std::string> columns,
-                  std::vector<std::vector<Variant>> rows);
+                  std::vector<std::vector<Variant>> rows) {
+    queued_.push_back({fragment, std::move(columns), std::move(rows)});
+  }
   void AnswerAlways(const std::string& fragment, std::vector<std::string> columns,
-                    std::vector<std::vector<Variant>> rows);
+                    std::vector<std::vector<Variant>> rows) {
+    always_.push_back({fragment, std::move(columns), std::move(rows)});
+  }
   // The n-th statement executed (1-based) fails with description.
   void FailAt(int n, const std::string& description) { failures_[n] = description; }
 
