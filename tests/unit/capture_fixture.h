@@ -1,6 +1,7 @@
 #pragma once
 // A catalogue in which every key of the sample layaway exists, the sample
-// header and line, and a fixture holding one object over the fakes.
+// header and line, a fixture holding one object over the fakes, and a bench
+// for the operations on stored layaways.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -129,6 +130,31 @@ class CaptureTest : public ::testing::Test {
 
   testing::FakeSuite suite;
   std::unique_ptr<Apartado> object;
+};
+
+// One object over the fakes, for the operations on stored layaways: the
+// product and stock rows their statements read answer what the test says.
+struct StoredBench {
+  // Every look-up of the product's row answers its type, described as "Camisa roja".
+  void Product(const std::string& product, const std::string& type) {
+    suite.GetConnection().AnswerAlways("FROM Producto WHERE    Pr_Cve_Producto = '" + product,
+                                       {"Pr_Tipo_Producto", "Pr_Descripcion"}, {{Text(type), Text("Camisa roja")}});
+  }
+  // The next look-up of a plain or kit stock row answers these reserved quantities.
+  void Reserved(Variant reserved1, Variant reserved2 = testing::Number(10)) {
+    suite.GetConnection().AnswerNext("FROM Existencia WHERE",
+                                     {"Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2"},
+                                     {{reserved1, std::move(reserved2)}});
+    suite.GetConnection().AnswerNext("FROM Existencia_Kit WHERE", {"Ek_Cantidad_Apartado"}, {{std::move(reserved1)}});
+  }
+  int Count(const std::string& operation) { return suite.GetScript().Count(operation); }
+  // The statements after the first, which a bench spends leaving an earlier error text behind.
+  std::vector<std::string> Statements() {
+    return {suite.GetConnection().Statements().begin() + 1, suite.GetConnection().Statements().end()};
+  }
+
+  testing::FakeSuite suite;
+  Apartado object;
 };
 
 }  // namespace capture_testing

@@ -2,10 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "apartado/apartado.h"
 #include "apartado/failure.h"
+#include "capture_fixture.h"
 #include "component/publico.h"
-#include "support/fakes.h"
 
 namespace apartado {
 namespace {
@@ -55,7 +54,7 @@ std::vector<Variant> Totals(Variant date, Variant creditDays, Variant subtotal =
 }
 const Variant kMarch10At1530 = Variant::FromDate(MakeDate(2026, 3, 10, 15, 30));
 
-struct Bench {
+struct Bench : capture_testing::StoredBench {
   Bench() {
     testing::Script& s = suite.GetScript();
     s.Answer("Catalog.FormatDateTimeForSql", Text("AUDIT"));
@@ -67,10 +66,6 @@ struct Bench {
     suite.GetConnection().AnswerAlways("'F1' AND Es_Cve_Estado <> 'CA'", {"Ap_Folio"}, {{Text("F1")}});
     object.Finalizar_Apartado("F9");
     s.ClearCalls();
-  }
-  void Product(const std::string& product, const std::string& type) {
-    suite.GetConnection().AnswerAlways("FROM Producto WHERE    Pr_Cve_Producto = '" + product,
-                                    {"Pr_Tipo_Producto", "Pr_Descripcion"}, {{Text(type), Text("")}});
   }
   void Rows(std::vector<std::vector<Variant>> rows, bool receivable = true) {
     suite.GetConnection().AnswerNext(
@@ -93,12 +88,7 @@ struct Bench {
     if (answer.GetKind() != Variant::Kind::Text) return suite.GetScript().AnswerAt(operation, n, answer);
     suite.GetScript().ThrowAt(operation, n, answer.ToText());
   }
-  int Count(const std::string& operation) { return suite.GetScript().Count(operation); }
-  Texts Statements() { return {suite.GetConnection().Statements().begin() + 1, suite.GetConnection().Statements().end()}; }
   const ReceivableHeader& Handed() const { return *suite.factory->lastReceivable; }
-
-  testing::FakeSuite suite;
-  Apartado object;
 };
 
 // Only an exact "CA" on row 1 refuses; with Apartar_Productos False (non-zero is True) rows are only marked.
@@ -133,9 +123,7 @@ TEST(CancelarApartado, ReleasesAccordingToApartarProductosAndTheFirstRowsStatus)
 TEST(CancelarApartado, ARowThatCannotBeReleasedStopsBeforeTheStatusChange) {
   Bench b;
   b.Product("P7", "01");
-  b.suite.GetConnection().AnswerNext("FROM Existencia WHERE",
-                                  {"Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2"},
-                                  {{Text("2"), Text("10")}});
+  b.Reserved(Text("2"), Text("10"));
   b.Rows({Row(Text("VI"), "P1"), Row(Text("VI"), "P7"), Row(Text("VI"), "P2")});
   EXPECT_EQ(b.object.Cancelar_Apartado("F1"), kFalse);
   EXPECT_EQ(b.object.Error(), kCancelTag +

@@ -5,9 +5,8 @@
 
 #include <functional>
 
-#include "apartado/apartado.h"
+#include "capture_fixture.h"
 #include "component/publico.h"
-#include "support/fakes.h"
 
 namespace apartado {
 namespace {
@@ -69,7 +68,7 @@ std::vector<Variant> LineRow(const std::string& product, Variant quantity1) {
   return {Text("HEADER"), Text("S1"), Text("A1"), Text(product), Text("T1"), Text("C1"), quantity1, Number(0.75)};
 }
 
-struct Bench {
+struct Bench : capture_testing::StoredBench {
   Bench() {
     object.Desapartar_Producto("S0", "A0", "P0", "T0", "C0", 1, 1);  // leaves kEarlier behind
     suite.GetScript().ClearCalls();
@@ -81,10 +80,6 @@ struct Bench {
          "Cl_Cve_Color", "Ap_Cantidad_Control_1", "Ap_Cantidad_Control_2"},
         std::move(rows));
   }
-  void Product(const std::string& product, const std::string& type) {
-    suite.GetConnection().AnswerAlways("FROM Producto WHERE    Pr_Cve_Producto = '" + product,
-                                    {"Pr_Tipo_Producto", "Pr_Descripcion"}, {{Text(type), Text("Camisa roja")}});
-  }
   // F1 holds one line of P1 (of no product for an empty type); the warehouse answers these stocks.
   void StoreLine(const std::string& type, double stock1 = 1000, double stock2 = 1000) {
     Lines({LineRow("P1", Number(2.5))});
@@ -92,21 +87,9 @@ struct Bench {
     suite.GetScript().AnswerAt("Warehouse.GetStock", 1, Number(stock1));
     suite.GetScript().AnswerAt("Warehouse.GetStock", 2, Number(stock2));
   }
-  // The next look-up of a plain or kit stock row answers these reserved quantities.
-  void Reserved(Variant reserved1, Variant reserved2 = Number(10)) {
-    suite.GetConnection().AnswerNext("FROM Existencia WHERE",
-                                  {"Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2"},
-                                  {{reserved1, std::move(reserved2)}});
-    suite.GetConnection().AnswerNext("FROM Existencia_Kit WHERE", {"Ek_Cantidad_Apartado"}, {{std::move(reserved1)}});
-  }
   Boolean Release(double quantity1 = 2.5, double quantity2 = 0.75) {
     return object.Desapartar_Producto("S1", "A1", "P1", "T1", "C1", quantity1, quantity2, "SER-001");
   }
-  int Count(const std::string& operation) { return suite.GetScript().Count(operation); }
-  Texts Statements() { return {suite.GetConnection().Statements().begin() + 1, suite.GetConnection().Statements().end()}; }
-
-  testing::FakeSuite suite;
-  Apartado object;
 };
 
 // Both units are asked for every product found; a kit moves control 1 only; equal stock is enough.
