@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <tuple>
 
 #include "capture_fixture.h"
 
