@@ -137,41 +137,33 @@ TEST(CancelarApartado, ARowThatCannotBeReleasedStopsBeforeTheStatusChange) {
 
 // Refusals take one line break after the tag, failures two; the fourth statement marks the rows.
 TEST(CancelarApartado, RefusalsAndFailuresLeaveTheirTextAndStopWhereTheyShould) {
-  struct Case {
-    std::vector<std::vector<Variant>> rows;
-    std::string operation;  // its n-th call answers or throws `answer`
-    int n;
-    Variant answer;
-    std::string error;
-    std::size_t statements;
-    int followUps;             // 1: the history entry was asked for; 2: the notice too
-    std::string sqlText = "";  // when not the last statement sent
-  };
   const std::vector<std::vector<Variant>> inForce = {Row(Text("VI"), "P1")},
                                           cancelled = {Row(Text("CA"), "P1"), Row(Text("VI"), "P2")};
-  const std::vector<Case> cases = {
-      {{}, "", 0, {}, "Imposible localizar el apartado: F1", 1, 0},
-      {cancelled, "", 0, {}, "Imposible cancelar el apartado: F1, con estado = 'CA'", 1, 0},
-      {inForce, "Receivable.CancelReceivable", 1, kNo, "receivable refused", 2, 0},
-      {inForce, "Receivable.CancelReceivable", 1, kOne, "receivable refused", 2, 0},
-      {inForce, "Catalog.AddFollowUpHistory", 1, kNo, kHistoryTag + "catalogue refused", 4, 1},
-      {inForce, "Catalog.NotifyDocument", 1, kOne, "catalogue refused", 4, 2},
-      {inForce, "Connection.Execute", 1, Text("gone"), "\r\ngone", 1, 0},
-      {inForce, "Connection.Execute", 4, Text("deadlock"), "\r\ndeadlock", 4, 0},
-      {inForce, "Session.GetOperator", 1, Text("no session"), "\r\nno session", 3, 0,
-       "UPDATE Apartado SET    Es_Cve_Estado = 'CA', "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
+  // The rows; the operation whose n-th call answers, or throws, `answer`; the statements sent;
+  // followUps 1: the history entry was asked for, 2: the notice too; SqlText when not the last statement sent.
+  for (const auto& [rows, operation, n, answer, error, statements, followUps, sqlText] :
+       std::vector<std::tuple<std::vector<std::vector<Variant>>, std::string, int, Variant, std::string, std::size_t,
+                              int, std::string>>{
+           {{}, "", 0, {}, "Imposible localizar el apartado: F1", 1, 0, ""},
+           {cancelled, "", 0, {}, "Imposible cancelar el apartado: F1, con estado = 'CA'", 1, 0, ""},
+           {inForce, "Receivable.CancelReceivable", 1, kNo, "receivable refused", 2, 0, ""},
+           {inForce, "Receivable.CancelReceivable", 1, kOne, "receivable refused", 2, 0, ""},
+           {inForce, "Catalog.AddFollowUpHistory", 1, kNo, kHistoryTag + "catalogue refused", 4, 1, ""},
+           {inForce, "Catalog.NotifyDocument", 1, kOne, "catalogue refused", 4, 2, ""},
+           {inForce, "Connection.Execute", 1, Text("gone"), "\r\ngone", 1, 0, ""},
+           {inForce, "Connection.Execute", 4, Text("deadlock"), "\r\ndeadlock", 4, 0, ""},
+           {inForce, "Session.GetOperator", 1, Text("no session"), "\r\nno session", 3, 0,
+            "UPDATE Apartado SET    Es_Cve_Estado = 'CA', "}}) {
+    SCOPED_TRACE(error);
     Bench b;
-    if (!c.operation.empty()) b.At(c.operation, c.n, c.answer);
-    b.Rows(c.rows);
+    if (!operation.empty()) b.At(operation, n, answer);
+    b.Rows(rows);
     EXPECT_EQ(b.object.Cancelar_Apartado("F1"), kFalse);
-    EXPECT_EQ(b.object.Error(), kCancelTag + c.error);
-    EXPECT_EQ(b.Statements().size(), c.statements);
-    EXPECT_EQ(b.Count("Catalog.AddFollowUpHistory"), c.followUps > 0 ? 1 : 0);
-    EXPECT_EQ(b.Count("Catalog.NotifyDocument"), c.followUps > 1 ? 1 : 0);
-    EXPECT_EQ(Publico().SqlText, c.sqlText.empty() ? b.Statements().back() : c.sqlText);
+    EXPECT_EQ(b.object.Error(), kCancelTag + error);
+    EXPECT_EQ(b.Statements().size(), statements);
+    EXPECT_EQ(b.Count("Catalog.AddFollowUpHistory"), followUps > 0 ? 1 : 0);
+    EXPECT_EQ(b.Count("Catalog.NotifyDocument"), followUps > 1 ? 1 : 0);
+    EXPECT_EQ(Publico().SqlText, sqlText.empty() ? b.Statements().back() : sqlText);
   }
 }
 
