@@ -56,39 +56,38 @@ const Variant kMarch10At1530 = Variant::FromDate(MakeDate(2026, 3, 10, 15, 30));
 
 struct Bench : capture_testing::StoredBench {
   Bench() {
-    testing::Script& s = suite.GetScript();
+    testing::Script& s = GetScript();
     s.Answer("Catalog.FormatDateTimeForSql", Text("AUDIT"));
     s.AnswerAt("Session.GetOperator", 1, Text("OP1"));
     s.AnswerAt("Session.GetOperator", 2, Text("OP2"));
     s.Lookup("Apartado", "Ap_Fecha", "2026-05-02 10:15:00");
     s.Lookup("Apartado", "Cl_Cve_Cliente", "C1");
     for (const char* product : {"P1", "P2"}) Product(product, "05");
-    suite.GetConnection().AnswerAlways("'F1' AND Es_Cve_Estado <> 'CA'", {"Ap_Folio"}, {{Text("F1")}});
+    GetConnection().AnswerAlways("'F1' AND Es_Cve_Estado <> 'CA'", {"Ap_Folio"}, {{Text("F1")}});
     object.Finalizar_Apartado("F9");
     s.ClearCalls();
   }
   void Rows(std::vector<std::vector<Variant>> rows, bool receivable = true) {
-    suite.GetConnection().AnswerNext(
-        "ORDER BY Ap_ID",
-        {"Es_Cve_Estado", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario", "Pr_Cve_Producto", "Tl_Cve_Talla",
-         "Cl_Cve_Color", "Ap_Cantidad_Control_1", "Ap_Cantidad_Control_2"},
-        std::move(rows));
-    if (receivable) suite.GetConnection().AnswerNext("FROM Cuenta_X_Cobrar", {"Cxc_Folio"}, {{Text("9")}});
+    GetConnection().AnswerNext("ORDER BY Ap_ID",
+                               {"Es_Cve_Estado", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario", "Pr_Cve_Producto",
+                                "Tl_Cve_Talla", "Cl_Cve_Color", "Ap_Cantidad_Control_1", "Ap_Cantidad_Control_2"},
+                               std::move(rows));
+    if (receivable) GetConnection().AnswerNext("FROM Cuenta_X_Cobrar", {"Cxc_Folio"}, {{Text("9")}});
   }
   void Groups(std::vector<std::vector<Variant>> groups) {
-    suite.GetConnection().AnswerNext("GROUP BY",
-                                  {"Cl_Dias_Credito", "Ap_Fecha", "Ap_Comentario", "Sc_Cve_Sucursal", "Cl_Cve_Cliente",
-                                   "Ap_Referencia", "Mn_Cve_Moneda", "Ap_Tipo_Cambio", "Ap_Precio_Descontado_Importe",
-                                   "Ap_Impuesto_Importe", "Ap_Precio_Neto_Importe"},
-                                  std::move(groups));
+    GetConnection().AnswerNext("GROUP BY",
+                               {"Cl_Dias_Credito", "Ap_Fecha", "Ap_Comentario", "Sc_Cve_Sucursal", "Cl_Cve_Cliente",
+                                "Ap_Referencia", "Mn_Cve_Moneda", "Ap_Tipo_Cambio", "Ap_Precio_Descontado_Importe",
+                                "Ap_Impuesto_Importe", "Ap_Precio_Neto_Importe"},
+                               std::move(groups));
   }
   // The operation's n-th call from now answers `answer`, or throws it when it is a text.
   void At(const std::string& operation, int n, const Variant& answer) {
     n += Count(operation);
-    if (answer.GetKind() != Variant::Kind::Text) return suite.GetScript().AnswerAt(operation, n, answer);
-    suite.GetScript().ThrowAt(operation, n, answer.ToText());
+    if (answer.GetKind() != Variant::Kind::Text) return GetScript().AnswerAt(operation, n, answer);
+    GetScript().ThrowAt(operation, n, answer.ToText());
   }
-  const ReceivableHeader& Handed() const { return *suite.factory->lastReceivable; }
+  const ReceivableHeader& Handed() const { return *factory->lastReceivable; }
 };
 
 // Only an exact "CA" on row 1 refuses; with Apartar_Productos False (non-zero is True) rows are only marked.
@@ -113,9 +112,9 @@ TEST(CancelarApartado, ReleasesAccordingToApartarProductosAndTheFirstRowsStatus)
     EXPECT_EQ(b.object.Cancelar_Apartado("F1"), kTrue);
     EXPECT_EQ(b.object.Error(), "");
     EXPECT_EQ(b.Statements(), apartarProductos ? released : (Texts{kRowsQuery, kStatusUpdate}));
-    EXPECT_EQ(b.suite.GetScript().CallTexts("Receivable."),
+    EXPECT_EQ(b.GetScript().CallTexts("Receivable."),
               receivable && apartarProductos ? Texts{"Receivable.CancelReceivable(APARTADO, F1)"} : Texts{});
-    EXPECT_EQ(b.suite.GetScript().CallTexts("Catalog."), catalogue);
+    EXPECT_EQ(b.GetScript().CallTexts("Catalog."), catalogue);
   }
 }
 
@@ -187,7 +186,7 @@ TEST(FinalizarApartado, WritesTheEntryWithTheLayawaysDateAndCustomerThenNotifies
   EXPECT_EQ(b.object.Error(), "");
   const std::string entry =
       "Catalog.AddFollowUpHistory(CRM, APARTADO, F1, CLIENTE, C1, 2026-05-02 10:15:00, Registro de apartado)";
-  EXPECT_EQ(b.suite.GetScript().CallTexts(),
+  EXPECT_EQ(b.GetScript().CallTexts(),
             (Texts{"Session.GetConnection()",
                    Executed("SELECT * FROM Apartado WHERE Ap_Folio = 'F1' AND Es_Cve_Estado <> 'CA' "),
                    "Catalog.LookupValue(Apartado, Ap_Folio, F1, Ap_Fecha, 0, , , )",
@@ -223,8 +222,8 @@ TEST(GeneraCuentaXCobrar, HandsTheSummedLayawayToTheReceivableComponent) {
   b.Groups(
       {Totals(Text("2026-03-10 15:30:00"), Text("30"), Text("160.0")), Totals(kMarch10At1530, Number(0), Number(1))});
   EXPECT_EQ(b.object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
-  EXPECT_EQ(b.suite.GetScript().CallTexts(), (Texts{"Factory.CreateReceivableDocument()", "Session.GetConnection()",
-                                                 Executed(kTotalsQuery), "Receivable.GenerateReceivable(F1, 0, -1)"}));
+  EXPECT_EQ(b.GetScript().CallTexts(), (Texts{"Factory.CreateReceivableDocument()", "Session.GetConnection()",
+                                              Executed(kTotalsQuery), "Receivable.GenerateReceivable(F1, 0, -1)"}));
   ReceivableHeader expected;
   expected.DocumentDate = MakeDate(2026, 3, 10, 15, 30);
   expected.DueDate = MakeDate(2026, 4, 9, 15, 30);

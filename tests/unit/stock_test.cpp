@@ -71,21 +71,20 @@ std::vector<Variant> LineRow(const std::string& product, Variant quantity1) {
 struct Bench : capture_testing::StoredBench {
   Bench() {
     object.Desapartar_Producto("S0", "A0", "P0", "T0", "C0", 1, 1);  // leaves kEarlier behind
-    suite.GetScript().ClearCalls();
+    GetScript().ClearCalls();
   }
   void Lines(std::vector<std::vector<Variant>> rows) {
-    suite.GetConnection().AnswerNext(
-        "FROM Apartado",
-        {"Sc_Cve_Sucursal", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario", "Pr_Cve_Producto", "Tl_Cve_Talla",
-         "Cl_Cve_Color", "Ap_Cantidad_Control_1", "Ap_Cantidad_Control_2"},
-        std::move(rows));
+    GetConnection().AnswerNext("FROM Apartado",
+                               {"Sc_Cve_Sucursal", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario", "Pr_Cve_Producto",
+                                "Tl_Cve_Talla", "Cl_Cve_Color", "Ap_Cantidad_Control_1", "Ap_Cantidad_Control_2"},
+                               std::move(rows));
   }
   // F1 holds one line of P1 (of no product for an empty type); the warehouse answers these stocks.
   void StoreLine(const std::string& type, double stock1 = 1000, double stock2 = 1000) {
     Lines({LineRow("P1", Number(2.5))});
     if (!type.empty()) Product("P1", type);
-    suite.GetScript().AnswerAt("Warehouse.GetStock", 1, Number(stock1));
-    suite.GetScript().AnswerAt("Warehouse.GetStock", 2, Number(stock2));
+    GetScript().AnswerAt("Warehouse.GetStock", 1, Number(stock1));
+    GetScript().AnswerAt("Warehouse.GetStock", 2, Number(stock2));
   }
   Boolean Release(double quantity1 = 2.5, double quantity2 = 0.75) {
     return object.Desapartar_Producto("S1", "A1", "P1", "T1", "C1", quantity1, quantity2, "SER-001");
@@ -121,7 +120,7 @@ TEST(ReserveProduct, OutcomeFollowsTheTypeAndTheStock) {
     Texts expected = {kFolioQuery, kStatementA};
     if (!update.empty()) expected.push_back(update);
     EXPECT_EQ(b.Statements(), expected);
-    EXPECT_EQ(b.suite.GetScript().CallTexts("Warehouse."), type.empty() ? Texts{} : asked);
+    EXPECT_EQ(b.GetScript().CallTexts("Warehouse."), type.empty() ? Texts{} : asked);
     EXPECT_EQ(b.Count("Session.GetOperator"), update.empty() ? 0 : 1);
   }
 }
@@ -169,8 +168,8 @@ TEST(ReleaseProduct, OutcomeFollowsTheTypeAndTheReservedStock) {
 
 // Tag, one line break, description (behind the walk's tag); the operator is asked after an update's first piece.
 TEST(StockFailures, BecomeTheOperationsTagAndTheDescription) {
-  const auto noOperator = [](Bench& b) { b.suite.GetScript().ThrowAt("Session.GetOperator", 1, "no op"); };
-  const auto failAt = [](int n) { return [n](Bench& b) { b.suite.GetConnection().FailAt(n + 1, "rejected"); }; };
+  const auto noOperator = [](Bench& b) { b.GetScript().ThrowAt("Session.GetOperator", 1, "no op"); };
+  const auto failAt = [](int n) { return [n](Bench& b) { b.GetConnection().FailAt(n + 1, "rejected"); }; };
   // A: Apartar, D: Desapartar, R: Desapartar_Producto.
   for (const auto& [operation, type, arrange, error, sqlTextLeft] :
        std::vector<std::tuple<char, std::string, std::function<void(Bench&)>, std::string, std::string>>{
@@ -202,7 +201,7 @@ TEST(WholeLayaway, AFolioWithoutRowsSucceeds) {
   EXPECT_EQ(b.object.Apartar("O'Brien 7"), kTrue);
   EXPECT_EQ(b.object.Desapartar("O'Brien 7"), Variant::FromBoolean(true));
   const std::string query = "Connection.Execute(SELECT * FROM Apartado WHERE Ap_Folio = 'O'Brien 7' )";
-  EXPECT_EQ(b.suite.GetScript().CallTexts("Connection."), (Texts{query, query}));
+  EXPECT_EQ(b.GetScript().CallTexts("Connection."), (Texts{query, query}));
   EXPECT_EQ(b.object.Error(), kEarlier);
 }
 
