@@ -112,8 +112,7 @@ TEST(StatementText, PlpgsqlBodiesTellTheTablesTheyWrite) {
       {"BEGIN PERFORM 1 FROM t WHERE k = NEW.k FOR UPDATE; PERFORM 1 FROM u FOR NO KEY UPDATE; RETURN NEW; END",
        std::vector<std::string>{}},
       // Quotes, comments and dollar quotes hide what they hold.
-      {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO \"c\" IS NOT; END",
-       std::nullopt},
+      {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO \"c\" IS NOT; END", std::nullopt},
       {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO c VALUES ($q$DELETE$q$, "
        "E'\\' EXECUTE'); END",
        std::vector<std::string>{"c"}},
