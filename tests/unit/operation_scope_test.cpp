@@ -52,7 +52,6 @@ TEST_F(OperationScopeTest, AConflictInsideRunsTheWholeWorkAgainFromTheObjectBefo
   EXPECT_EQ(runs, 2);
   EXPECT_THAT(Transactions(), ElementsAre("BEGIN TRANS", "BEGIN TRANS", "ROLLBACK TRANS", "ROLLBACK TRANS",
                                           "BEGIN TRANS", "BEGIN TRANS", "COMMIT TRANS", "COMMIT TRANS"));
-  EXPECT_EQ(Folio(), "A0000001");
   EXPECT_EQ(object->Detalle().Ap_ID, "0001");
   EXPECT_EQ(GetScript().Count("Catalog.GetNextFolio"), 2);
 }
