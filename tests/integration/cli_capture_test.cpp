@@ -2,6 +2,7 @@
 // tells on stderr while it runs, through the real program (also killed
 // midway, and with stderr on a terminal), on each backend.
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
@@ -20,6 +21,7 @@ namespace apartado::testing {
 namespace {
 
 using demo::json;
+using ::testing::HasSubstr;
 
 class CliCaptureTest : public DemoProgramTest {
  protected:
@@ -62,17 +64,14 @@ TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissingAndTellsOn
   EXPECT_EQ(results[0]["folio"], "0000000001");
   EXPECT_EQ(results[2].contains("skipped"), false);
   EXPECT_EQ(Count("Apartado"), 4);  // R1, R2, R3 and the one without reference
-  EXPECT_EQ(Value("SELECT Ex_Cantidad_Apartado_Control_1 FROM Existencia WHERE Pr_Cve_Producto = 'P100'"), "4");
+  EXPECT_EQ(Stock("P100"), "8|4\n");
 
   // Progress and the summary go to stderr when asked, not being a terminal.
   const ProgramRun text = Run({"capture", "--progress", "--skip-captured", file});
   EXPECT_EQ(text.status, 0) << text.err;
-  EXPECT_NE(text.out.find("Layaway 3: skipped, reference R3 already stored as folio 0000000003"), std::string::npos)
-      << text.out;
-  EXPECT_NE(text.err.find("capture: 0 of 4 lines, 0 of 4 layaways"), std::string::npos) << text.err;
-  EXPECT_NE(text.err.find(": 1 captured whole, 0 with refusals, 3 skipped; 1 lines stored, 0 refused"),
-            std::string::npos)
-      << text.err;
+  EXPECT_THAT(text.out, HasSubstr("Layaway 3: skipped, reference R3 already stored as folio 0000000003"));
+  EXPECT_THAT(text.err, HasSubstr("capture: 0 of 4 lines, 0 of 4 layaways"));
+  EXPECT_THAT(text.err, HasSubstr(": 1 captured whole, 0 with refusals, 3 skipped; 1 lines stored, 0 refused"));
   EXPECT_EQ(Count("Apartado"), 5);  // a layaway without reference is captured again
   // Without the option a reference is no reason to skip. Quiet, or not a
   // terminal and not asked: stderr holds only refusals.
@@ -125,9 +124,7 @@ TEST_P(CliCaptureTest, KilledMidwayAndRunAgainWithSkipCapturedEndsWithEachLayawa
   EXPECT_EQ(Count("Apartado"), kLayaways);
   EXPECT_EQ(Value("SELECT COUNT(DISTINCT Ap_Referencia) FROM Apartado"), std::to_string(kLayaways));
   EXPECT_EQ(Value("SELECT COUNT(DISTINCT Ap_Folio) FROM Apartado"), std::to_string(kLayaways));
-  EXPECT_EQ(Rows("SELECT Ex_Cantidad_Control_1, Ex_Cantidad_Apartado_Control_1 FROM Existencia "
-                 "WHERE Pr_Cve_Producto = 'P100'"),
-            std::to_string(1000 - kLayaways) + "|" + std::to_string(kLayaways) + "\n");
+  EXPECT_EQ(Stock("P100"), std::to_string(1000 - kLayaways) + "|" + std::to_string(kLayaways) + "\n");
 }
 
 // With stderr on a terminal and stdout a file, the program shows its
@@ -145,11 +142,11 @@ TEST_P(CliCaptureTest, OnATerminalProgressIsRewrittenInPlaceAndStdoutHoldsOnlyRe
   close(master);
   ASSERT_EQ(ExitStatus(pid), 0) << shown;
   const std::string stdoutText = ReadFile(outPath);
-  EXPECT_NE(stdoutText.find("Layaway 2: folio "), std::string::npos) << stdoutText;
+  EXPECT_THAT(stdoutText, HasSubstr("Layaway 2: folio "));
   EXPECT_EQ(stdoutText.find("capture:"), std::string::npos) << stdoutText;
-  EXPECT_NE(shown.find("\rcapture: 0 of 2 lines, 0 of 2 layaways"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("\x1b[K"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("capture: 2 layaways in "), std::string::npos) << shown;
+  EXPECT_THAT(shown, HasSubstr("\rcapture: 0 of 2 lines, 0 of 2 layaways"));
+  EXPECT_THAT(shown, HasSubstr("\x1b[K"));
+  EXPECT_THAT(shown, HasSubstr("capture: 2 layaways in "));
 }
 
 APARTADO_INSTANTIATE_BACKENDS(CliCaptureTest);
