@@ -75,10 +75,9 @@ TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissingAndTellsOn
   EXPECT_EQ(Count("Apartado"), 5);  // a layaway without reference is captured again
   // Without the option a reference is no reason to skip. Quiet, or not a
   // terminal and not asked: stderr holds only refusals.
-  for (const std::vector<std::string>& options : {std::vector<std::string>{"-q", "--progress"}, {}}) {
-    std::vector<std::string> args = {"capture"};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(Layaways({"R1"}));
+  const std::string one = Layaways({"R1"});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"capture", "-q", "--progress", one}, {"capture", one}}) {
     const ProgramRun quiet = Run(args);
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");

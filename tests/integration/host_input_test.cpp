@@ -162,15 +162,13 @@ TEST_P(HostInputTest, NumbersOutsideTheirRangesAreRefused) {
 }
 
 TEST_P(HostInputTest, DocumentsWithNothingToCaptureOrAKeyGivenTwiceAndFilesThatAreNotFilesAreRefused) {
-  json noLines = Layaway();
-  noLines["Detalles"] = json::array();
   const std::string twice =
       R"({"Detalles": [{"Ap_Cantidad_1": 1}], "Apartar_Productos": true, "Apartar_Productos": false})";
   const std::string nestedTwice =
       Layaway().dump() + "\n" + R"({"Encabezado": {"Sucursal": {"Sc_Cve_Sucursal": "01", "Sc_Cve_Sucursal": "02"}}})";
   ExpectRefused({
       {{"capture", "FILE"}, "{}", ": layaway 1: no lines to capture (\"Detalles\" is missing or empty)"},
-      {{"capture", "FILE"}, noLines.dump(), ": layaway 1: no lines to capture"},
+      {{"capture", "FILE"}, demo::Layaway({}).dump(), ": layaway 1: no lines to capture"},
       {{"capture", "FILE"}, "[]", ": nothing to capture: the input holds no layaway"},
       {{"capture", "FILE"},
        "[" + twice + "]",
