@@ -74,11 +74,6 @@ TEST_P(HostLedgerTest, EachOperationOfAFolioIsRecordedWithItsSignOperatorAndOper
                                              "Existencia_Kit/K200 1 0 -1 0 GERENTE Cancelar_Apartado " + folio};
   EXPECT_EQ(Ledger({"--folio", folio}), expected);
 
-  // The stock loaded is where a product's movements begin.
-  const std::vector<std::string> product = Ledger({"P100"});
-  ASSERT_EQ(product.size(), 5u);
-  EXPECT_EQ(product.front(), "Existencia/P100 12 12 0 0 ALMACEN load -");
-
   const ProgramRun text = Run({"ledger", "--folio", folio});
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_THAT(text.out, HasSubstr("kit 01/01/K200/00/00"));
