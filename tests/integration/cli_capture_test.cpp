@@ -29,8 +29,7 @@ class CliCaptureTest : public DemoProgramTest {
   std::string Layaways(const std::vector<std::string>& references) {
     std::string lines;
     for (const std::string& reference : references) {
-      json header = json::object();
-      if (!reference.empty()) header["Ap_Referencia"] = reference;
+      const json header = reference.empty() ? json::object() : json{{"Ap_Referencia", reference}};
       lines += demo::Layaway({demo::Chair()}, header).dump() + "\n";
     }
     return File("layaways.jsonl", lines);
@@ -60,8 +59,8 @@ TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissingAndTellsOn
   ASSERT_EQ(again.status, 0) << again.err;
   const std::vector<json> results = JsonLines(again.out);
   ASSERT_EQ(results.size(), 4u);
-  EXPECT_EQ(results[0]["skipped"], true);
-  EXPECT_EQ(results[0]["folio"], "0000000001");
+  EXPECT_EQ(results[0].at("skipped"), true);
+  EXPECT_EQ(results[0].at("folio"), "0000000001");
   EXPECT_EQ(results[2].contains("skipped"), false);
   EXPECT_EQ(Count("Apartado"), 4);  // R1, R2, R3 and the one without reference
   EXPECT_EQ(Stock("P100"), "8|4\n");

@@ -39,11 +39,11 @@ TEST(HostSchema, ListsEveryTableAndColumnAsTheDocsPageDoes) {
   EXPECT_EQ(product.out.substr(0, 9), "Producto\n");
   EXPECT_EQ(product.out.find("\nSucursal\n"), std::string::npos);
   const json listed = json::parse(RunHostProgram({"--json", "schema", "Producto"}, dir).out);
-  ASSERT_EQ(listed["tables"].size(), 1u);
-  const json& columns = listed["tables"][0]["columns"];
-  EXPECT_EQ(columns[0], json::parse(R"({"name": "Pr_Cve_Producto", "type": "text", "key": true, "required": true,
-                                        "default": "", "rule": ""})"));
-  EXPECT_EQ(columns[1]["rule"], "must not be empty: a product without a description counts as missing");
+  ASSERT_EQ(listed.at("tables").size(), 1u);
+  const json& columns = listed.at("tables").at(0).at("columns");
+  EXPECT_EQ(columns.at(0), json::parse(R"({"name": "Pr_Cve_Producto", "type": "text", "key": true, "required": true,
+                                         "default": "", "rule": ""})"));
+  EXPECT_EQ(columns.at(1).at("rule"), "must not be empty: a product without a description counts as missing");
 
   const ProgramRun unknown = RunHostProgram({"schema", "Productos"}, dir);
   EXPECT_EQ(unknown.status, 2);
