@@ -6,13 +6,9 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "integration/demo_layaway.h"
 #include "integration/host_program.h"

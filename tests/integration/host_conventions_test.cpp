@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <tuple>
 
+#include "apartado/database.h"
 #include "apartado/version.h"
-#include "database_checks.h"
 #include "integration/host_program.h"
 
 namespace apartado::testing {

@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 #include <tuple>
 
-#include "apartado/schema.h"
 #include "integration/demo_layaway.h"
 #include "integration/host_program.h"
 
