@@ -2,16 +2,13 @@
 // tells on stderr while it runs, through the real program (also killed
 // midway, and with stderr on a terminal), on each backend.
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "integration/demo_layaway.h"
 #include "integration/host_program.h"
@@ -20,6 +17,7 @@ namespace apartado::testing {
 namespace {
 
 using demo::json;
+using ::testing::HasSubstr;
 
 class CliCaptureTest : public DemoProgramTest {
  protected:
@@ -27,13 +25,11 @@ class CliCaptureTest : public DemoProgramTest {
   std::string Layaways(const std::vector<std::string>& references) {
     std::string lines;
     for (const std::string& reference : references) {
-      json header = json::object();
-      if (!reference.empty()) header["Ap_Referencia"] = reference;
+      const json header = reference.empty() ? json::object() : json{{"Ap_Referencia", reference}};
       lines += demo::Layaway({demo::Chair()}, header).dump() + "\n";
     }
     return File("layaways.jsonl", lines);
   }
-  long long Scalar(const std::string& sql) { return static_cast<long long>(Db().Query(sql).Field("n").ToDouble()); }
 
   // Starts the program on this database with args; stdout and stderr go to
   // the descriptors given.
@@ -59,33 +55,29 @@ TEST_P(CliCaptureTest, RunAgainWithSkipCapturedStoresOnlyWhatIsMissingAndTellsOn
   ASSERT_EQ(again.status, 0) << again.err;
   const std::vector<json> results = JsonLines(again.out);
   ASSERT_EQ(results.size(), 4u);
-  EXPECT_EQ(results[0]["skipped"], true);
-  EXPECT_EQ(results[0]["folio"], "0000000001");
+  EXPECT_EQ(results[0].at("skipped"), true);
+  EXPECT_EQ(results[0].at("folio"), "0000000001");
   EXPECT_EQ(results[2].contains("skipped"), false);
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), 4);  // R1, R2, R3 and the one without reference
-  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Apartado_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"), 4);
+  EXPECT_EQ(Count("Apartado"), 4);  // R1, R2, R3 and the one without reference
+  EXPECT_EQ(Stock("P100"), "8|4\n");
 
   // Progress and the summary go to stderr when asked, not being a terminal.
   const ProgramRun text = Run({"capture", "--progress", "--skip-captured", file});
   EXPECT_EQ(text.status, 0) << text.err;
-  EXPECT_NE(text.out.find("Layaway 3: skipped, reference R3 already stored as folio 0000000003"), std::string::npos)
-      << text.out;
-  EXPECT_NE(text.err.find("capture: 0 of 4 lines, 0 of 4 layaways"), std::string::npos) << text.err;
-  EXPECT_NE(text.err.find(": 1 captured whole, 0 with refusals, 3 skipped; 1 lines stored, 0 refused"),
-            std::string::npos)
-      << text.err;
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), 5);  // a layaway without reference is captured again
+  EXPECT_THAT(text.out, HasSubstr("Layaway 3: skipped, reference R3 already stored as folio 0000000003"));
+  EXPECT_THAT(text.err, HasSubstr("capture: 0 of 4 lines, 0 of 4 layaways"));
+  EXPECT_THAT(text.err, HasSubstr(": 1 captured whole, 0 with refusals, 3 skipped; 1 lines stored, 0 refused"));
+  EXPECT_EQ(Count("Apartado"), 5);  // a layaway without reference is captured again
   // Without the option a reference is no reason to skip. Quiet, or not a
   // terminal and not asked: stderr holds only refusals.
-  for (const std::vector<std::string>& options : {std::vector<std::string>{"-q", "--progress"}, {}}) {
-    std::vector<std::string> args = {"capture"};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(Layaways({"R1"}));
+  const std::string one = Layaways({"R1"});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"capture", "-q", "--progress", one}, {"capture", one}}) {
     const ProgramRun quiet = Run(args);
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
   }
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado WHERE Ap_Referencia = 'R1'"), 3);
+  EXPECT_EQ(Count("Apartado WHERE Ap_Referencia = 'R1'"), 3);
 }
 
 // The program killed while it captures, after it has printed some layaways,
@@ -114,7 +106,7 @@ TEST_P(CliCaptureTest, KilledMidwayAndRunAgainWithSkipCapturedEndsWithEachLayawa
   close(pipeFds[0]);
   close(devNull);
   ASSERT_EQ(told, 3) << printed;
-  const long long stored = Scalar("SELECT COUNT(*) AS n FROM Apartado");
+  const long long stored = Count("Apartado");
   ASSERT_GE(stored, 3);
   ASSERT_LT(stored, kLayaways) << "the kill came too late to test anything";
 
@@ -123,13 +115,10 @@ TEST_P(CliCaptureTest, KilledMidwayAndRunAgainWithSkipCapturedEndsWithEachLayawa
   long long skipped = 0;
   for (const json& result : JsonLines(again.out)) skipped += result.value("skipped", false) ? 1 : 0;
   EXPECT_EQ(skipped, stored);
-  EXPECT_EQ(Scalar("SELECT COUNT(*) AS n FROM Apartado"), kLayaways);
-  EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Ap_Referencia) AS n FROM Apartado"), kLayaways);
-  EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Ap_Folio) AS n FROM Apartado"), kLayaways);
-  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Apartado_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"),
-            kLayaways);
-  EXPECT_EQ(Scalar("SELECT Ex_Cantidad_Control_1 AS n FROM Existencia WHERE Pr_Cve_Producto = 'P100'"),
-            1000 - kLayaways);
+  const std::string each = std::to_string(kLayaways);
+  EXPECT_EQ(Rows("SELECT COUNT(*), COUNT(DISTINCT Ap_Referencia), COUNT(DISTINCT Ap_Folio) FROM Apartado"),
+            each + "|" + each + "|" + each + "\n");
+  EXPECT_EQ(Stock("P100"), std::to_string(1000 - kLayaways) + "|" + std::to_string(kLayaways) + "\n");
 }
 
 // With stderr on a terminal and stdout a file, the program shows its
@@ -147,11 +136,11 @@ TEST_P(CliCaptureTest, OnATerminalProgressIsRewrittenInPlaceAndStdoutHoldsOnlyRe
   close(master);
   ASSERT_EQ(ExitStatus(pid), 0) << shown;
   const std::string stdoutText = ReadFile(outPath);
-  EXPECT_NE(stdoutText.find("Layaway 2: folio "), std::string::npos) << stdoutText;
+  EXPECT_THAT(stdoutText, HasSubstr("Layaway 2: folio "));
   EXPECT_EQ(stdoutText.find("capture:"), std::string::npos) << stdoutText;
-  EXPECT_NE(shown.find("\rcapture: 0 of 2 lines, 0 of 2 layaways"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("\x1b[K"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("capture: 2 layaways in "), std::string::npos) << shown;
+  EXPECT_THAT(shown, HasSubstr("\rcapture: 0 of 2 lines, 0 of 2 layaways"));
+  EXPECT_THAT(shown, HasSubstr("\x1b[K"));
+  EXPECT_THAT(shown, HasSubstr("capture: 2 layaways in "));
 }
 
 APARTADO_INSTANTIATE_BACKENDS(CliCaptureTest);

@@ -22,14 +22,11 @@ using demo::Line;
 
 class CliTest : public DemoProgramTest {
  protected:
-  long long Count(const std::string& from) {
-    return static_cast<long long>(Db().Query("SELECT COUNT(*) AS n FROM " + from).Field("n").ToDouble());
-  }
   // How many pieces of P100 are reserved, as `stock --json` shows it.
   json ReservedP100() {
     ProgramRun stock = Run({"--json", "stock", "--producto", "P100"});
     EXPECT_EQ(stock.status, 0) << stock.err;
-    return json::parse(stock.out)["rows"].at(0)["Ex_Cantidad_Apartado_Control_1"];
+    return json::parse(stock.out).at("rows").at(0).at("Ex_Cantidad_Apartado_Control_1");
   }
 };
 
@@ -47,14 +44,14 @@ TEST_P(CliTest, InitOverALoadedDatabaseLoadAndCaptureAnswerInTheirShapes) {
   ASSERT_EQ(result.status, 0) << result.err;
   const std::vector<json> layaways = JsonLines(result.out);
   ASSERT_EQ(layaways.size(), 2u);
-  EXPECT_EQ(layaways[0]["layaway"], 1);
-  EXPECT_EQ(layaways[0]["folio"], "0000000001");
-  EXPECT_EQ(layaways[1]["folio"], "0000000002");
-  const json& line = layaways[0]["lines"][0];
-  EXPECT_EQ(line["Ap_ID"], "0001");
-  EXPECT_EQ(line["ok"], true);
-  EXPECT_EQ(line["messages"], json::array());
-  EXPECT_EQ(line["Detalle"]["Ap_Unidad_Control_1"], "PZA");  // completed from the catalogue
+  EXPECT_EQ(layaways.at(0).at("layaway"), 1);
+  EXPECT_EQ(layaways.at(0).at("folio"), "0000000001");
+  EXPECT_EQ(layaways.at(1).at("folio"), "0000000002");
+  const json& line = layaways.at(0).at("lines")[0];
+  EXPECT_EQ(line.at("Ap_ID"), "0001");
+  EXPECT_EQ(line.at("ok"), true);
+  EXPECT_EQ(line.at("messages"), json::array());
+  EXPECT_EQ(line.at("Detalle").at("Ap_Unidad_Control_1"), "PZA");  // completed from the catalogue
   EXPECT_EQ(ReservedP100(), 1);
   EXPECT_EQ(Count("Existencia_Kit WHERE Ek_Cantidad_Apartado = 0"), 1);  // Apartar_Productos false: stored only
 }
@@ -97,7 +94,7 @@ TEST_P(CliTest, BadInputExitsTwoNamingTheProblemAndWritesNothing) {
   EXPECT_EQ(stored.status, 2);
   const std::string named =
       again + ": table Moneda, row 2, column Mn_Cve_Moneda: duplicate key (Mn_Cve_Moneda = USD), already stored: ";
-  EXPECT_EQ(json::parse(stored.out)["error"].get<std::string>().substr(0, named.size()), named);
+  EXPECT_EQ(json::parse(stored.out).at("error").get<std::string>().substr(0, named.size()), named);
   EXPECT_EQ(Count("Moneda"), 2);
 }
 
@@ -113,18 +110,18 @@ TEST_P(CliTest, RefusedLinesAndOperationsCarryTheComponentsTextsExactly) {
   EXPECT_EQ(result.err, "apartado: " + path + ": layaway 1, line 2 refused:\n" + readOnly + "\napartado: " + path +
                             ": layaway 1, line 3 refused:\n" + noProduct + "\n");
   const json output = json::parse(result.out);
-  EXPECT_EQ(output["ok"], false);
-  EXPECT_EQ(output["error"], readOnly);
-  EXPECT_EQ(output["folio"], "0000000001");
-  const json& lines = output["lines"];
+  EXPECT_EQ(output.at("ok"), false);
+  EXPECT_EQ(output.at("error"), readOnly);
+  EXPECT_EQ(output.at("folio"), "0000000001");
+  const json& lines = output.at("lines");
   ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[1]["ok"], false);
-  EXPECT_EQ(lines[1]["error"], readOnly);
+  EXPECT_EQ(lines.at(1).at("ok"), false);
+  EXPECT_EQ(lines.at(1).at("error"), readOnly);
   const json message = {
       {"id", "ERR-ID:7500001"}, {"title", "ApartadosQZL.dll - Property Let Detalle()"}, {"text", readOnly}};
-  EXPECT_EQ(lines[1]["messages"], json::array({message}));
-  EXPECT_EQ(lines[2]["error"], noProduct);
-  EXPECT_EQ(lines[3]["Ap_ID"], "0002");  // the refused line was not added in place of the one before
+  EXPECT_EQ(lines.at(1).at("messages"), json::array({message}));
+  EXPECT_EQ(lines.at(2).at("error"), noProduct);
+  EXPECT_EQ(lines.at(3).at("Ap_ID"), "0002");  // the refused line was not added in place of the one before
   EXPECT_EQ(Count("Apartado"), 2);
 
   // A refused operation on a folio gives the component's text.

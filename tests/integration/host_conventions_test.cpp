@@ -1,19 +1,22 @@
 // The command-line host's conventions, through the built program: --version,
 // help, unknown commands, bad usage, the databases a command may create and
 // how a database is named in errors.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <tuple>
 
+#include "apartado/database.h"
 #include "apartado/version.h"
-#include "database_checks.h"
 #include "integration/host_program.h"
 
 namespace apartado::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 const char* const kCommands =
     "the commands are: help, demo, init, schema, load, capture, reserve, release, release-product, cancel, "
@@ -30,13 +33,8 @@ class HostConventions : public ::testing::Test {
 };
 
 TEST_F(HostConventions, VersionHelpAndBadUsageAnswerAsGitAndPsqlDo) {
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string out;  // contained in stdout
-    std::string err;  // stderr starts with it
-  };
-  const std::vector<Case> cases = {
+  // The arguments, the exit status, text stdout holds and text stderr starts with.
+  const std::vector<std::tuple<std::vector<std::string>, int, std::string, std::string>> cases = {
       {{"--version"}, 0, std::string("apartado ") + APARTADO_VERSION + "\n", ""},
       {{"help"}, 0, "Start here:\n  help", ""},
       {{"help", "show"}, 0, "--full", ""},
@@ -53,13 +51,13 @@ TEST_F(HostConventions, VersionHelpAndBadUsageAnswerAsGitAndPsqlDo) {
       {{"--db", "mysql://u@h/db", "stock"}, 2, "", "apartado: unknown kind of database \"mysql:\" in --db mysql"},
       {{"--json", "--db", "mysql://u@h/db", "init"}, 2, "{\"ok\":false,\"error\":\"unknown kind", "apartado: "},
   };
-  for (const Case& c : cases) {
-    const ProgramRun run = Run(c.args);
-    const std::string what = ::testing::PrintToString(c.args);
-    EXPECT_EQ(run.status, c.status) << what << run.err;
-    EXPECT_NE(run.out.find(c.out), std::string::npos) << what << run.out;
-    EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << what;
-    if (c.status == 0) {
+  for (const auto& [args, status, out, err] : cases) {
+    const ProgramRun run = Run(args);
+    const std::string what = ::testing::PrintToString(args);
+    EXPECT_EQ(run.status, status) << what << run.err;
+    EXPECT_THAT(run.out, HasSubstr(out)) << what;
+    EXPECT_THAT(run.err, StartsWith(err)) << what;
+    if (status == 0) {
       EXPECT_EQ(run.err, "") << what;
     }
   }
@@ -72,18 +70,10 @@ TEST_F(HostConventions, OnlyInitLoadAndDemoCreateADatabase) {
   const std::string missing = (fs::path(dir_) / "missing.db").string();
   const std::string empty = WriteFile(dir_, "empty.db", "");  // an empty file is an empty SQLite database
   const std::string layaway = WriteFile(dir_, "layaway.json", R"({"Encabezado": {}, "Detalles": []})");
-  const std::vector<std::vector<std::string>> commands = {{"show", "1"},
-                                                          {"stock"},
-                                                          {"list"},
-                                                          {"ledger"},
-                                                          {"check"},
-                                                          {"reserve", "1"},
-                                                          {"release", "1"},
-                                                          {"cancel", "1"},
-                                                          {"finalize", "1"},
-                                                          {"receivable", "1"},
-                                                          {"capture", layaway},
-                                                          {"release-product", "01", "01", "P1", "00", "00", "1", "1"}};
+  std::vector<std::vector<std::string>> commands = {{"stock"}, {"list"}, {"ledger"}, {"check"}, {"capture", layaway}};
+  commands.push_back({"release-product", "01", "01", "P1", "00", "00", "1", "1"});
+  for (const char* command : {"show", "reserve", "release", "cancel", "finalize", "receivable"})
+    commands.push_back({command, "1"});
   for (const std::vector<std::string>& command : commands) {
     std::vector<std::string> args = {"--db", missing};
     args.insert(args.end(), command.begin(), command.end());
@@ -117,7 +107,7 @@ TEST_F(HostConventions, DatabaseErrorsNameTheDatabaseWithoutItsPassword) {
   for (const auto& [connection, named] : cases) {
     const ProgramRun run = Run({"--db", connection, "stock"});
     EXPECT_EQ(run.status, 1) << connection;
-    EXPECT_EQ(run.err.substr(0, 35 + named.size()), "apartado: Cannot open the database " + named) << run.err;
+    EXPECT_THAT(run.err, StartsWith("apartado: Cannot open the database " + named));
     EXPECT_EQ(run.err.find("s3cret"), std::string::npos) << run.err;
   }
   // The forms a password takes.

@@ -44,22 +44,15 @@ class HostListTest : public HostProgramTest {
                                     {"Cl_Limite_Credito", 50000}});
     ASSERT_EQ(Run({"load", File("catalogue.json", catalogue.dump())}).status, 0);
     // Captured in this order: old and overdue, recent, old and cancelled.
-    for (const json& layaway :
-         {Layaway("C001", -100, -10, 1), Layaway("C002", -3, 20, 1), Layaway("C002", -45, -5, 1)}) {
-      const ProgramRun run = Run({"--json", "capture", File("layaway.json", layaway.dump())});
-      ASSERT_EQ(run.status, 0) << run.out << run.err;
-      folios_.push_back(json::parse(run.out).at("folio").get<std::string>());
-    }
+    for (const json& layaway : {Layaway("C001", -100, -10, 1), Layaway("C002", -3, 20, 1), Layaway("C002", -45, -5, 1)})
+      folios_.push_back(Capture(layaway));
     ASSERT_EQ(Run({"cancel", folios_[2]}).status, 0);
   }
 
   // The folios list answers with these options, in its order.
   std::vector<std::string> Folios(std::vector<std::string> options) {
-    const std::vector<std::string> command = {"--json", "list"};
-    options.insert(options.begin(), command.begin(), command.end());
-    const ProgramRun run = Run(options);
-    EXPECT_EQ(run.status, 0) << run.err;
-    const json answer = json::parse(run.out);
+    options.insert(options.begin(), "list");
+    const json answer = RunJson(options);
     std::vector<std::string> folios;
     for (const json& layaway : answer.at("layaways")) folios.push_back(layaway.at("Ap_Folio").get<std::string>());
     return folios;
@@ -70,8 +63,7 @@ class HostListTest : public HostProgramTest {
 
 TEST_P(HostListTest, EachLayawayOnceWithItsFiguresNewestFirst) {
   ASSERT_EQ(Folios({}), (std::vector<std::string>{folios_[1], folios_[2], folios_[0]}));
-  const ProgramRun run = Run({"--json", "list"});
-  const json answer = json::parse(run.out);
+  const json answer = RunJson({"list"});
   const json& layaways = answer.at("layaways");
 
   const json& oldest = layaways[2];

@@ -53,6 +53,24 @@ class HostProgramTest : public BackendTest {
     return RunHostProgram(args, dir_, input);
   }
   std::string File(const std::string& name, const std::string& content) { return WriteFile(dir_, name, content); }
+  // Runs args with --json, expecting it to succeed; answers what it printed.
+  nlohmann::json RunJson(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), "--json");
+    const ProgramRun run = Run(args, input);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    return nlohmann::json::parse(run.out);
+  }
+  // Captures the layaway, the options given before the command; answers its folio.
+  std::string Capture(const nlohmann::json& layaway, std::vector<std::string> options = {}) {
+    options.insert(options.end(), {"capture", File("layaway.json", layaway.dump())});
+    return RunJson(options).value("folio", "");
+  }
+  // "available|reserved" of a product's stock row, control unit 1.
+  std::string Stock(const std::string& product) {
+    return Rows(
+        "SELECT Ex_Cantidad_Control_1, Ex_Cantidad_Apartado_Control_1 FROM Existencia WHERE Pr_Cve_Producto = :p1",
+        {Variant::FromText(product)});
+  }
 
   std::string dir_;
 };

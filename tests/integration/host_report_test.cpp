@@ -2,6 +2,7 @@
 // Chromium with every host name unresolvable: the DOM it built must hold the
 // known database's figures. The screenshot is kept beside the test binary
 // (report-PostgreSQL.png, report-SQLite.png).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,6 +16,7 @@ namespace apartado::testing {
 namespace {
 
 using nlohmann::json;
+using ::testing::HasSubstr;
 
 // Lines at 100 of (product, quantity); the kit keeps no second quantity.
 json Layaway(const std::vector<std::pair<std::string, double>>& lines) {
@@ -46,11 +48,6 @@ ProgramRun Render(const std::string& browser, const std::string& page, const std
   return RunProgram(std::move(argv), dir);
 }
 
-// The data- attributes of the element with these leading ones.
-bool HasElement(const std::string& dom, const std::string& attributes) {
-  return dom.find(attributes) != std::string::npos;
-}
-
 using HostReportTest = DemoProgramTest;
 
 TEST_P(HostReportTest, ChromiumShowsTheKnownDatabasesFiguresWithNoNetwork) {
@@ -58,13 +55,10 @@ TEST_P(HostReportTest, ChromiumShowsTheKnownDatabasesFiguresWithNoNetwork) {
   if (browser.empty()) GTEST_SKIP() << "no chromium here (scripts/install-deps.sh test installs it)";
   // P100: 12 in stock, 3 + 2 reserved; the kit: 1 of 3 reserved; the second
   // layaway cancelled, the first billed.
-  const ProgramRun first = Run({"--json", "capture", File("a.json", Layaway({{"P100", 3}, {"K200", 1}}).dump())});
-  ASSERT_EQ(first.status, 0) << first.out << first.err;
-  const std::string folio = json::parse(first.out).at("folio").get<std::string>();
-  const ProgramRun second = Run({"--json", "capture", File("b.json", Layaway({{"P100", 2}}).dump())});
-  ASSERT_EQ(second.status, 0) << second.out << second.err;
+  const std::string folio = Capture(Layaway({{"P100", 3}, {"K200", 1}}));
+  const std::string second = Capture(Layaway({{"P100", 2}}));
   ASSERT_EQ(Run({"receivable", folio}).status, 0);
-  ASSERT_EQ(Run({"cancel", json::parse(second.out).at("folio").get<std::string>()}).status, 0);
+  ASSERT_EQ(Run({"cancel", second}).status, 0);
   const std::string balance = Value("SELECT Cxc_Saldo FROM Cuenta_X_Cobrar");
 
   const std::string page = dir_ + "/report.html";
@@ -77,15 +71,15 @@ TEST_P(HostReportTest, ChromiumShowsTheKnownDatabasesFiguresWithNoNetwork) {
 
   const ProgramRun dom = Render(browser, page, dir_, {"--dump-dom"});
   ASSERT_EQ(dom.status, 0) << dom.err;
-  EXPECT_NE(dom.out.find("<svg id=\"stock\""), std::string::npos) << dom.out.substr(0, 400);
-  EXPECT_TRUE(HasElement(dom.out, R"(data-product="P100" data-available="9" data-reserved="3")")) << dom.out;
-  EXPECT_TRUE(HasElement(dom.out, R"(data-product="K200" data-available="2" data-reserved="1")"));
-  EXPECT_TRUE(HasElement(dom.out, R"(data-product="L300" data-available="40" data-reserved="0")"));
-  EXPECT_TRUE(HasElement(dom.out, R"(data-band="0-30" data-count="1")"));
-  EXPECT_TRUE(HasElement(dom.out, R"(data-band="over 90" data-count="0")"));
-  EXPECT_TRUE(HasElement(dom.out, R"(data-state="AC" data-count="1")"));
-  EXPECT_TRUE(HasElement(dom.out, R"(data-state="CA" data-count="1")"));
-  EXPECT_TRUE(HasElement(dom.out, "data-customer=\"C001\" data-balance=\"" + balance + "\"")) << balance;
+  EXPECT_THAT(dom.out, HasSubstr("<svg id=\"stock\""));
+  EXPECT_THAT(dom.out, HasSubstr(R"(data-product="P100" data-available="9" data-reserved="3")"));
+  EXPECT_THAT(dom.out, HasSubstr(R"(data-product="K200" data-available="2" data-reserved="1")"));
+  EXPECT_THAT(dom.out, HasSubstr(R"(data-product="L300" data-available="40" data-reserved="0")"));
+  EXPECT_THAT(dom.out, HasSubstr(R"(data-band="0-30" data-count="1")"));
+  EXPECT_THAT(dom.out, HasSubstr(R"(data-band="over 90" data-count="0")"));
+  EXPECT_THAT(dom.out, HasSubstr(R"(data-state="AC" data-count="1")"));
+  EXPECT_THAT(dom.out, HasSubstr(R"(data-state="CA" data-count="1")"));
+  EXPECT_THAT(dom.out, HasSubstr("data-customer=\"C001\" data-balance=\"" + balance + "\""));
   // The latest movement first: the cancellation gives back P100's 2.
   const std::size_t firstMovement = dom.out.find("class=\"movement\"");
   ASSERT_NE(firstMovement, std::string::npos);

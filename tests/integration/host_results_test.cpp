@@ -58,7 +58,7 @@ TEST_P(HostResults, ShowPrintsOneLinePerRowAndEveryColumnWithFull) {
     }
   }
   EXPECT_NE(full.out.find("-- row 2 --\n"), std::string::npos);
-  EXPECT_EQ(nlohmann::json::parse(Run({"--json", "show", "0000000001"}).out)["rows"].size(), 2u);
+  EXPECT_EQ(RunJson({"show", "0000000001"}).at("rows").size(), 2u);
 }
 
 // Apartar and Desapartar answer True for a folio without rows, having done

@@ -18,8 +18,6 @@
 namespace apartado::testing {
 namespace {
 
-using Texts = std::vector<std::string>;
-
 // Branch S1: warehouse A1 keeps sizes, colours, lots and serials. Customer C1
 // buys on 30 days' credit. Products: P1 (type 01, also sold by the box of
 // twelve), L1 (02, lots), SR (03, serials) and K1 (04, a kit). L1's lot LT-C
@@ -108,33 +106,22 @@ class LayawayOnDatabase : public SuiteTest {
     EXPECT_EQ(reported_.size(), reports) << reported_.back().message;
     return layaway.Add_Apartado_Detalle() == kTrue;
   }
-  // A value as these tests compare it: numbers in the general form, dates to
-  // the second, "<null>" for null.
-  static std::string Shown(const Variant& v) { return v.IsNull() ? "<null>" : v.ToText(); }
-  // Every value a query answers, row after row.
-  Texts Values(const std::string& sql, const std::vector<Variant>& params = {}) {
-    Texts values;
-    for (TableRecordset r = Db().Query(sql, params); !r.Eof(); r.MoveNext())
-      for (const std::string& column : r.Columns()) values.push_back(Shown(r.Field(column)));
-    return values;
-  }
-  // A product's stock row: available control 1 and 2, reserved control 1 and
-  // 2, then who changed it last and when. A kit's row has one quantity each.
-  Texts Stock(const std::string& product, const std::string& warehouse = "A1") {
-    Texts row = Values(product == "K1" ? "SELECT Ek_Cantidad, Ek_Cantidad_Apartado, Oper_Ult_Modif, Fecha_Ult_Modif "
-                                         "FROM Existencia_Kit WHERE Pr_Cve_Producto = :p1 AND Al_Cve_Almacen = :p2"
-                                       : "SELECT Ex_Cantidad_Control_1, Ex_Cantidad_Control_2, "
-                                         "Ex_Cantidad_Apartado_Control_1, Ex_Cantidad_Apartado_Control_2, "
-                                         "Oper_Ult_Modif, Fecha_Ult_Modif FROM Existencia WHERE Pr_Cve_Producto = :p1 "
-                                         "AND Al_Cve_Almacen = :p2",
-                       {T(product), T(warehouse)});
-    if (!row.empty() && row.back() != "<null>") row.back() = Ago(row.back());
-    return row;
-  }
-  // "just now" for a moment within a minute of the suite's current date.
-  static std::string Ago(const std::string& moment) {
-    const double seconds = (Publico().CatalogServices->GetCurrentDate() - ParseDateTime(moment)) * 86400;
-    return std::fabs(seconds) < 60 ? "just now" : moment;
+  // A product's stock row in A1: available control 1 and 2, reserved
+  // control 1 and 2, then who changed it last and when ("just now" within a
+  // minute of the suite's current date). A kit's row has one quantity each.
+  std::string Stock(const std::string& product) {
+    const std::string row = Rows(product == "K1" ? "SELECT Ek_Cantidad, Ek_Cantidad_Apartado, Oper_Ult_Modif, "
+                                                   "Fecha_Ult_Modif FROM Existencia_Kit WHERE Pr_Cve_Producto = :p1"
+                                                 : "SELECT Ex_Cantidad_Control_1, Ex_Cantidad_Control_2, "
+                                                   "Ex_Cantidad_Apartado_Control_1, Ex_Cantidad_Apartado_Control_2, "
+                                                   "Oper_Ult_Modif, Fecha_Ult_Modif FROM Existencia WHERE "
+                                                   "Pr_Cve_Producto = :p1",
+                                 {Text(product)});
+    const std::size_t when = row.rfind('|') + 1;
+    const Date changed = ParseDateTime(row.substr(when, 19));
+    return std::fabs(Publico().CatalogServices->GetCurrentDate() - changed) * 86400 < 60
+               ? row.substr(0, when) + "just now"
+               : row;
   }
 };
 
@@ -153,13 +140,12 @@ TEST_P(LayawayOnDatabase, CaptureStoresAndReservesPlainProductsAndAKit) {
   // 2 x 100 less 25 % is 150; the global 10 % takes 15; tax is 16 % of 135.
   // The cost is the stock row's average cost; dates come back as dates, and
   // the state and the operator are the database's and the suite's.
-  EXPECT_EQ(Values("SELECT Ap_Fecha, Ap_Fecha_Entrega, Ap_Unidad_Control_2, Ap_Costo, Ap_Costo_Importe, "
-                   "Ap_Descuento_Global_Importe, Ap_Impuesto_Importe, Ap_Precio_Neto_Importe, Lt_Fecha_Caducidad, "
-                   "Oper_Alta, Es_Cve_Estado FROM Apartado WHERE Ap_ID = '0001'"),
-            (Texts{"2026-03-10 09:05:07", "2026-04-01 18:00:00", "KG", "8.5", "17", "15", "21.6", "156.6",
-                   "1899-12-30 00:00:00", "OPER1", "AC"}));
-  EXPECT_EQ(Stock("P1"), (Texts{"86", "49", "14", "1", "OPER1", "just now"}));
-  EXPECT_EQ(Stock("K1"), (Texts{"7", "3", "OPER1", "just now"}));
+  EXPECT_EQ(Rows("SELECT Ap_Fecha, Ap_Fecha_Entrega, Ap_Unidad_Control_2, Ap_Costo, Ap_Costo_Importe, "
+                 "Ap_Descuento_Global_Importe, Ap_Impuesto_Importe, Ap_Precio_Neto_Importe, Lt_Fecha_Caducidad, "
+                 "Oper_Alta, Es_Cve_Estado FROM Apartado WHERE Ap_ID = '0001'"),
+            "2026-03-10 09:05:07|2026-04-01 18:00:00|KG|8.5|17|15|21.6|156.6|1899-12-30 00:00:00|OPER1|AC\n");
+  EXPECT_EQ(Stock("P1"), "86|49|14|1|OPER1|just now");
+  EXPECT_EQ(Stock("K1"), "7|3|OPER1|just now");
   EXPECT_EQ(Count("Apartado"), 3);
 }
 
@@ -175,22 +161,22 @@ TEST_P(LayawayOnDatabase, WholeLifeCaptureReceivableFinalizeCancelAndNoSecondCan
   // 300 + 100 less the global 10 %, 16 % tax, due 30 days after the layaway
   // at its time of day.
   ASSERT_EQ(layaway.Genera_Cuenta_x_Cobrar_Apartado(folio), kTrue) << layaway.Error();
-  EXPECT_EQ(Values("SELECT Cxc_Tabla, Cxc_Documento, Cxc_Subtotal, Cxc_Impuesto, Cxc_Total, Cxc_Fecha, "
-                   "Cxc_Fecha_Vencimiento, Cl_Cve_Cliente, Mn_Cve_Moneda, Cxc_Referencia, Cxc_Comentario, "
-                   "Es_Cve_Estado FROM Cuenta_X_Cobrar"),
-            (Texts{"APARTADO", folio, "360", "57.6", "417.6", "2026-03-10 09:05:07", "2026-04-09 09:05:07", "C1", "MXN",
-                   "REF", "Almacén de prueba", "AC"}));
+  EXPECT_EQ(Rows("SELECT Cxc_Tabla, Cxc_Documento, Cxc_Subtotal, Cxc_Impuesto, Cxc_Total, Cxc_Fecha, "
+                 "Cxc_Fecha_Vencimiento, Cl_Cve_Cliente, Mn_Cve_Moneda, Cxc_Referencia, Cxc_Comentario, "
+                 "Es_Cve_Estado FROM Cuenta_X_Cobrar"),
+            "APARTADO|" + folio +
+                "|360|57.6|417.6|2026-03-10 09:05:07|2026-04-09 09:05:07|C1|MXN|REF|Almacén de prueba|AC\n");
 
   ASSERT_EQ(layaway.Finalizar_Apartado(folio), kTrue) << layaway.Error();
   ASSERT_EQ(layaway.Cancelar_Apartado(folio), kTrue) << layaway.Error();
-  EXPECT_EQ(Stock("P1"), (Texts{"100", "50", "0", "0", "OPER1", "just now"}));
-  EXPECT_EQ(Stock("K1"), (Texts{"10", "0", "OPER1", "just now"}));
-  EXPECT_EQ(Values("SELECT Es_Cve_Estado FROM Cuenta_X_Cobrar"), Texts{"CA"});
-  EXPECT_EQ(Values("SELECT DISTINCT Es_Cve_Estado FROM Apartado"), Texts{"CA"});
-  EXPECT_EQ(Values("SELECT Nd_Texto FROM Notificacion_Documento WHERE Nd_Tipo_Documento = 'APARTADO' AND "
-                   "Nd_Folio = :p1",
-                   {T(folio)}),
-            (Texts{"", ""}));
+  EXPECT_EQ(Stock("P1"), "100|50|0|0|OPER1|just now");
+  EXPECT_EQ(Stock("K1"), "10|0|OPER1|just now");
+  EXPECT_EQ(Rows("SELECT Es_Cve_Estado FROM Cuenta_X_Cobrar"), "CA\n");
+  EXPECT_EQ(Rows("SELECT DISTINCT Es_Cve_Estado FROM Apartado"), "CA\n");
+  EXPECT_EQ(Rows("SELECT Nd_Texto FROM Notificacion_Documento WHERE Nd_Tipo_Documento = 'APARTADO' AND "
+                 "Nd_Folio = :p1",
+                 {Text(folio)}),
+            "\n\n");
 
   // Once cancelled: refused, and nothing moves or is written again.
   EXPECT_EQ(layaway.Cancelar_Apartado(folio), kFalse);
@@ -259,30 +245,29 @@ TEST_P(LayawayOnDatabase, CancellationFreesTheSerialNumberAndGivesTheLotBackOnce
   const std::string folio = first.Encabezado().Ap_Folio;
   const std::string lots = "SELECT Lt_Cve_Lote, Lt_Cantidad FROM Lote ORDER BY Lt_Cve_Lote";
   const std::string serials = "SELECT Sr_Tipo_Documento, Sr_Folio, Sr_ID FROM Serie";
-  ASSERT_EQ(Values(lots), (Texts{"LT-A", "7.5", "LT-B", "4", "LT-C", "1"}));
+  ASSERT_EQ(Rows(lots), "LT-A|7.5\nLT-B|4\nLT-C|1\n");
 
   ASSERT_EQ(first.Cancelar_Apartado(folio), kTrue) << first.Error();
-  EXPECT_EQ(Values(lots), (Texts{"LT-A", "10", "LT-B", "4", "LT-C", "1"}));
-  EXPECT_EQ(Values(serials), (Texts{"<null>", "<null>", "<null>"}));
-  EXPECT_EQ(Values("SELECT La_Folio, La_ID, Lt_Cve_Lote, Es_Cve_Estado FROM Lote_Asignacion"),
-            (Texts{folio, "0002", "LT-A", "CA"}));
+  EXPECT_EQ(Rows(lots), "LT-A|10\nLT-B|4\nLT-C|1\n");
+  EXPECT_EQ(Rows(serials), "NULL|NULL|NULL\n");
+  EXPECT_EQ(Rows("SELECT La_Folio, La_ID, Lt_Cve_Lote, Es_Cve_Estado FROM Lote_Asignacion"), folio + "|0002|LT-A|CA\n");
 
   Apartado second;
   Begin(second, "A1");
   ASSERT_TRUE(Add(second, serial)) << second.Error();
   const std::string secondFolio = second.Encabezado().Ap_Folio;
   ASSERT_NE(secondFolio, folio);
-  EXPECT_EQ(Values(serials), (Texts{"APARTADO", secondFolio, "0001"}));
+  EXPECT_EQ(Rows(serials), "APARTADO|" + secondFolio + "|0001\n");
 
   // Refused once cancelled; set back to active and cancelled again (its
   // stock left alone), it gives back nothing more and takes no serial
   // number from the layaway that holds it now.
   EXPECT_EQ(first.Cancelar_Apartado(folio), kFalse);
-  Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'AC' WHERE Ap_Folio = :p1", {T(folio)});
+  Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'AC' WHERE Ap_Folio = :p1", {Text(folio)});
   first.Apartar_Productos(kFalse);
   ASSERT_EQ(first.Cancelar_Apartado(folio), kTrue) << first.Error();
-  EXPECT_EQ(Values(lots), (Texts{"LT-A", "10", "LT-B", "4", "LT-C", "1"}));
-  EXPECT_EQ(Values(serials), (Texts{"APARTADO", secondFolio, "0001"}));
+  EXPECT_EQ(Rows(lots), "LT-A|10\nLT-B|4\nLT-C|1\n");
+  EXPECT_EQ(Rows(serials), "APARTADO|" + secondFolio + "|0001\n");
 }
 
 APARTADO_INSTANTIATE_BACKENDS(LayawayOnDatabase);

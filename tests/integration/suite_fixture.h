@@ -12,11 +12,23 @@
 #include "apartado/failure.h"
 #include "apartado/suite.h"
 #include "integration/test_databases.h"
+#include "support/values.h"
 
 namespace apartado::testing {
 
-inline Variant T(std::string text) { return Variant::FromText(std::move(text)); }
-inline Variant N(double number) { return Variant::FromDouble(number); }
+// A column's value as a test writes it: text, a whole number, a number or
+// any Variant (such as null).
+struct Cell {
+  Cell(const char* text) : value(Variant::FromText(text)) {}
+  Cell(const std::string& text) : value(Variant::FromText(text)) {}
+  Cell(int whole) : value(Variant::FromLong(whole)) {}
+  Cell(double number) : value(Variant::FromDouble(number)) {}
+  Cell(Variant given) : value(std::move(given)) {}
+  Variant value;
+};
+
+// The key of a stock row (Existencia, Existencia_Kit, Lote, Serie...).
+inline const std::string kStockKey = "Sc_Cve_Sucursal, Al_Cve_Almacen, Pr_Cve_Producto, Tl_Cve_Talla, Cl_Cve_Color";
 
 // A fresh database with the suite schema and a reference-suite factory over
 // it (operator "OPER1", server "S1"); reported messages are collected.
@@ -39,26 +51,18 @@ class SuiteTest : public BackendTest {
 
   ServiceFactory& Factory() { return *factory_; }
 
-  // Inserts one row; every value is bound.
-  void Insert(const std::string& table, const std::vector<std::pair<std::string, Variant>>& values) {
-    std::string columns, marks;
-    std::vector<Variant> params;
-    for (const auto& [column, value] : values) {
-      columns += (columns.empty() ? "" : ", ") + column;
-      marks += (marks.empty() ? ":p" : ", :p") + std::to_string(params.size() + 1);
-      params.push_back(value);
+  // Inserts rows, each a cell per column of `columns` (listed as in an
+  // INSERT); every value is bound.
+  void Insert(const std::string& table, const std::string& columns, const std::vector<std::vector<Cell>>& rows) {
+    for (const std::vector<Cell>& row : rows) {
+      std::string marks;
+      std::vector<Variant> params;
+      for (const Cell& cell : row) {
+        marks += (marks.empty() ? ":p" : ", :p") + std::to_string(params.size() + 1);
+        params.push_back(cell.value);
+      }
+      Db().Command("INSERT INTO " + table + " (" + columns + ") VALUES (" + marks + ")", params);
     }
-    Db().Command("INSERT INTO " + table + " (" + columns + ") VALUES (" + marks + ")", params);
-  }
-
-  // Inserts one row of a table keyed by branch, warehouse, product, size
-  // and colour: those five keys, then the values given.
-  void InsertKeyed(const std::string& table, const std::array<const char*, 5>& keys,
-                   std::vector<std::pair<std::string, Variant>> values) {
-    static const char* const kKeyColumns[] = {"Sc_Cve_Sucursal", "Al_Cve_Almacen", "Pr_Cve_Producto", "Tl_Cve_Talla",
-                                              "Cl_Cve_Color"};
-    for (std::size_t i = 0; i < keys.size(); ++i) values.emplace_back(kKeyColumns[i], T(keys[i]));
-    Insert(table, values);
   }
 
   // The only value of a one-row, one-column query (its column named V).
@@ -66,10 +70,6 @@ class SuiteTest : public BackendTest {
     TableRecordset rows = Db().Query(sql, params);
     EXPECT_FALSE(rows.Eof()) << sql;
     return rows.Eof() ? Variant() : rows.Field("V");
-  }
-
-  long long Count(const std::string& table) {
-    return static_cast<long long>(Scalar("SELECT COUNT(*) AS V FROM " + table).ToDouble());
   }
 
   std::shared_ptr<ServiceFactory> factory_;
@@ -87,15 +87,5 @@ inline ReceivableHeader Header(const std::string& document, double total = 188, 
           .Currency = {.CurrencyKey = "MXN"}, .ExchangeRate = 1.5};
 }
 #pragma GCC diagnostic pop
-
-// The text of the Failure a call throws, else "(no failure)".
-inline std::string Thrown(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.what();
-  }
-  return "(no failure)";
-}
 
 }  // namespace apartado::testing

@@ -31,7 +31,7 @@ TEST_P(SuiteFolioTest, EachBranchAndKindCountsInItsOwnSeriesPaddedToTheWidth) {
   EXPECT_EQ(Next(""), "0000000001");
   EXPECT_EQ(Rows("SELECT Fo_Siguiente FROM Folio WHERE Sc_Cve_Sucursal = '01' AND Fo_Documento = 'APARTADO'"), "4\n");
   // An existing series goes on from its next number; a longer number keeps every digit.
-  Insert("Folio", {{"Sc_Cve_Sucursal", T("03")}, {"Fo_Documento", T("APARTADO")}, {"Fo_Siguiente", N(12345678901.0)}});
+  Insert("Folio", "Sc_Cve_Sucursal, Fo_Documento, Fo_Siguiente", {{"03", "APARTADO", 12345678901.0}});
   EXPECT_EQ(Next("03", "APARTADO", 10), "12345678901");
   EXPECT_EQ(Next("03", "APARTADO", 14), "00012345678902");
   EXPECT_EQ(Next("03", "APARTADO", 0), "12345678903");
@@ -42,9 +42,9 @@ TEST_P(SuiteFolioTest, EachBranchAndKindCountsInItsOwnSeriesPaddedToTheWidth) {
 // take 25 folios each (recording each as a notice of the document).
 TEST_P(SuiteFolioTest, ConcurrentThreadsAndProcessesNeverShareAFolioAReceivableOrALotUnit) {
   constexpr int kThreads = 4, kProcesses = 2, kFolios = 25;
-  Insert("Cliente", {{"Cl_Cve_Cliente", T("C1")}});
-  for (const auto& [branch, free] : {std::pair{"01", 10.0}, {"02", 3.0}})
-    InsertKeyed("Lote", {branch, "A1", "P2", "00", "00"}, {{"Lt_Cve_Lote", T("L1")}, {"Lt_Cantidad", N(free)}});
+  Insert("Cliente", "Cl_Cve_Cliente", {{"C1"}});
+  Insert("Lote", kStockKey + ", Lt_Cve_Lote, Lt_Cantidad",
+         {{"01", "A1", "P2", "00", "00", "L1", 10.0}, {"02", "A1", "P2", "00", "00", "L1", 3.0}});
   // Anything but an expected answer throws, so that the taker counts as failed.
   auto take = [this] {
     auto factory = suite::MakeSuiteFactory(Options());

@@ -9,9 +9,10 @@
 namespace apartado {
 namespace {
 
-using testing::N;
+using testing::Number;
+using testing::kStockKey;
 using testing::SuiteTest;
-using testing::T;
+using testing::Text;
 
 class SuiteSchemaTest : public SuiteTest {};
 
@@ -42,20 +43,12 @@ TEST_P(SuiteSchemaTest, CreatingAgainKeepsRowsAndRowsRoundTripTheirValues) {
   EXPECT_EQ(Scalar("SELECT Ap_Cantidad_Control_2 AS V FROM Apartado").ToDouble(), 0.736512);
   EXPECT_EQ(Db().Query("SELECT Ap_Fecha FROM Apartado").Field("Ap_Fecha").GetKind(), Variant::Kind::Date);
   // (Ap_Folio, Ap_ID) is the key, and the status is never null.
-  EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}}), Failure);
-  EXPECT_THROW(Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("2")}, {"Es_Cve_Estado", Variant::MakeNull()}}),
-               Failure);
+  EXPECT_THROW(Insert("Apartado", "Ap_Folio, Ap_ID", {{"F1", "0001"}}), Failure);
+  EXPECT_THROW(Insert("Apartado", "Ap_Folio, Ap_ID, Es_Cve_Estado", {{"F1", "2", Variant::MakeNull()}}), Failure);
   // One active receivable per document; cancelled ones do not count.
-  auto receivable = [&](const char* folio, const char* status) {
-    Insert("Cuenta_X_Cobrar", {{"Sc_Cve_Sucursal", T("01")},
-                               {"Cxc_Folio", T(folio)},
-                               {"Cxc_Tabla", T("APARTADO")},
-                               {"Cxc_Documento", T("F1")},
-                               {"Es_Cve_Estado", T(status)}});
-  };
-  receivable("1", "CA");
-  receivable("2", "AC");
-  EXPECT_THROW(receivable("3", "AC"), Failure);
+  const std::string receivable = "Sc_Cve_Sucursal, Cxc_Folio, Cxc_Tabla, Cxc_Documento, Es_Cve_Estado";
+  Insert("Cuenta_X_Cobrar", receivable, {{"01", "1", "APARTADO", "F1", "CA"}, {"01", "2", "APARTADO", "F1", "AC"}});
+  EXPECT_THROW(Insert("Cuenta_X_Cobrar", receivable, {{"01", "3", "APARTADO", "F1", "AC"}}), Failure);
 }
 
 // A database made by an earlier release: quantities in binary floating point
@@ -76,14 +69,10 @@ TEST_P(SuiteSchemaTest, CreatingOverAnEarlierReleaseMakesItsQuantitiesExactAndIt
   for (std::size_t at; IsPostgres() && (at = earlier.find(" REAL")) != std::string::npos;)
     earlier.replace(at, 5, " DOUBLE PRECISION");
   Db().RunScript(earlier);
-  InsertKeyed("Existencia", {"S1", "A1", "P1", "00", "00"},
-              {{"Ex_Cantidad_Control_1", N(99.5)}, {"Ex_Cantidad_Apartado_Control_1", N(0.7 - 0.2)}});
-  InsertKeyed("Lote_Asignacion", {"S1", "A1", "L1", "00", "00"},
-              {{"La_Tipo_Documento", T("APARTADO")},
-               {"La_Folio", T("F1")},
-               {"La_ID", T("0001")},
-               {"Lt_Cve_Lote", T("LT")},
-               {"La_Cantidad_1", N(2)}});
+  Insert("Existencia", kStockKey + ", Ex_Cantidad_Control_1, Ex_Cantidad_Apartado_Control_1",
+         {{"S1", "A1", "P1", "00", "00", 99.5, 0.7 - 0.2}});
+  Insert("Lote_Asignacion", kStockKey + ", La_Tipo_Documento, La_Folio, La_ID, Lt_Cve_Lote, La_Cantidad_1",
+         {{"S1", "A1", "L1", "00", "00", "APARTADO", "F1", "0001", "LT", 2}});
   suite::CreateSchema(Db());
   suite::CreateSchema(Db());
 
@@ -97,8 +86,8 @@ TEST_P(SuiteSchemaTest, CreatingOverAnEarlierReleaseMakesItsQuantitiesExactAndIt
   EXPECT_EQ(Scalar(reserved).ToDouble(), 0.0);
 
   // The draw-down recorded before goes back to its lot when its line is cancelled.
-  InsertKeyed("Lote", {"S1", "A1", "L1", "00", "00"}, {{"Lt_Cve_Lote", T("LT")}, {"Lt_Cantidad", N(8)}});
-  Insert("Apartado", {{"Ap_Folio", T("F1")}, {"Ap_ID", T("0001")}});
+  Insert("Lote", kStockKey + ", Lt_Cve_Lote, Lt_Cantidad", {{"S1", "A1", "L1", "00", "00", "LT", 8}});
+  Insert("Apartado", "Ap_Folio, Ap_ID", {{"F1", "0001"}});
   Db().Command("UPDATE Apartado SET Es_Cve_Estado = 'CA'");
   EXPECT_EQ(Rows("SELECT Lt_Cantidad FROM Lote"), "10\n");
   EXPECT_EQ(Rows("SELECT Es_Cve_Estado FROM Lote_Asignacion"), "CA\n");

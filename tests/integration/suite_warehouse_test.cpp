@@ -15,21 +15,16 @@ class SuiteWarehouseTest : public SuiteTest {
     SuiteTest::SetUp();
     warehouse_ = Factory().CreateWarehouseServices();
   }
-  void Product(const char* product, const char* type, const Variant& cost, double tax) {
-    Insert("Producto", {{"Pr_Cve_Producto", T(product)},
-                        {"Pr_Tipo_Producto", T(type)},
-                        {"Pr_Costo", cost},
-                        {"Pr_Tasa_Impuesto", N(tax)}});
+  // Products as (key, type, cost, tax rate).
+  void Products(const std::vector<std::vector<Cell>>& rows) {
+    Insert("Producto", "Pr_Cve_Producto, Pr_Tipo_Producto, Pr_Costo, Pr_Tasa_Impuesto", rows);
   }
   std::shared_ptr<WarehouseServices> warehouse_;
 };
 
 TEST_P(SuiteWarehouseTest, CapabilitiesComeFromTheWarehouseRowOfTheBranch) {
-  Insert("Almacen", {{"Sc_Cve_Sucursal", T("01")},
-                     {"Al_Cve_Almacen", T("A1")},
-                     {"Al_Maneja_Tallas", Variant::FromLong(1)},
-                     {"Al_Maneja_Colores", Variant::FromLong(0)},
-                     {"Al_Maneja_Lotes", Variant::FromLong(1)}});
+  Insert("Almacen", "Sc_Cve_Sucursal, Al_Cve_Almacen, Al_Maneja_Tallas, Al_Maneja_Colores, Al_Maneja_Lotes",
+         {{"01", "A1", 1, 0, 1}});
   EXPECT_EQ(warehouse_->HandlesSizes("01", "A1"), kTrue);
   EXPECT_EQ(warehouse_->HandlesColours("01", "A1"), kFalse);
   EXPECT_EQ(warehouse_->HandlesLots("01", "A1"), kTrue);
@@ -38,15 +33,13 @@ TEST_P(SuiteWarehouseTest, CapabilitiesComeFromTheWarehouseRowOfTheBranch) {
 }
 
 TEST_P(SuiteWarehouseTest, StockCostAndTaxComeFromTheStockAndProductRows) {
-  Product("P1", "01", N(7.25), 0.16);
-  Product("P2", "01", Variant::MakeNull(), 0);
-  Product("K1", "04", N(0), 0);
-  InsertKeyed("Existencia", {"01", "A1", "P1", "T1", "00"},
-              {{"Ex_Cantidad_Control_1", N(10.5)}, {"Ex_Cantidad_Control_2", N(3)}, {"Ex_Costo_Promedio", N(12.5)}});
-  InsertKeyed("Existencia", {"01", "A1", "P1", "T2", "00"}, {{"Ex_Costo_Promedio", N(0)}});
-  InsertKeyed("Existencia", {"01", "A1", "P1", "T3", "00"}, {{"Ex_Costo_Promedio", N(-3)}});
-  InsertKeyed("Existencia", {"01", "A1", "K1", "00", "00"}, {{"Ex_Cantidad_Control_1", N(99)}});  // not a kit's stock
-  InsertKeyed("Existencia_Kit", {"01", "A1", "K1", "00", "00"}, {{"Ek_Cantidad", N(4)}});
+  Products({{"P1", "01", 7.25, 0.16}, {"P2", "01", Variant::MakeNull(), 0}, {"K1", "04", 0, 0}});
+  Insert("Existencia", kStockKey + ", Ex_Cantidad_Control_1, Ex_Cantidad_Control_2, Ex_Costo_Promedio",
+         {{"01", "A1", "P1", "T1", "00", 10.5, 3, 12.5},
+          {"01", "A1", "P1", "T2", "00", 0, 0, 0},
+          {"01", "A1", "P1", "T3", "00", 0, 0, -3},
+          {"01", "A1", "K1", "00", "00", 99, 0, 0}});  // not a kit's stock
+  Insert("Existencia_Kit", kStockKey + ", Ek_Cantidad", {{"01", "A1", "K1", "00", "00", 4}});
   for (const auto& [product, size, control, available] :
        {std::tuple{"P1", "T1", 1, 10.5}, {"P1", "T1", 2, 3.0}, {"P1", "T9", 1, 0.0}, {"K1", "00", 1, 4.0},
         {"K1", "00", 2, 4.0}})
@@ -66,11 +59,10 @@ TEST_P(SuiteWarehouseTest, StockCostAndTaxComeFromTheStockAndProductRows) {
 // to the server, which answers the new value. The values are checked on
 // SQLite too, which reads the row every time.
 TEST_P(SuiteWarehouseTest, BothControlsOfAStockRowAreOneLockedReadUntilTheConnectionWritesIt) {
-  Product("P1", "01", N(1), 0);
-  Product("K1", "04", N(1), 0);
-  InsertKeyed("Existencia", {"01", "A1", "P1", "00", "00"},
-              {{"Ex_Cantidad_Control_1", N(10)}, {"Ex_Cantidad_Control_2", N(3)}});
-  InsertKeyed("Existencia_Kit", {"01", "A1", "K1", "00", "00"}, {{"Ek_Cantidad", N(4)}});
+  Products({{"P1", "01", 1, 0}, {"K1", "04", 1, 0}});
+  Insert("Existencia", kStockKey + ", Ex_Cantidad_Control_1, Ex_Cantidad_Control_2",
+         {{"01", "A1", "P1", "00", "00", 10, 3}});
+  Insert("Existencia_Kit", kStockKey + ", Ek_Cantidad", {{"01", "A1", "K1", "00", "00", 4}});
   // Reads the stock, and on PostgreSQL through libpq (the only connection
   // that keeps answers) checks how many statements it sent.
   auto stock = [&](const char* product, int control, double expected, int sent) {
@@ -102,17 +94,12 @@ TEST_P(SuiteWarehouseTest, BothControlsOfAStockRowAreOneLockedReadUntilTheConnec
 }
 
 TEST_P(SuiteWarehouseTest, AutomaticLotIsTheEarliestExpiryThatCoversTheQuantity) {
-  for (const auto& [lot, expiry, free, status] : std::vector<std::tuple<const char*, Variant, double, const char*>>{
-           {"L-SHORT", T("2026-01-01 00:00:00"), 2, "AC"},
-           {"L-LATE", T("2026-09-01 00:00:00"), 50, "AC"},
-           {"L-EARLY", T("2026-03-01 08:00:00"), 5, "AC"},
-           {"L-EARLIER-BA", T("2026-02-01 00:00:00"), 50, "BA"},
-           {"L-NO-EXPIRY", Variant::MakeNull(), 100, "AC"}})
-    InsertKeyed("Lote", {"01", "A1", "P2", "00", "00"},
-                {{"Lt_Cve_Lote", T(lot)},
-                 {"Lt_Fecha_Caducidad", expiry},
-                 {"Lt_Cantidad", N(free)},
-                 {"Es_Cve_Estado", T(status)}});
+  Insert("Lote", kStockKey + ", Lt_Cve_Lote, Lt_Fecha_Caducidad, Lt_Cantidad, Es_Cve_Estado",
+         {{"01", "A1", "P2", "00", "00", "L-SHORT", "2026-01-01 00:00:00", 2, "AC"},
+          {"01", "A1", "P2", "00", "00", "L-LATE", "2026-09-01 00:00:00", 50, "AC"},
+          {"01", "A1", "P2", "00", "00", "L-EARLY", "2026-03-01 08:00:00", 5, "AC"},
+          {"01", "A1", "P2", "00", "00", "L-EARLIER-BA", "2026-02-01 00:00:00", 50, "BA"},
+          {"01", "A1", "P2", "00", "00", "L-NO-EXPIRY", Variant::MakeNull(), 100, "AC"}});
   auto pick = [&](const char* warehouse, double quantity) {
     return warehouse_->PickAutomaticLot("01", warehouse, "P2", "00", "00", quantity, 0);
   };
@@ -126,8 +113,8 @@ TEST_P(SuiteWarehouseTest, AutomaticLotIsTheEarliestExpiryThatCoversTheQuantity)
 
 TEST_P(SuiteWarehouseTest, ADrawDownTakesTheFirstBranchWhoseLotCoversItAndIsRecorded) {
   // Lot L1 of product P2 is held in two branches: 10 free in 01, 3 in 02.
-  for (const auto& [branch, free] : {std::pair{"01", 10.0}, {"02", 3.0}})
-    InsertKeyed("Lote", {branch, "A1", "P2", "00", "00"}, {{"Lt_Cve_Lote", T("L1")}, {"Lt_Cantidad", N(free)}});
+  Insert("Lote", kStockKey + ", Lt_Cve_Lote, Lt_Cantidad",
+         {{"01", "A1", "P2", "00", "00", "L1", 10.0}, {"02", "A1", "P2", "00", "00", "L1", 3.0}});
   auto lots = Factory().CreateLotAssignment();
   for (const auto& [line, q1, q2] : {std::tuple{"0001", 4.0, 2.5},
                                      {"0002", 6.0, 0.0},
@@ -143,8 +130,8 @@ TEST_P(SuiteWarehouseTest, ADrawDownTakesTheFirstBranchWhoseLotCoversItAndIsReco
 // Lots are drawn to exactly nothing by decimal quantities, also one the host
 // added up in floating point (0.1 + 0.2 is 0.30000000000000004).
 TEST_P(SuiteWarehouseTest, DecimalDrawDownsTakeALotExactlyToNothing) {
-  for (const auto& [lot, free] : {std::pair{"L1", 0.3}, {"L2", 0.1}})
-    InsertKeyed("Lote", {"01", "A1", "P2", "00", "00"}, {{"Lt_Cve_Lote", T(lot)}, {"Lt_Cantidad", N(free)}});
+  Insert("Lote", kStockKey + ", Lt_Cve_Lote, Lt_Cantidad",
+         {{"01", "A1", "P2", "00", "00", "L1", 0.3}, {"01", "A1", "P2", "00", "00", "L2", 0.1}});
   auto lots = Factory().CreateLotAssignment();
   EXPECT_EQ(Factory().CreateWarehouseServices()->PickAutomaticLot("01", "A1", "P2", "00", "00", 0.1 + 0.2, 0), "L1");
   for (const auto& [lot, quantity] : {std::pair{"L1", 0.1 + 0.2}, {"L2", 0.1}})
@@ -157,9 +144,9 @@ TEST_P(SuiteWarehouseTest, DecimalDrawDownsTakeALotExactlyToNothing) {
 // savepoint brings back the label from before it, which the next movement
 // carries and which a label set again must replace.
 TEST_P(SuiteWarehouseTest, StockMovementsCarryTheLabelInForceWhichIsSentOnlyWhenItChanges) {
-  InsertKeyed("Existencia", {"01", "A1", "P1", "00", "00"}, {{"Ex_Cantidad_Control_1", N(10)}});
+  Insert("Existencia", kStockKey + ", Ex_Cantidad_Control_1", {{"01", "A1", "P1", "00", "00", 10}});
   auto take = [this](double left) {
-    Db().Command("UPDATE Existencia SET Ex_Cantidad_Control_1 = :p1", {N(left)});
+    Db().Command("UPDATE Existencia SET Ex_Cantidad_Control_1 = :p1", {Number(left)});
   };
   Db().Begin();
   Db().LabelMovements("Apartar", "F1", "CAJA1");

@@ -42,9 +42,9 @@ class BackendTest : public ::testing::TestWithParam<std::string> {
   bool IsOdbc() const { return IsOdbcString(GetParam()); }
   // Every row of a query as one line, its columns as text (dates as
   // YYYY-MM-DD HH:MM:SS, null as NULL) separated by '|'.
-  std::string Rows(const std::string& sql) {
+  std::string Rows(const std::string& sql, const std::vector<Variant>& params = {}) {
     std::string text;
-    const TableRecordset rows = Db().Query(sql);
+    const TableRecordset rows = Db().Query(sql, params);
     for (const std::vector<Variant>& row : rows.Rows()) {
       for (std::size_t i = 0; i < row.size(); ++i)
         text += (i ? "|" : "") + (row[i].IsNull() ? "NULL" : row[i].ToText());
@@ -58,6 +58,8 @@ class BackendTest : public ::testing::TestWithParam<std::string> {
     if (rows.Rows().empty()) return "(no row)";
     return rows.Rows()[0][0].IsNull() ? "NULL" : rows.Rows()[0][0].ToText();
   }
+  // How many rows `from` (a table, possibly followed by a WHERE clause) holds.
+  long long Count(const std::string& from) { return std::stoll(Value("SELECT COUNT(*) FROM " + from)); }
 
   std::unique_ptr<Database> db_;
 };

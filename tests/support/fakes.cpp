@@ -12,20 +12,6 @@ std::string Call::Text() const {
   return text + ")";
 }
 
-void Script::Answer(const std::string& operation, Variant value) { answers_[operation] = std::move(value); }
-
-void Script::AnswerAt(const std::string& operation, int n, Variant value) {
-  numbered_[{operation, n}] = std::move(value);
-}
-
-void Script::ThrowAt(const std::string& operation, int n, const std::string& description) {
-  throws_[{operation, n}] = description;
-}
-
-void Script::Lookup(const std::string& table, const std::string& resultColumn, const std::string& value) {
-  lookups_[{table, resultColumn}] = value;
-}
-
 Variant Script::Record(const std::string& operation, std::vector<std::string> args, const Variant& fallback) {
   const int n = ++counts_[operation];
   const bool lookup = operation == "Catalog.LookupValue" && args.size() >= 4;
@@ -45,11 +31,6 @@ std::vector<std::string> Script::CallTexts(const std::string& prefix) const {
   return texts;
 }
 
-int Script::Count(const std::string& operation) const {
-  auto it = counts_.find(operation);
-  return it == counts_.end() ? 0 : it->second;
-}
-
 std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& commandText) {
   statements_.push_back(commandText);
   script_->Record("Connection.Execute", {commandText}, Variant());
@@ -67,46 +48,33 @@ std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& commandTex
   return std::make_unique<TableRecordset>();
 }
 
-void FakeConnection::BeginTrans() {
-  statements_.push_back("BEGIN TRANS");
-  ++depth_;
+void FakeConnection::Transaction(const std::string& statement, int depthChange) {
+  statements_.push_back(statement);
+  depth_ += depthChange;
 }
-
-void FakeConnection::CommitTrans() {
-  statements_.push_back("COMMIT TRANS");
-  --depth_;
-}
-
-void FakeConnection::RollbackTrans() {
-  statements_.push_back("ROLLBACK TRANS");
-  --depth_;
-}
-
-void FakeConnection::AnswerNext(const std::string& fragment, std::vector<std::string> columns,
-                                std::vector<std::vector<Variant>> rows) {
-  queued_.push_back({fragment, std::move(columns), std::move(rows)});
-}
-
-void FakeConnection::AnswerAlways(const std::string& fragment, std::vector<std::string> columns,
-                                  std::vector<std::vector<Variant>> rows) {
-  always_.push_back({fragment, std::move(columns), std::move(rows)});
-}
-
-void FakeConnection::FailAt(int n, const std::string& description) { failures_[n] = description; }
 
 namespace {
 
 // An argument as the call log shows it: numbers in the general number form.
 std::string Arg(const std::string& s) { return s; }
 std::string Arg(double d) { return NumberText(d); }
-std::string Arg(std::int32_t n) { return std::to_string(n); }
-std::string Arg(std::int16_t n) { return std::to_string(n); }
+std::string Arg(std::integral auto n) { return std::to_string(n); }
 
-// What every fake does: records the call with its arguments and answers the
-// script's value for it, or fallback. Dates are handed over as text.
+// The addresses of the amounts CalculateLineAmounts is handed, in order.
+template <typename... Amounts>
+std::vector<double*> Addresses(Amounts&... amounts) {
+  return {&amounts...};
+}
+
+// What every fake does: its creation is recorded as the factory's call
+// ("Factory.Create" + service), which the script may make fail; each of its
+// operations records the call with its arguments and answers the script's
+// value for it, or fallback. Dates are handed over as text.
 class Fake {
  protected:
-  explicit Fake(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  Fake(std::shared_ptr<Script> s, const std::string& service) : s_(std::move(s)) {
+    s_->Record("Factory.Create" + service, {}, Variant());
+  }
   template <typename... Args>
   Variant Ask(const std::string& operation, const Variant& fallback, const Args&... args) {
     return s_->Record(operation, {Arg(args)...}, fallback);
@@ -116,7 +84,8 @@ class Fake {
 
 class FakeSession : public SessionServices, Fake {
  public:
-  FakeSession(std::shared_ptr<Script> s, std::shared_ptr<FakeConnection> c) : Fake(std::move(s)), c_(std::move(c)) {}
+  FakeSession(std::shared_ptr<Script> s, std::shared_ptr<FakeConnection> c)
+      : Fake(std::move(s), "SessionServices"), c_(std::move(c)) {}
   Connection& GetConnection() override {
     Ask("Session.GetConnection", Variant());
     return *c_;
@@ -142,7 +111,7 @@ class FakeSession : public SessionServices, Fake {
 
 class FakeCatalog : public CatalogServices, Fake {
  public:
-  explicit FakeCatalog(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeCatalog(std::shared_ptr<Script> s) : Fake(std::move(s), "CatalogServices") {}
   std::string LookupValue(const std::string& table, const std::string& keyColumn, const std::string& keyValue,
                           const std::string& resultColumn, std::int32_t whole, const std::string& keyColumn2,
                           const std::string& keyValue2, const std::string& excludedStatus) override {
@@ -179,19 +148,9 @@ class FakeCatalog : public CatalogServices, Fake {
                             double& discountAmount, double& discountedPrice, double& discountedAmount,
                             double& globalDiscountFactor, double& globalDiscountAmount, double& taxFactor,
                             double& taxAmount, double& netPrice, double& netAmount, std::int16_t mode) override {
-    std::vector<double*> refs{&quantity,
-                              &listPrice,
-                              &listPriceAmount,
-                              &discountFactor,
-                              &discountAmount,
-                              &discountedPrice,
-                              &discountedAmount,
-                              &globalDiscountFactor,
-                              &globalDiscountAmount,
-                              &taxFactor,
-                              &taxAmount,
-                              &netPrice,
-                              &netAmount};
+    std::vector<double*> refs = Addresses(quantity, listPrice, listPriceAmount, discountFactor, discountAmount,
+                                          discountedPrice, discountedAmount, globalDiscountFactor, globalDiscountAmount,
+                                          taxFactor, taxAmount, netPrice, netAmount);
     std::vector<std::string> args;
     for (double* r : refs) args.push_back(Arg(*r));
     args.push_back(Arg(mode));
@@ -213,19 +172,11 @@ class FakeCatalog : public CatalogServices, Fake {
 
 class FakeWarehouse : public WarehouseServices, Fake {
  public:
-  explicit FakeWarehouse(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
-  Boolean HandlesSizes(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesSizes", Flag(kFalse), b, w).ToInteger();
-  }
-  Boolean HandlesColours(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesColours", Flag(kFalse), b, w).ToInteger();
-  }
-  Boolean HandlesLots(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesLots", Flag(kFalse), b, w).ToInteger();
-  }
-  Boolean HandlesSeries(const std::string& b, const std::string& w) override {
-    return Ask("Warehouse.HandlesSeries", Flag(kFalse), b, w).ToInteger();
-  }
+  explicit FakeWarehouse(std::shared_ptr<Script> s) : Fake(std::move(s), "WarehouseServices") {}
+  Boolean HandlesSizes(const std::string& b, const std::string& w) override { return Handles("Sizes", b, w); }
+  Boolean HandlesColours(const std::string& b, const std::string& w) override { return Handles("Colours", b, w); }
+  Boolean HandlesLots(const std::string& b, const std::string& w) override { return Handles("Lots", b, w); }
+  Boolean HandlesSeries(const std::string& b, const std::string& w) override { return Handles("Series", b, w); }
   double GetStock(const std::string& b, const std::string& w, const std::string& p, const std::string& sz,
                   const std::string& c, std::int32_t control, const std::string& extra) override {
     return Ask("Warehouse.GetStock", Number(1000), b, w, p, sz, c, control, extra).ToDouble();
@@ -238,11 +189,17 @@ class FakeWarehouse : public WarehouseServices, Fake {
                                double q2) override {
     return Ask("Warehouse.PickAutomaticLot", Text(""), b, w, p, sz, c, q, q2).ToText();
   }
+
+ private:
+  // A warehouse keeps no sizes, colours, lots or serial numbers unless told.
+  Boolean Handles(const std::string& what, const std::string& b, const std::string& w) {
+    return Ask("Warehouse.Handles" + what, Flag(kFalse), b, w).ToInteger();
+  }
 };
 
 class FakeTax : public TaxCalculator, Fake {
  public:
-  explicit FakeTax(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeTax(std::shared_ptr<Script> s) : Fake(std::move(s), "TaxCalculator") {}
   double GetTaxFactor(const std::string& b, const std::string& c, const std::string& p) override {
     return Ask("Tax.GetTaxFactor", Number(0.16), b, c, p).ToDouble();
   }
@@ -251,7 +208,7 @@ class FakeTax : public TaxCalculator, Fake {
 class FakeReceivable : public ReceivableDocument, Fake {
  public:
   FakeReceivable(std::shared_ptr<Script> s, std::shared_ptr<ReceivableHeader> last)
-      : Fake(std::move(s)), last_(std::move(last)) {}
+      : Fake(std::move(s), "ReceivableDocument"), last_(std::move(last)) {}
   Boolean GenerateReceivable(ReceivableHeader& h, Boolean f1, Boolean f2) override {
     *last_ = h;
     return Ask("Receivable.GenerateReceivable", Flag(kTrue), h.OriginDocument, f1, f2).ToInteger();
@@ -267,7 +224,7 @@ class FakeReceivable : public ReceivableDocument, Fake {
 
 class FakeSeries : public SeriesAssignment, Fake {
  public:
-  explicit FakeSeries(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeSeries(std::shared_ptr<Script> s) : Fake(std::move(s), "SeriesAssignment") {}
   Boolean AssignSeries(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
                        const std::string& sz, const std::string& c, const std::string& serial,
                        const std::string& customs, Date customsDate, std::int16_t quantity) override {
@@ -280,7 +237,7 @@ class FakeSeries : public SeriesAssignment, Fake {
 
 class FakeLot : public LotAssignment, Fake {
  public:
-  explicit FakeLot(std::shared_ptr<Script> s) : Fake(std::move(s)) {}
+  explicit FakeLot(std::shared_ptr<Script> s) : Fake(std::move(s), "LotAssignment") {}
   Boolean AssignLot(const std::string& kind, const std::string& folio, const std::string& line, const std::string& p,
                     const std::string& sz, const std::string& c, const std::string& lot, double q1,
                     double q2) override {
@@ -297,33 +254,18 @@ FakeFactory::FakeFactory()
       lastReceivable(std::make_shared<ReceivableHeader>()) {}
 
 std::shared_ptr<SessionServices> FakeFactory::CreateSessionServices() {
-  script->Record("Factory.CreateSessionServices", {}, Variant());
   return std::make_shared<FakeSession>(script, connection);
 }
-std::shared_ptr<CatalogServices> FakeFactory::CreateCatalogServices() {
-  script->Record("Factory.CreateCatalogServices", {}, Variant());
-  return std::make_shared<FakeCatalog>(script);
-}
+std::shared_ptr<CatalogServices> FakeFactory::CreateCatalogServices() { return std::make_shared<FakeCatalog>(script); }
 std::shared_ptr<WarehouseServices> FakeFactory::CreateWarehouseServices() {
-  script->Record("Factory.CreateWarehouseServices", {}, Variant());
   return std::make_shared<FakeWarehouse>(script);
 }
-std::unique_ptr<TaxCalculator> FakeFactory::CreateTaxCalculator() {
-  script->Record("Factory.CreateTaxCalculator", {}, Variant());
-  return std::make_unique<FakeTax>(script);
-}
+std::unique_ptr<TaxCalculator> FakeFactory::CreateTaxCalculator() { return std::make_unique<FakeTax>(script); }
 std::unique_ptr<ReceivableDocument> FakeFactory::CreateReceivableDocument() {
-  script->Record("Factory.CreateReceivableDocument", {}, Variant());
   return std::make_unique<FakeReceivable>(script, lastReceivable);
 }
-std::unique_ptr<SeriesAssignment> FakeFactory::CreateSeriesAssignment() {
-  script->Record("Factory.CreateSeriesAssignment", {}, Variant());
-  return std::make_unique<FakeSeries>(script);
-}
-std::unique_ptr<LotAssignment> FakeFactory::CreateLotAssignment() {
-  script->Record("Factory.CreateLotAssignment", {}, Variant());
-  return std::make_unique<FakeLot>(script);
-}
+std::unique_ptr<SeriesAssignment> FakeFactory::CreateSeriesAssignment() { return std::make_unique<FakeSeries>(script); }
+std::unique_ptr<LotAssignment> FakeFactory::CreateLotAssignment() { return std::make_unique<FakeLot>(script); }
 
 FakeSuite::FakeSuite() : factory(std::make_shared<FakeFactory>()) {
   DiscardModuleState();

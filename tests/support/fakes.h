@@ -12,13 +12,9 @@
 #include <vector>
 
 #include "apartado/services.h"
+#include "support/values.h"
 
 namespace apartado::testing {
-
-// Values as the tests script them.
-inline Variant Text(std::string s) { return Variant::FromText(std::move(s)); }
-inline Variant Number(double d) { return Variant::FromDouble(d); }
-inline Variant Flag(Boolean b) { return Variant::FromInteger(b); }
 
 struct Call {
   std::string operation;          // "Service.Operation", e.g. "Catalog.LookupValue"
@@ -30,13 +26,17 @@ struct Call {
 class Script {
  public:
   // Answer every call of the operation with value (unless a numbered answer applies).
-  void Answer(const std::string& operation, Variant value);
+  void Answer(const std::string& operation, Variant value) { answers_[operation] = std::move(value); }
   // Answer the n-th call (1-based) of the operation with value.
-  void AnswerAt(const std::string& operation, int n, Variant value);
+  void AnswerAt(const std::string& operation, int n, Variant value) { numbered_[{operation, n}] = std::move(value); }
   // Throw Failure(description) at the n-th call (1-based) of the operation.
-  void ThrowAt(const std::string& operation, int n, const std::string& description);
+  void ThrowAt(const std::string& operation, int n, const std::string& description) {
+    throws_[{operation, n}] = description;
+  }
   // Answer a call of LookupValue whose table and result column match.
-  void Lookup(const std::string& table, const std::string& resultColumn, const std::string& value);
+  void Lookup(const std::string& table, const std::string& resultColumn, const std::string& value) {
+    lookups_[{table, resultColumn}] = value;
+  }
 
   // Records a call and returns the scripted answer, or fallback.
   Variant Record(const std::string& operation, std::vector<std::string> args, const Variant& fallback);
@@ -45,7 +45,7 @@ class Script {
   // The calls as text, optionally only those whose operation starts with prefix.
   std::vector<std::string> CallTexts(const std::string& prefix = "") const;
   // How many times the operation was called.
-  int Count(const std::string& operation) const;
+  int Count(const std::string& operation) const { return counts_.contains(operation) ? counts_.at(operation) : 0; }
   void ClearCalls() { calls_.clear(); }
 
   // Messages handed to Session.ReportMessage, as (errorId, message).
@@ -71,17 +71,21 @@ class FakeConnection : public Connection {
   // The next statement containing `fragment` answers these rows (queued in order);
   // with no queued answer such a statement answers `rows` every time via AnswerAlways.
   void AnswerNext(const std::string& fragment, std::vector<std::string> columns,
-                  std::vector<std::vector<Variant>> rows);
+                  std::vector<std::vector<Variant>> rows) {
+    queued_.push_back({fragment, std::move(columns), std::move(rows)});
+  }
   void AnswerAlways(const std::string& fragment, std::vector<std::string> columns,
-                    std::vector<std::vector<Variant>> rows);
+                    std::vector<std::vector<Variant>> rows) {
+    always_.push_back({fragment, std::move(columns), std::move(rows)});
+  }
   // The n-th statement executed (1-based) fails with description.
-  void FailAt(int n, const std::string& description);
+  void FailAt(int n, const std::string& description) { failures_[n] = description; }
 
   // Transactions are recorded among the statements as "BEGIN TRANS",
   // "COMMIT TRANS" and "ROLLBACK TRANS"; health answers Health().
-  void BeginTrans() override;
-  void CommitTrans() override;
-  void RollbackTrans() override;
+  void BeginTrans() override { Transaction("BEGIN TRANS", 1); }
+  void CommitTrans() override { Transaction("COMMIT TRANS", -1); }
+  void RollbackTrans() override { Transaction("ROLLBACK TRANS", -1); }
   int TransactionDepth() const override { return depth_; }
   TransactionHealth Health() const override { return health ? health() : TransactionHealth::Sound; }
   std::function<TransactionHealth()> health;
@@ -94,6 +98,7 @@ class FakeConnection : public Connection {
     std::vector<std::string> columns;
     std::vector<std::vector<Variant>> rows;
   };
+  void Transaction(const std::string& statement, int depthChange);
   std::shared_ptr<Script> script_;
   std::vector<std::string> statements_;
   std::deque<Rows> queued_;

@@ -254,7 +254,6 @@ TEST_F(AddTest, NumbersStayUsedAndOverflowPast32767) {
   std::vector<std::string> ids;
   auto addAndKeepId = [&] {
     EXPECT_EQ(object->Add_Apartado_Detalle(), kTrue) << object->Error();
-    EXPECT_EQ(object->Error(), "");
     ids.push_back(object->Detalle().Ap_ID);
   };
   addAndKeepId();
@@ -279,21 +278,18 @@ TEST_F(AddTest, NumbersStayUsedAndOverflowPast32767) {
 
 // The failure path keeps what the steps before it did, such as the folio.
 TEST_F(AddTest, UnexpectedFailuresCarryTheTagAndTwoLineBreaks) {
-  struct Case {
-    const char* failing;
-    Variant folio;
-    std::string error, folioAfter;
-  };
-  for (const Case& c : {Case{"Session.IsRemoteServer", Text("F1"), kAddTag + "perdida", ""},
-                        Case{"Catalog.FormatDateTimeForSql", Text("F1"), kAddTag + "perdida", "F1"},
-                        Case{"", Variant::MakeNull(), kAddTag + "Invalid use of Null", ""},
-                        Case{"", Variant::FromLong(12), "", "12"}}) {
-    GetScript().Answer("Catalog.GetNextFolio", c.folio);
-    if (*c.failing) ThrowSoon(c.failing, "perdida");
+  for (const auto& [failing, folio, error, folioAfter] :
+       std::initializer_list<std::tuple<const char*, Variant, std::string, const char*>>{
+           {"Session.IsRemoteServer", Text("F1"), kAddTag + "perdida", ""},
+           {"Catalog.FormatDateTimeForSql", Text("F1"), kAddTag + "perdida", "F1"},
+           {"", Variant::MakeNull(), kAddTag + "Invalid use of Null", ""},
+           {"", Variant::FromLong(12), "", "12"}}) {
+    GetScript().Answer("Catalog.GetNextFolio", folio);
+    if (*failing) ThrowSoon(failing, "perdida");
     Begin();
-    EXPECT_EQ(Add(SampleLine()), c.error.empty() ? kTrue : kFalse);
-    EXPECT_EQ(object->Error(), c.error);
-    EXPECT_EQ(object->Encabezado().Ap_Folio, c.folioAfter);
+    EXPECT_EQ(Add(SampleLine()), error.empty() ? kTrue : kFalse);
+    EXPECT_EQ(object->Error(), error);
+    EXPECT_EQ(object->Encabezado().Ap_Folio, folioAfter);
   }
 }
 

@@ -6,9 +6,10 @@
 namespace apartado::capture_testing {
 namespace {
 
-TEST(ApartadoObject, EncabezadoCopiesTheListedMembersAndNuevoResetsItsOwn) {
-  testing::FakeSuite suite;
-  suite.GetScript().Answer("Catalog.GetCurrentDate", Variant::FromDate(MakeDate(2026, 7, 1, 10, 0)));
+class ApartadoObject : public ::testing::Test, public testing::FakeSuite {};
+
+TEST_F(ApartadoObject, EncabezadoCopiesTheListedMembersAndNuevoResetsItsOwn) {
+  GetScript().Answer("Catalog.GetCurrentDate", Variant::FromDate(MakeDate(2026, 7, 1, 10, 0)));
   Apartado object;
   EXPECT_EQ(object.Encabezado(), tApEncabezado{});
   EXPECT_EQ(object.Detalle(), tApDetalle{});
@@ -19,9 +20,9 @@ TEST(ApartadoObject, EncabezadoCopiesTheListedMembersAndNuevoResetsItsOwn) {
   given.Ap_Folio = "F", given.Ap_Descuento_Global_Cuenta_Contable = "GL", given.Ap_Descuento_Global_Importe = 12;
   given.Zona.Zn_Cve_Zona = "Z", given.Sucursal.Sc_Centro_Costo = "SCC", given.Almacen.Sc_Cve_Sucursal = "AS";
   given.Cliente.Cl_Cve_Maestro = "M", given.Vendedor.Vn_Centro_Costo = "VCC", given.Ap_Sin_Cargo = "SI";
-  suite.GetScript().ClearCalls();
+  GetScript().ClearCalls();
   object.Encabezado(given);
-  EXPECT_EQ(suite.GetScript().CallTexts(),
+  EXPECT_EQ(GetScript().CallTexts(),
             (std::vector<std::string>{"Catalog.LookupValue(Sucursal, Sc_Cve_Sucursal, S1, Sc_Servidor_Id, 0, , , )",
                                       "Warehouse.HandlesSizes(S1, W1)", "Warehouse.HandlesColours(S1, W1)",
                                       "Warehouse.HandlesLots(S1, W1)", "Warehouse.HandlesSeries(S1, W1)"}));
@@ -40,10 +41,9 @@ TEST(ApartadoObject, EncabezadoCopiesTheListedMembersAndNuevoResetsItsOwn) {
   EXPECT_EQ(object.Apartar_Productos(), kTrue);
 }
 
-TEST(ApartadoObject, HeaderFailuresReachTheCallerAndKeepEarlierChanges) {
-  testing::FakeSuite suite;
+TEST_F(ApartadoObject, HeaderFailuresReachTheCallerAndKeepEarlierChanges) {
   Apartado object;
-  suite.GetScript().ThrowAt("Warehouse.HandlesLots", 1, "warehouse service down");
+  GetScript().ThrowAt("Warehouse.HandlesLots", 1, "warehouse service down");
   EXPECT_EQ(FailureOf([&] { object.Encabezado(SampleHeader()); }), "warehouse service down");
   EXPECT_EQ(object.Encabezado().Sucursal.Sc_Cve_Sucursal, "S1");
 }

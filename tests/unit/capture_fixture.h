@@ -1,6 +1,7 @@
 #pragma once
 // A catalogue in which every key of the sample layaway exists, the sample
-// header and line, and a fixture holding one object over the fakes.
+// header and line, a fixture holding one object over the fakes, and a bench
+// for the operations on stored layaways.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,18 +24,9 @@ struct ApartadoTestAccess {
 
 namespace capture_testing {
 
+using testing::FailureOf;
 using testing::Flag;
 using testing::Text;
-
-// The description of the failure that call lets out, or "no failure".
-inline std::string FailureOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& f) {
-    return f.what();
-  }
-  return "no failure";
-}
 
 // The description column of every catalogue the line validation checks.
 inline const char* const kDescriptions[][2] = {
@@ -98,14 +90,12 @@ inline std::vector<std::string> ShortCalls(const testing::Script& s) {
 }
 
 // Public members, so that the cases of a table can arrange the scene.
-class CaptureTest : public ::testing::Test {
+class CaptureTest : public ::testing::Test, public testing::FakeSuite {
  public:
   CaptureTest() {
     ScriptCatalogue(GetScript(), GetConnection());
     object = std::make_unique<Apartado>();
   }
-  testing::Script& GetScript() { return suite.GetScript(); }
-  testing::FakeConnection& GetConnection() { return suite.GetConnection(); }
   // The n-th call of operation from now on fails with description.
   void ThrowSoon(const std::string& operation, const std::string& description, int n = 1) {
     GetScript().ThrowAt(operation, GetScript().Count(operation) + n, description);
@@ -127,8 +117,31 @@ class CaptureTest : public ::testing::Test {
     return found;
   }
 
-  testing::FakeSuite suite;
   std::unique_ptr<Apartado> object;
+};
+
+// One object over the fakes, for the operations on stored layaways: the
+// product and stock rows their statements read answer what the test says.
+struct StoredBench : testing::FakeSuite {
+  // Every look-up of the product's row answers its type, described as "Camisa roja".
+  void Product(const std::string& product, const std::string& type) {
+    GetConnection().AnswerAlways("FROM Producto WHERE    Pr_Cve_Producto = '" + product,
+                                 {"Pr_Tipo_Producto", "Pr_Descripcion"}, {{Text(type), Text("Camisa roja")}});
+  }
+  // The next look-up of a plain or kit stock row answers these reserved quantities.
+  void Reserved(Variant reserved1, Variant reserved2 = testing::Number(10)) {
+    GetConnection().AnswerNext("FROM Existencia WHERE",
+                               {"Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2"},
+                               {{reserved1, std::move(reserved2)}});
+    GetConnection().AnswerNext("FROM Existencia_Kit WHERE", {"Ek_Cantidad_Apartado"}, {{std::move(reserved1)}});
+  }
+  int Count(const std::string& operation) { return GetScript().Count(operation); }
+  // The statements after the first, which a bench spends leaving an earlier error text behind.
+  std::vector<std::string> Statements() {
+    return {GetConnection().Statements().begin() + 1, GetConnection().Statements().end()};
+  }
+
+  Apartado object;
 };
 
 }  // namespace capture_testing

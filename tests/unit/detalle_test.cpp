@@ -33,32 +33,25 @@ TEST_F(DetalleTest, InventoryWarehouseDefaultsOnlyWhenItsWarehouseIsEmpty) {
 // A refused or failed assignment is reported, a failing report is reported
 // once more, and nothing reaches the caller; the line and the error text stay.
 TEST_F(DetalleTest, ReadOnlyMembersAreRefusedAndThePreviousLineStays) {
-  struct Case {
-    double control1;
-    std::string costUnit;
-    int failingReports;
-    std::vector<std::string> reports;
-  };
-  const Case cases[] = {
-      {0.5, "PZA", 0, {Report(kControl1, "ERR-ID:7500001")}},
-      {-3, "", 0, {Report(kControl1, "ERR-ID:7500001")}},
-      {0, "KG", 0, {Report("EL PARAMETRO Ap_Unidad_Costo, ES DE SOLO LECTURA!", "ERR-ID:7500002")}},
-      {1, "", 1, {Report(kControl1, "ERR-ID:7500001"), Report("sin pantalla", "ERR-ID:7500003")}},
-      {1, "", 2, {Report(kControl1, "ERR-ID:7500001"), Report("sin pantalla", "ERR-ID:7500003")}},
-  };
   Begin();
   GetScript().Lookup("Moneda", "Mn_Descripcion", "");  // leaves an error text
   EXPECT_EQ(Add(SampleLine()), kFalse);
   const std::string error = object->Error();
   const tApDetalle previous = object->Detalle();
-  for (const Case& c : cases) {
+  for (const auto& [control1, costUnit, failingReports, reports] :
+       std::initializer_list<std::tuple<double, const char*, int, std::vector<std::string>>>{
+           {0.5, "PZA", 0, {Report(kControl1, "ERR-ID:7500001")}},
+           {-3, "", 0, {Report(kControl1, "ERR-ID:7500001")}},
+           {0, "KG", 0, {Report("EL PARAMETRO Ap_Unidad_Costo, ES DE SOLO LECTURA!", "ERR-ID:7500002")}},
+           {1, "", 1, {Report(kControl1, "ERR-ID:7500001"), Report("sin pantalla", "ERR-ID:7500003")}},
+           {1, "", 2, {Report(kControl1, "ERR-ID:7500001"), Report("sin pantalla", "ERR-ID:7500003")}}}) {
     tApDetalle line = SampleLine(9);
-    line.Ap_Cantidad_Control_1 = c.control1;
-    line.Ap_Unidad_Costo = c.costUnit;
-    for (int n = 1; n <= c.failingReports; ++n) ThrowSoon("Session.ReportMessage", "sin pantalla", n);
+    line.Ap_Cantidad_Control_1 = control1;
+    line.Ap_Unidad_Costo = costUnit;
+    for (int n = 1; n <= failingReports; ++n) ThrowSoon("Session.ReportMessage", "sin pantalla", n);
     GetScript().ClearCalls();
     EXPECT_NO_THROW(object->Detalle(line));
-    EXPECT_EQ(GetScript().CallTexts(), c.reports);
+    EXPECT_EQ(GetScript().CallTexts(), reports);
     EXPECT_EQ(object->Detalle(), previous);
     EXPECT_EQ(object->Error(), error);
   }
@@ -67,57 +60,53 @@ TEST_F(DetalleTest, ReadOnlyMembersAreRefusedAndThePreviousLineStays) {
 // Sizes and colours become "00", and a lot or serial key is cleared only for
 // its own product type, where the inventory warehouse does not keep them.
 TEST_F(DetalleTest, KeysTheWarehouseDoesNotKeepAreCleared) {
-  struct Case {
-    std::string type;
-    Boolean sizes, colours, lots, series;
-    std::vector<std::string> keys;  // size, colour, lot, serial
-  };
-  for (const Case& c :
-       {Case{"01", 0, 0, 0, 0, {"00", "00", "L1", "SER"}}, Case{"02", -1, 0, 0, -1, {"T1", "00", "", "SER"}},
-        Case{"02", 0, 1, -1, 0, {"00", "R1", "L1", "SER"}}, Case{"03", -1, -1, -1, 0, {"T1", "R1", "L1", ""}},
-        Case{"03", 0, 0, 0, 1, {"00", "00", "L1", "SER"}}}) {
-    GetScript().Lookup("Producto", "Pr_Tipo_Producto", c.type);
-    GetScript().Answer("Warehouse.HandlesSizes", Flag(c.sizes));
-    GetScript().Answer("Warehouse.HandlesColours", Flag(c.colours));
-    GetScript().Answer("Warehouse.HandlesLots", Flag(c.lots));
-    GetScript().Answer("Warehouse.HandlesSeries", Flag(c.series));
+  // What the warehouse keeps: sizes, colours, lots, serial numbers; the keys left: size, colour, lot, serial.
+  for (const auto& [type, sizes, colours, lots, series, keys] :
+       std::initializer_list<std::tuple<const char*, Boolean, Boolean, Boolean, Boolean, std::vector<std::string>>>{
+           {"01", 0, 0, 0, 0, {"00", "00", "L1", "SER"}},
+           {"02", -1, 0, 0, -1, {"T1", "00", "", "SER"}},
+           {"02", 0, 1, -1, 0, {"00", "R1", "L1", "SER"}},
+           {"03", -1, -1, -1, 0, {"T1", "R1", "L1", ""}},
+           {"03", 0, 0, 0, 1, {"00", "00", "L1", "SER"}}}) {
+    GetScript().Lookup("Producto", "Pr_Tipo_Producto", type);
+    for (const auto& [what, keeps] :
+         {std::pair{"Sizes", sizes}, {"Colours", colours}, {"Lots", lots}, {"Series", series}})
+      GetScript().Answer(std::string("Warehouse.Handles") + what, Flag(keeps));
     tApDetalle line = SampleLine();
     line.Lote.Lt_Cve_Lote = "L1";
     line.Serie.Sr_Cve_Serie = "SER";
     object->Detalle(line);
     const tApDetalle got = object->Detalle();
-    EXPECT_EQ((std::vector{got.Tl_Cve_Talla, got.Cl_Cve_Color, got.Lote.Lt_Cve_Lote, got.Serie.Sr_Cve_Serie}), c.keys)
-        << c.type << " " << c.sizes << c.colours << c.lots << c.series;
+    EXPECT_EQ((std::vector{got.Tl_Cve_Talla, got.Cl_Cve_Color, got.Lote.Lt_Cve_Lote, got.Serie.Sr_Cve_Serie}), keys)
+        << type << " " << sizes << colours << lots << series;
   }
 }
 
 // A failure is reported under its own id; the steps before it stay and the
 // later ones are not run. Arithmetic that cannot be represented is an overflow.
 TEST_F(DetalleTest, FailuresAreReportedAndTheStepsBeforeThemStay) {
-  struct Case {
-    const char* failing;
-    double quantity, factor, cost;
-    std::string description, type;
-    double costAfter;
-  };
   const double inf = std::numeric_limits<double>::infinity();
-  for (const Case& c :
-       {Case{"Warehouse.HandlesSizes", 2, 1, 0, "caido", "", 7}, Case{"Warehouse.GetCost", 2, 1, 0, "caido", "01", 7},
-        Case{"", 1e300, 1e10, 0, "Overflow", "01", 7}, Case{"", 0, inf, 0, "Overflow", "01", 7},
-        Case{"", 1e200, 1, 1e200, "Overflow", "01", 1e200}}) {
-    GetScript().Answer("Catalog.GetUnitFactor", Variant::FromDouble(c.factor));
-    GetScript().Answer("Warehouse.GetCost", Variant::FromDouble(c.cost));
-    if (*c.failing) ThrowSoon(c.failing, "caido");
-    tApDetalle line = SampleLine(c.quantity);
+  for (const auto& [failing, quantity, factor, cost, description, type, costAfter] :
+       std::initializer_list<std::tuple<const char*, double, double, double, std::string, std::string, double>>{
+           {"Warehouse.HandlesSizes", 2, 1, 0, "caido", "", 7},
+           {"Warehouse.GetCost", 2, 1, 0, "caido", "01", 7},
+           {"", 1e300, 1e10, 0, "Overflow", "01", 7},
+           {"", 0, inf, 0, "Overflow", "01", 7},
+           {"", 1e200, 1, 1e200, "Overflow", "01", 1e200}}) {
+    GetScript().Answer("Catalog.GetUnitFactor", Variant::FromDouble(factor));
+    GetScript().Answer("Warehouse.GetCost", Variant::FromDouble(cost));
+    if (*failing) ThrowSoon(failing, "caido");
+    tApDetalle line = SampleLine(quantity);
     line.Ap_Unidad_1 = "CJA";
     line.Ap_Costo = 7;
     GetScript().reported.clear();
     const int taxBefore = GetScript().Count("Tax.GetTaxFactor");
     object->Detalle(line);
-    EXPECT_EQ(GetScript().reported, (std::vector<std::pair<std::string, std::string>>{{"ERR-ID:7500003", c.description}}));
+    EXPECT_EQ(GetScript().reported,
+              (std::vector<std::pair<std::string, std::string>>{{"ERR-ID:7500003", description}}));
     EXPECT_EQ(GetScript().Count("Tax.GetTaxFactor"), taxBefore);
-    EXPECT_EQ(object->Detalle().Producto.Pr_Tipo_Producto, c.type);
-    EXPECT_EQ(object->Detalle().Ap_Costo, c.costAfter);
+    EXPECT_EQ(object->Detalle().Producto.Pr_Tipo_Producto, type);
+    EXPECT_EQ(object->Detalle().Ap_Costo, costAfter);
   }
 }
 

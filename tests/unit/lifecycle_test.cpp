@@ -2,10 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "apartado/apartado.h"
 #include "apartado/failure.h"
+#include "capture_fixture.h"
 #include "component/publico.h"
-#include "support/fakes.h"
 
 namespace apartado {
 namespace {
@@ -55,50 +54,40 @@ std::vector<Variant> Totals(Variant date, Variant creditDays, Variant subtotal =
 }
 const Variant kMarch10At1530 = Variant::FromDate(MakeDate(2026, 3, 10, 15, 30));
 
-struct Bench {
+struct Bench : capture_testing::StoredBench {
   Bench() {
-    testing::Script& s = suite.GetScript();
+    testing::Script& s = GetScript();
     s.Answer("Catalog.FormatDateTimeForSql", Text("AUDIT"));
     s.AnswerAt("Session.GetOperator", 1, Text("OP1"));
     s.AnswerAt("Session.GetOperator", 2, Text("OP2"));
     s.Lookup("Apartado", "Ap_Fecha", "2026-05-02 10:15:00");
     s.Lookup("Apartado", "Cl_Cve_Cliente", "C1");
     for (const char* product : {"P1", "P2"}) Product(product, "05");
-    suite.GetConnection().AnswerAlways("'F1' AND Es_Cve_Estado <> 'CA'", {"Ap_Folio"}, {{Text("F1")}});
+    GetConnection().AnswerAlways("'F1' AND Es_Cve_Estado <> 'CA'", {"Ap_Folio"}, {{Text("F1")}});
     object.Finalizar_Apartado("F9");
     s.ClearCalls();
   }
-  void Product(const std::string& product, const std::string& type) {
-    suite.GetConnection().AnswerAlways("FROM Producto WHERE    Pr_Cve_Producto = '" + product,
-                                    {"Pr_Tipo_Producto", "Pr_Descripcion"}, {{Text(type), Text("")}});
-  }
   void Rows(std::vector<std::vector<Variant>> rows, bool receivable = true) {
-    suite.GetConnection().AnswerNext(
-        "ORDER BY Ap_ID",
-        {"Es_Cve_Estado", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario", "Pr_Cve_Producto", "Tl_Cve_Talla",
-         "Cl_Cve_Color", "Ap_Cantidad_Control_1", "Ap_Cantidad_Control_2"},
-        std::move(rows));
-    if (receivable) suite.GetConnection().AnswerNext("FROM Cuenta_X_Cobrar", {"Cxc_Folio"}, {{Text("9")}});
+    GetConnection().AnswerNext("ORDER BY Ap_ID",
+                               {"Es_Cve_Estado", "Ap_Sucursal_Inventario", "Ap_Almacen_Inventario", "Pr_Cve_Producto",
+                                "Tl_Cve_Talla", "Cl_Cve_Color", "Ap_Cantidad_Control_1", "Ap_Cantidad_Control_2"},
+                               std::move(rows));
+    if (receivable) GetConnection().AnswerNext("FROM Cuenta_X_Cobrar", {"Cxc_Folio"}, {{Text("9")}});
   }
   void Groups(std::vector<std::vector<Variant>> groups) {
-    suite.GetConnection().AnswerNext("GROUP BY",
-                                  {"Cl_Dias_Credito", "Ap_Fecha", "Ap_Comentario", "Sc_Cve_Sucursal", "Cl_Cve_Cliente",
-                                   "Ap_Referencia", "Mn_Cve_Moneda", "Ap_Tipo_Cambio", "Ap_Precio_Descontado_Importe",
-                                   "Ap_Impuesto_Importe", "Ap_Precio_Neto_Importe"},
-                                  std::move(groups));
+    GetConnection().AnswerNext("GROUP BY",
+                               {"Cl_Dias_Credito", "Ap_Fecha", "Ap_Comentario", "Sc_Cve_Sucursal", "Cl_Cve_Cliente",
+                                "Ap_Referencia", "Mn_Cve_Moneda", "Ap_Tipo_Cambio", "Ap_Precio_Descontado_Importe",
+                                "Ap_Impuesto_Importe", "Ap_Precio_Neto_Importe"},
+                               std::move(groups));
   }
   // The operation's n-th call from now answers `answer`, or throws it when it is a text.
   void At(const std::string& operation, int n, const Variant& answer) {
     n += Count(operation);
-    if (answer.GetKind() != Variant::Kind::Text) return suite.GetScript().AnswerAt(operation, n, answer);
-    suite.GetScript().ThrowAt(operation, n, answer.ToText());
+    if (answer.GetKind() != Variant::Kind::Text) return GetScript().AnswerAt(operation, n, answer);
+    GetScript().ThrowAt(operation, n, answer.ToText());
   }
-  int Count(const std::string& operation) { return suite.GetScript().Count(operation); }
-  Texts Statements() { return {suite.GetConnection().Statements().begin() + 1, suite.GetConnection().Statements().end()}; }
-  const ReceivableHeader& Handed() const { return *suite.factory->lastReceivable; }
-
-  testing::FakeSuite suite;
-  Apartado object;
+  const ReceivableHeader& Handed() const { return *factory->lastReceivable; }
 };
 
 // Only an exact "CA" on row 1 refuses; with Apartar_Productos False (non-zero is True) rows are only marked.
@@ -123,9 +112,9 @@ TEST(CancelarApartado, ReleasesAccordingToApartarProductosAndTheFirstRowsStatus)
     EXPECT_EQ(b.object.Cancelar_Apartado("F1"), kTrue);
     EXPECT_EQ(b.object.Error(), "");
     EXPECT_EQ(b.Statements(), apartarProductos ? released : (Texts{kRowsQuery, kStatusUpdate}));
-    EXPECT_EQ(b.suite.GetScript().CallTexts("Receivable."),
+    EXPECT_EQ(b.GetScript().CallTexts("Receivable."),
               receivable && apartarProductos ? Texts{"Receivable.CancelReceivable(APARTADO, F1)"} : Texts{});
-    EXPECT_EQ(b.suite.GetScript().CallTexts("Catalog."), catalogue);
+    EXPECT_EQ(b.GetScript().CallTexts("Catalog."), catalogue);
   }
 }
 
@@ -133,9 +122,7 @@ TEST(CancelarApartado, ReleasesAccordingToApartarProductosAndTheFirstRowsStatus)
 TEST(CancelarApartado, ARowThatCannotBeReleasedStopsBeforeTheStatusChange) {
   Bench b;
   b.Product("P7", "01");
-  b.suite.GetConnection().AnswerNext("FROM Existencia WHERE",
-                                  {"Ex_Cantidad_Apartado_Control_1", "Ex_Cantidad_Apartado_Control_2"},
-                                  {{Text("2"), Text("10")}});
+  b.Reserved(Text("2"), Text("10"));
   b.Rows({Row(Text("VI"), "P1"), Row(Text("VI"), "P7"), Row(Text("VI"), "P2")});
   EXPECT_EQ(b.object.Cancelar_Apartado("F1"), kFalse);
   EXPECT_EQ(b.object.Error(), kCancelTag +
@@ -149,41 +136,33 @@ TEST(CancelarApartado, ARowThatCannotBeReleasedStopsBeforeTheStatusChange) {
 
 // Refusals take one line break after the tag, failures two; the fourth statement marks the rows.
 TEST(CancelarApartado, RefusalsAndFailuresLeaveTheirTextAndStopWhereTheyShould) {
-  struct Case {
-    std::vector<std::vector<Variant>> rows;
-    std::string operation;  // its n-th call answers or throws `answer`
-    int n;
-    Variant answer;
-    std::string error;
-    std::size_t statements;
-    int followUps;             // 1: the history entry was asked for; 2: the notice too
-    std::string sqlText = "";  // when not the last statement sent
-  };
   const std::vector<std::vector<Variant>> inForce = {Row(Text("VI"), "P1")},
                                           cancelled = {Row(Text("CA"), "P1"), Row(Text("VI"), "P2")};
-  const std::vector<Case> cases = {
-      {{}, "", 0, {}, "Imposible localizar el apartado: F1", 1, 0},
-      {cancelled, "", 0, {}, "Imposible cancelar el apartado: F1, con estado = 'CA'", 1, 0},
-      {inForce, "Receivable.CancelReceivable", 1, kNo, "receivable refused", 2, 0},
-      {inForce, "Receivable.CancelReceivable", 1, kOne, "receivable refused", 2, 0},
-      {inForce, "Catalog.AddFollowUpHistory", 1, kNo, kHistoryTag + "catalogue refused", 4, 1},
-      {inForce, "Catalog.NotifyDocument", 1, kOne, "catalogue refused", 4, 2},
-      {inForce, "Connection.Execute", 1, Text("gone"), "\r\ngone", 1, 0},
-      {inForce, "Connection.Execute", 4, Text("deadlock"), "\r\ndeadlock", 4, 0},
-      {inForce, "Session.GetOperator", 1, Text("no session"), "\r\nno session", 3, 0,
-       "UPDATE Apartado SET    Es_Cve_Estado = 'CA', "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
+  // The rows; the operation whose n-th call answers, or throws, `answer`; the statements sent;
+  // followUps 1: the history entry was asked for, 2: the notice too; SqlText when not the last statement sent.
+  for (const auto& [rows, operation, n, answer, error, statements, followUps, sqlText] :
+       std::vector<std::tuple<std::vector<std::vector<Variant>>, std::string, int, Variant, std::string, std::size_t,
+                              int, std::string>>{
+           {{}, "", 0, {}, "Imposible localizar el apartado: F1", 1, 0, ""},
+           {cancelled, "", 0, {}, "Imposible cancelar el apartado: F1, con estado = 'CA'", 1, 0, ""},
+           {inForce, "Receivable.CancelReceivable", 1, kNo, "receivable refused", 2, 0, ""},
+           {inForce, "Receivable.CancelReceivable", 1, kOne, "receivable refused", 2, 0, ""},
+           {inForce, "Catalog.AddFollowUpHistory", 1, kNo, kHistoryTag + "catalogue refused", 4, 1, ""},
+           {inForce, "Catalog.NotifyDocument", 1, kOne, "catalogue refused", 4, 2, ""},
+           {inForce, "Connection.Execute", 1, Text("gone"), "\r\ngone", 1, 0, ""},
+           {inForce, "Connection.Execute", 4, Text("deadlock"), "\r\ndeadlock", 4, 0, ""},
+           {inForce, "Session.GetOperator", 1, Text("no session"), "\r\nno session", 3, 0,
+            "UPDATE Apartado SET    Es_Cve_Estado = 'CA', "}}) {
+    SCOPED_TRACE(error);
     Bench b;
-    if (!c.operation.empty()) b.At(c.operation, c.n, c.answer);
-    b.Rows(c.rows);
+    if (!operation.empty()) b.At(operation, n, answer);
+    b.Rows(rows);
     EXPECT_EQ(b.object.Cancelar_Apartado("F1"), kFalse);
-    EXPECT_EQ(b.object.Error(), kCancelTag + c.error);
-    EXPECT_EQ(b.Statements().size(), c.statements);
-    EXPECT_EQ(b.Count("Catalog.AddFollowUpHistory"), c.followUps > 0 ? 1 : 0);
-    EXPECT_EQ(b.Count("Catalog.NotifyDocument"), c.followUps > 1 ? 1 : 0);
-    EXPECT_EQ(Publico().SqlText, c.sqlText.empty() ? b.Statements().back() : c.sqlText);
+    EXPECT_EQ(b.object.Error(), kCancelTag + error);
+    EXPECT_EQ(b.Statements().size(), statements);
+    EXPECT_EQ(b.Count("Catalog.AddFollowUpHistory"), followUps > 0 ? 1 : 0);
+    EXPECT_EQ(b.Count("Catalog.NotifyDocument"), followUps > 1 ? 1 : 0);
+    EXPECT_EQ(Publico().SqlText, sqlText.empty() ? b.Statements().back() : sqlText);
   }
 }
 
@@ -207,7 +186,7 @@ TEST(FinalizarApartado, WritesTheEntryWithTheLayawaysDateAndCustomerThenNotifies
   EXPECT_EQ(b.object.Error(), "");
   const std::string entry =
       "Catalog.AddFollowUpHistory(CRM, APARTADO, F1, CLIENTE, C1, 2026-05-02 10:15:00, Registro de apartado)";
-  EXPECT_EQ(b.suite.GetScript().CallTexts(),
+  EXPECT_EQ(b.GetScript().CallTexts(),
             (Texts{"Session.GetConnection()",
                    Executed("SELECT * FROM Apartado WHERE Ap_Folio = 'F1' AND Es_Cve_Estado <> 'CA' "),
                    "Catalog.LookupValue(Apartado, Ap_Folio, F1, Ap_Fecha, 0, , , )",
@@ -243,8 +222,8 @@ TEST(GeneraCuentaXCobrar, HandsTheSummedLayawayToTheReceivableComponent) {
   b.Groups(
       {Totals(Text("2026-03-10 15:30:00"), Text("30"), Text("160.0")), Totals(kMarch10At1530, Number(0), Number(1))});
   EXPECT_EQ(b.object.Genera_Cuenta_x_Cobrar_Apartado("F1"), kTrue);
-  EXPECT_EQ(b.suite.GetScript().CallTexts(), (Texts{"Factory.CreateReceivableDocument()", "Session.GetConnection()",
-                                                 Executed(kTotalsQuery), "Receivable.GenerateReceivable(F1, 0, -1)"}));
+  EXPECT_EQ(b.GetScript().CallTexts(), (Texts{"Factory.CreateReceivableDocument()", "Session.GetConnection()",
+                                              Executed(kTotalsQuery), "Receivable.GenerateReceivable(F1, 0, -1)"}));
   ReceivableHeader expected;
   expected.DocumentDate = MakeDate(2026, 3, 10, 15, 30);
   expected.DueDate = MakeDate(2026, 4, 9, 15, 30);

@@ -35,7 +35,6 @@ TEST_F(OperationScopeTest, ARefusedFirstLineIsRolledBackAndTakesItsFolioAlongBut
   EXPECT_EQ(RunInTransaction(*object, [&] { return Add(SampleLine()); }), kTrue);
   EXPECT_EQ(Folio(), "A0000001");
   EXPECT_EQ(object->Detalle().Ap_ID, "0001");
-  EXPECT_EQ(GetScript().Count("Catalog.GetNextFolio"), 2);
 }
 
 // A line's scope meets a conflict: the whole transaction is rolled back and
@@ -53,7 +52,6 @@ TEST_F(OperationScopeTest, AConflictInsideRunsTheWholeWorkAgainFromTheObjectBefo
   EXPECT_EQ(runs, 2);
   EXPECT_THAT(Transactions(), ElementsAre("BEGIN TRANS", "BEGIN TRANS", "ROLLBACK TRANS", "ROLLBACK TRANS",
                                           "BEGIN TRANS", "BEGIN TRANS", "COMMIT TRANS", "COMMIT TRANS"));
-  EXPECT_EQ(Folio(), "A0000001");
   EXPECT_EQ(object->Detalle().Ap_ID, "0001");
   EXPECT_EQ(GetScript().Count("Catalog.GetNextFolio"), 2);
 }

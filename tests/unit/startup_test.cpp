@@ -8,20 +8,22 @@
 namespace apartado::capture_testing {
 namespace {
 
-TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
-  testing::FakeSuite suite;
-  suite.GetScript().Answer("Session.GetServerId", Text("S1"));
-  suite.GetScript().AnswerAt("Session.ReadParameter", 3, Text("2.5"));  // ties go to the even neighbour
-  suite.GetScript().AnswerAt("Session.ReadParameter", 4, Text("true"));
+// Each test installs its own fakes, so that the start-up runs anew.
+class StartUp : public ::testing::Test, public testing::FakeSuite {};
+
+TEST_F(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
+  GetScript().Answer("Session.GetServerId", Text("S1"));
+  GetScript().AnswerAt("Session.ReadParameter", 3, Text("2.5"));  // ties go to the even neighbour
+  GetScript().AnswerAt("Session.ReadParameter", 4, Text("true"));
   Apartado first;
   Apartado second;
-  EXPECT_EQ(suite.GetScript().CallTexts("Factory."),
+  EXPECT_EQ(GetScript().CallTexts("Factory."),
             (std::vector<std::string>{"Factory.CreateSessionServices()", "Factory.CreateCatalogServices()",
                                       "Factory.CreateWarehouseServices()", "Factory.CreateTaxCalculator()",
                                       "Factory.CreateWarehouseServices()", "Factory.CreateTaxCalculator()",
                                       "Factory.CreateWarehouseServices()"}));
   EXPECT_EQ(
-      suite.GetScript().CallTexts("Session."),
+      GetScript().CallTexts("Session."),
       (std::vector<std::string>{"Session.GetServerId()", "Session.ReadParameter(PED_TIPO_CALCULO_IMPORTES, 0, N, 1)",
                                 "Session.ReadParameter(GEN_LOTE_AUTOMATICO, 0, B, 0)"}));
   std::thread other([] {
@@ -31,7 +33,7 @@ TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
     DiscardModuleState();
   });
   other.join();
-  EXPECT_EQ(suite.GetScript().Count("Session.ReadParameter"), 4);
+  EXPECT_EQ(GetScript().Count("Session.ReadParameter"), 4);
   // Nothing configured: the defaults.
   EXPECT_EQ(Publico().CurrentServerId, "S1");
   EXPECT_EQ(Publico().AmountCalculationMode, 1);
@@ -40,26 +42,24 @@ TEST(StartUp, RunsOncePerThreadInOrderAndKeepsItsSettingsPerThread) {
 
 // A failed start-up fails the creation and is not run again on the thread;
 // the settings after the failing step keep their empty values.
-TEST(StartUp, FailureEndsStartUpAtItsStepAndReachesTheHost) {
-  testing::FakeSuite suite;
-  suite.GetScript().AnswerAt("Session.ReadParameter", 1, Text("40000"));
-  suite.GetScript().AnswerAt("Session.ReadParameter", 2, Text("True"));
+TEST_F(StartUp, FailureEndsStartUpAtItsStepAndReachesTheHost) {
+  GetScript().AnswerAt("Session.ReadParameter", 1, Text("40000"));
+  GetScript().AnswerAt("Session.ReadParameter", 2, Text("True"));
   EXPECT_EQ(FailureOf([] { Apartado object; }), "Overflow");
   EXPECT_EQ(Publico().AmountCalculationMode, 0);
   EXPECT_EQ(Publico().AutomaticLots, kFalse);
-  EXPECT_EQ(suite.GetScript().Count("Factory.CreateTaxCalculator"), 0);
-  suite.GetScript().ThrowAt("Factory.CreateTaxCalculator", 1, "no tax component");
+  EXPECT_EQ(GetScript().Count("Factory.CreateTaxCalculator"), 0);
+  GetScript().ThrowAt("Factory.CreateTaxCalculator", 1, "no tax component");
   EXPECT_EQ(FailureOf([] { Apartado object; }), "no tax component");
-  EXPECT_EQ(suite.GetScript().Count("Session.ReadParameter"), 1);
+  EXPECT_EQ(GetScript().Count("Session.ReadParameter"), 1);
 }
 
 // A component the failed start-up never created fails whoever asks it: an
 // operation's failure path takes it, a member without one lets it out.
-TEST(StartUp, ServicesMissingAfterAFailedStartUpFailTheOperationsThatAskThem) {
+TEST_F(StartUp, ServicesMissingAfterAFailedStartUpFailTheOperationsThatAskThem) {
   const std::string missing = "Object variable or With block variable not set";
   const std::string apartar = "condicionApartadoQZL.dll - Apartar()\r\n" + missing;
-  testing::FakeSuite suite;
-  suite.GetScript().ThrowAt("Factory.CreateSessionServices", 1, "no session");
+  GetScript().ThrowAt("Factory.CreateSessionServices", 1, "no session");
   EXPECT_EQ(FailureOf([] { Apartado first; }), "no session");
   Apartado object;
   EXPECT_EQ(object.Apartar("F1"), kFalse);

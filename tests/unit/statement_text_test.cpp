@@ -18,11 +18,9 @@ namespace {
 using ::testing::ThrowsMessage;
 
 TEST(StatementText, SecondStatementIsFoundOutsideEachDialectsQuotesAndComments) {
-  struct Case {
-    const char* text;
-    bool sqlite, postgres, sqlServer;  // a second statement when read so
-  };
-  for (const Case& c : std::initializer_list<Case>{
+  // A second statement when read as SQLite, PostgreSQL and SQL Server read it.
+  for (const auto& [text, sqlite, postgres, sqlServer] :
+       std::initializer_list<std::tuple<const char*, bool, bool, bool>>{
            {"SELECT 1 ;  \r\n\t", false, false, false},
            {"SELECT 1; -- c", false, false, false},
            {"SELECT 1; /* c */ ;", false, false, false},
@@ -50,10 +48,10 @@ TEST(StatementText, SecondStatementIsFoundOutsideEachDialectsQuotesAndComments) 
            // A lone CR ends a line comment on PostgreSQL.
            {"SELECT 1 -- ;x\r; DROP TABLE t", false, true, false},
        }) {
-    EXPECT_EQ(HasSecondStatement(c.text, SqlDialect::SQLite), c.sqlite) << c.text;
-    EXPECT_EQ(HasSecondStatement(c.text, SqlDialect::PostgreSQL), c.postgres) << c.text;
-    EXPECT_EQ(HasSecondStatement(c.text, SqlDialect::SqlServer), c.sqlServer) << c.text;
-    EXPECT_EQ(HasSecondStatement(c.text), c.sqlite || c.postgres || c.sqlServer) << c.text;
+    EXPECT_EQ(HasSecondStatement(text, SqlDialect::SQLite), sqlite) << text;
+    EXPECT_EQ(HasSecondStatement(text, SqlDialect::PostgreSQL), postgres) << text;
+    EXPECT_EQ(HasSecondStatement(text, SqlDialect::SqlServer), sqlServer) << text;
+    EXPECT_EQ(HasSecondStatement(text), sqlite || postgres || sqlServer) << text;
   }
 }
 
@@ -114,8 +112,7 @@ TEST(StatementText, PlpgsqlBodiesTellTheTablesTheyWrite) {
       {"BEGIN PERFORM 1 FROM t WHERE k = NEW.k FOR UPDATE; PERFORM 1 FROM u FOR NO KEY UPDATE; RETURN NEW; END",
        std::vector<std::string>{}},
       // Quotes, comments and dollar quotes hide what they hold.
-      {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO \"c\" IS NOT; END",
-       std::nullopt},
+      {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO \"c\" IS NOT; END", std::nullopt},
       {"BEGIN -- DELETE FROM a\n /* UPDATE b /* nested */ EXECUTE x */ INSERT INTO c VALUES ($q$DELETE$q$, "
        "E'\\' EXECUTE'); END",
        std::vector<std::string>{"c"}},
