@@ -9,6 +9,7 @@
 #include <sqlext.h>
 
 #include <atomic>
+#include <mutex>
 
 #include "apartado/failure.h"
 #include "database/connection_string.h"
@@ -61,6 +62,10 @@ std::string OdbcDbmsName(soci::session& session) {
 // psqlODBC is opened again with its defaults (WithPsqlOdbcDefaults) when the
 // string leaves them out: which driver answers is known only once connected.
 SqlDialect OpenOdbc(soci::session& session, const std::string& connect, const OpenOptions& options) {
+  // psqlODBC sets the process's locale while it connects, and setlocale is
+  // not thread-safe: two threads connecting at once race inside the driver.
+  static std::mutex connecting;
+  const std::scoped_lock oneAtATime(connecting);
   session.open(*soci::factory_odbc(), connect);
   const SqlDialect dialect = DialectOfDbms(OdbcDbmsName(session));
   if (dialect == SqlDialect::PostgreSQL) {
